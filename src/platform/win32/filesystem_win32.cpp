@@ -1,0 +1,136 @@
+// The file system on Windows, through the wide-character API with the GBK
+// paths converted from code page 936.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "text/codepage.h"
+#include "text/filesystem.h"
+
+namespace lh::text {
+
+namespace {
+
+std::wstring widePath(const std::string& path) {
+  const std::u16string w = gbkToUtf16(path);
+  return std::wstring(w.begin(), w.end());
+}
+
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  ~Handle() { close(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+  bool close() {
+    if (!valid()) return true;
+    const BOOL ok = CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+    return ok != 0;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+bool writeAllTo(HANDLE h, std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
+    done += written;
+  }
+  return true;
+}
+
+class Win32FileSystem : public FileSystem {
+ public:
+  std::optional<std::string> readAll(const std::string& path) override {
+    Handle h(CreateFileW(widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) return std::nullopt;
+    LARGE_INTEGER size{};
+    std::string out;
+    if (GetFileSizeEx(h.get(), &size) && size.QuadPart > 0) out.reserve(static_cast<std::size_t>(size.QuadPart));
+    char buf[65536];
+    for (;;) {
+      DWORD n = 0;
+      if (!ReadFile(h.get(), buf, sizeof buf, &n, nullptr)) return std::nullopt;
+      if (n == 0) break;
+      out.append(buf, n);
+    }
+    return out;
+  }
+
+  bool append(const std::string& path, std::string_view bytes) override {
+    Handle h(CreateFileW(widePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) return false;
+    LARGE_INTEGER zero{};
+    bool ok = SetFilePointerEx(h.get(), zero, nullptr, FILE_END) && writeAllTo(h.get(), bytes);
+    return h.close() && ok;
+  }
+
+  bool replace(const std::string& path, std::string_view bytes) override {
+    const std::wstring target = widePath(path);
+    const std::wstring temp = target + L".new";
+    {
+      // No sharing: other processes can neither read nor write the new file.
+      Handle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr));
+      if (!h.valid()) return false;
+      bool ok = writeAllTo(h.get(), bytes) && FlushFileBuffers(h.get());
+      if (!h.close() || !ok) {
+        DeleteFileW(temp.c_str());
+        return false;
+      }
+    }
+    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      DeleteFileW(temp.c_str());
+      return false;
+    }
+    return true;
+  }
+
+  bool write(const std::string& path, std::string_view bytes) override {
+    Handle h(CreateFileW(widePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) return false;
+    const bool ok = writeAllTo(h.get(), bytes);
+    return h.close() && ok;
+  }
+
+  bool remove(const std::string& path) override {
+    const std::wstring p = widePath(path);
+    if (DeleteFileW(p.c_str())) return true;
+    const DWORD e = GetLastError();
+    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
+  }
+
+  bool rename(const std::string& from, const std::string& to) override {
+    return MoveFileExW(widePath(from).c_str(), widePath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
+
+  bool exists(const std::string& path) override {
+    return GetFileAttributesW(widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  bool isDirectory(const std::string& path) override {
+    const DWORD a = GetFileAttributesW(widePath(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool makeDirectory(const std::string& path) override {
+    return CreateDirectoryW(widePath(path).c_str(), nullptr) || isDirectory(path);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> makeRealFileSystem() { return std::make_unique<Win32FileSystem>(); }
+
+}  // namespace lh::text

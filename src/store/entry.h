@@ -1,0 +1,47 @@
+// The one record type of the store: a category, a bookmark or a separator.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace lh::store {
+
+using EntryId = std::int32_t;
+
+enum EntryKind : std::int32_t { kCategory = 0, kBookmark = 1, kSeparator = -2 };
+
+// Fixed entries: 1 is the root category, 2 the recycle bin; 1..10 are slots
+// that are never renamed or edited and that compaction keeps in place.
+inline constexpr EntryId kRootCategory = 1;
+inline constexpr EntryId kRecycleBin = 2;
+inline constexpr EntryId kLastFixedEntry = 10;
+
+struct Entry {
+  // Stored fields, in file order.
+  std::string title;
+  std::string url;  // a bookmark's address; a category's member list ("u3u15u")
+  std::string note;
+  std::int32_t parentId = 0;
+  std::int32_t scrollRow = 0;
+  std::int32_t visitCount = 0;
+  std::int32_t kind = kCategory;
+  std::int32_t reservedA = 0;
+  std::int32_t reservedB = 0;
+  bool deleted = false;
+  double lastVisit = 0.0;
+  double added = 0.0;
+
+  // In memory only.
+  std::int32_t dimmed = 0;
+  std::string titleKey;    // titleKeyOf(title)
+  std::string domain;      // bookmarks: registrableDomain(hostOf(url))
+  std::string groupLabel;  // heading of the entry's group in the visit-count view
+
+  const std::string& members() const { return url; }
+  std::string& members() { return url; }
+  bool isCategory() const { return kind == kCategory; }
+  bool isBookmark() const { return kind == kBookmark; }
+  bool isSeparator() const { return kind == kSeparator; }
+};
+
+}  // namespace lh::store

@@ -1,0 +1,118 @@
+#include "store/members.h"
+
+#include "text/gbk.h"
+
+namespace lh::store {
+
+namespace {
+
+EntryId toId(std::string_view piece) {
+  const long long v = text::parseDecimal(piece, 0);
+  if (v < INT32_MIN || v > INT32_MAX) return 0;
+  return static_cast<EntryId>(v);
+}
+
+void normalise(std::string& members) {
+  if (members.empty() || members.front() != 'u') members.insert(members.begin(), 'u');
+}
+
+}  // namespace
+
+std::string tokenOf(EntryId id) { return "u" + std::to_string(id) + "u"; }
+
+std::vector<EntryId> parseMembers(std::string_view members) {
+  std::vector<EntryId> ids;
+  // Split at every "u"; the first piece (before the leading "u") is dropped
+  // and a trailing "u" yields no piece.
+  std::size_t start = members.find('u');
+  if (start == std::string_view::npos) return ids;
+  ++start;
+  while (start < members.size()) {
+    std::size_t end = members.find('u', start);
+    if (end == std::string_view::npos) end = members.size();
+    ids.push_back(toId(members.substr(start, end - start)));
+    start = end + 1;
+  }
+  return ids;
+}
+
+std::size_t memberCount(std::string_view members) {
+  std::size_t start = members.find('u');
+  if (start == std::string_view::npos) return 0;
+  std::size_t n = 0;
+  ++start;
+  while (start < members.size()) {
+    std::size_t end = members.find('u', start);
+    if (end == std::string_view::npos) end = members.size();
+    ++n;
+    start = end + 1;
+  }
+  return n;
+}
+
+void appendMember(std::string& members, EntryId id) {
+  normalise(members);
+  members += std::to_string(id);
+  members += 'u';
+}
+
+void prependMember(std::string& members, EntryId id) {
+  normalise(members);
+  members = "u" + std::to_string(id) + members;
+}
+
+std::string_view itemsBody(std::string_view items) {
+  if (!items.empty() && items.front() == 'u') items.remove_prefix(1);
+  return items;
+}
+
+void appendItems(std::string& members, std::string_view items) {
+  normalise(members);
+  members += itemsBody(items);
+}
+
+bool insertAfter(std::string& members, EntryId anchor, std::string_view items) {
+  const std::string token = tokenOf(anchor);
+  return text::replaceFirst(members, token, token + std::string(itemsBody(items)));
+}
+
+bool insertBefore(std::string& members, EntryId anchor, std::string_view items) {
+  const std::string token = tokenOf(anchor);
+  return text::replaceFirst(members, token,
+                            "u" + std::string(itemsBody(items)) + std::to_string(anchor) + "u");
+}
+
+int removeMember(std::string& members, EntryId id) {
+  const std::string token = tokenOf(id);
+  int removed = 0;
+  std::size_t at = members.find(token);
+  while (at != std::string::npos) {
+    members.replace(at, token.size(), "u");
+    ++removed;
+    at = members.find(token, at);
+  }
+  return removed;
+}
+
+bool removeFirstMember(std::string& members, EntryId id) {
+  const std::string token = tokenOf(id);
+  const std::size_t at = members.find(token);
+  if (at == std::string::npos) return false;
+  members.replace(at, token.size(), "u");
+  return true;
+}
+
+std::vector<EntryId> parseItems(std::string_view items) {
+  std::vector<EntryId> ids;
+  items = itemsBody(items);
+  std::size_t start = 0;
+  while (start < items.size()) {
+    std::size_t end = items.find('u', start);
+    if (end == std::string_view::npos) end = items.size();
+    ids.push_back(toId(items.substr(start, end - start)));
+    start = end + 1;
+  }
+  return ids;
+}
+
+}  // namespace lh::store

@@ -1,0 +1,111 @@
+#include "text/gbk.h"
+
+#include <charconv>
+
+namespace lh::text {
+
+namespace {
+
+template <typename Eq>
+std::size_t findImpl(std::string_view hay, std::string_view needle, std::size_t from, Eq eq) {
+  if (needle.empty()) return from <= hay.size() ? from : npos;
+  if (needle.size() > hay.size()) return npos;
+  const std::size_t last = hay.size() - needle.size();
+  for (std::size_t i = from; i <= last; i += charLength(hay, i)) {
+    std::size_t k = 0;
+    while (k < needle.size() && eq(hay[i + k], needle[k])) ++k;
+    if (k == needle.size()) return i;
+  }
+  return npos;
+}
+
+}  // namespace
+
+std::size_t find(std::string_view hay, std::string_view needle, std::size_t from) {
+  if (needle.size() == 1) {
+    // Fast path for the common single-byte separators: a byte below 0x40 is
+    // never the second byte of a GBK character, so memchr finds boundaries.
+    const auto c = static_cast<unsigned char>(needle[0]);
+    if (c < 0x40) return hay.find(needle[0], from);
+  }
+  return findImpl(hay, needle, from, [](char a, char b) { return a == b; });
+}
+
+std::size_t findCaseless(std::string_view hay, std::string_view needle, std::size_t from) {
+  return findImpl(hay, needle, from,
+                  [](char a, char b) { return asciiLower(a) == asciiLower(b); });
+}
+
+std::size_t findLast(std::string_view hay, std::string_view needle, std::size_t end) {
+  if (end > hay.size()) end = hay.size();
+  std::size_t found = npos;
+  for (std::size_t i = 0; i < hay.size() && i + needle.size() <= end; i += charLength(hay, i)) {
+    if (hay.compare(i, needle.size(), needle) == 0) found = i;
+  }
+  return found;
+}
+
+std::vector<std::string> split(std::string_view s, std::string_view sep) {
+  std::vector<std::string> pieces;
+  if (sep.empty()) {
+    if (!s.empty()) pieces.emplace_back(s);
+    return pieces;
+  }
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = find(s, sep, start);
+    if (at == npos) break;
+    pieces.emplace_back(s.substr(start, at - start));
+    start = at + sep.size();
+  }
+  if (start < s.size()) pieces.emplace_back(s.substr(start));
+  return pieces;
+}
+
+std::string replaceAll(std::string_view s, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(s);
+  std::string out;
+  out.reserve(s.size());
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = find(s, from, start);
+    if (at == npos) break;
+    out.append(s.substr(start, at - start)).append(to);
+    start = at + from.size();
+  }
+  out.append(s.substr(start));
+  return out;
+}
+
+bool replaceFirst(std::string& s, std::string_view from, std::string_view to) {
+  const std::size_t at = find(s, from);
+  if (at == npos || from.empty()) return false;
+  s.replace(at, from.size(), to);
+  return true;
+}
+
+std::string_view cutAtBoundary(std::string_view s, std::size_t n) {
+  if (n >= s.size()) return s;
+  std::size_t i = 0;
+  while (i < n) {
+    const std::size_t len = charLength(s, i);
+    if (i + len > n) break;
+    i += len;
+  }
+  return s.substr(0, i);
+}
+
+std::string decimal(long long v) { return std::to_string(v); }
+
+long long parseDecimal(std::string_view s, long long fallback) {
+  if (s.empty()) return fallback;
+  long long v = 0;
+  const char* first = s.data();
+  const char* last = s.data() + s.size();
+  if (*first == '+') return fallback;
+  auto [ptr, ec] = std::from_chars(first, last, v);
+  if (ec != std::errc() || ptr != last) return fallback;
+  return v;
+}
+
+}  // namespace lh::text

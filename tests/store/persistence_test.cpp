@@ -1,0 +1,221 @@
+// Loading, replaying and saving: the files say exactly what the live store
+// had, whatever happened to them in between.
+#include <gtest/gtest.h>
+
+#include "../support/temp_dir.h"
+#include "store/members.h"
+#include "store_fixture.h"
+
+namespace lh::store::test {
+namespace {
+
+using Ids = std::vector<EntryId>;
+
+// Runs every operation at least once.
+void exerciseEveryOperation(BookmarkStore& s) {
+  const EntryId cat = s.addCategory(1, 45000.1, "工作");
+  const EntryId sub = s.addCategory(cat, 45000.2, "Sub");
+  const EntryId a = s.addBookmark("新浪 - 浏览器", "http://www.sina.com.cn/", "备注", 1, 45000.3, -1);
+  const EntryId b = s.addBookmark("B", "https://b.org/x", "", cat, 45000.4, -1);
+  const EntryId c = s.addBookmark("C", "c.net", "", cat, 45000.5, b);
+  s.recordVisit(a, 45001.5, 1);
+  s.recordVisit(2573 <= s.count() ? 2573 : a, 45002.5, 2573);  // a count whose bytes hold CR LF
+  s.editBookmark(b, "B2", "n^n", "https://b2.org/");
+  const EntryId sep = s.addSeparator(cat, c);
+  const EntryId sep2 = s.addSeparator(cat, b);
+  s.purgeEntry(cat, sep2);
+  s.moveEntries(std::to_string(c) + "u", sub, -1, false);
+  s.moveEntries(std::to_string(a) + "u", cat, sep, true);
+  s.editCategory(sub, "Renamed", 1, 0, false);
+  const EntryId d = s.addBookmark("D", "d.com", "", sub, 45000.6, -1);
+  s.moveEntries(std::to_string(sub) + "u" + std::to_string(b) + "u", kRecycleBin, -2, false);
+  s.emptyRecycleBin();
+  s.moveEntries(std::to_string(d) + "u", 1, -2, false);  // a destroyed entry moved back
+}
+
+class Persistence : public StoreTest {};
+
+TEST_F(Persistence, ReplayingTheLogGivesTheLiveState) {
+  exerciseEveryOperation(store);
+  ASSERT_TRUE(fs.exists(kLog));
+  const auto replayed = reload();
+  expectSameState(store, *replayed);
+  // The replay was folded into a new snapshot and the log removed...
+  EXPECT_FALSE(fs.exists(kLog));
+  // ...and that snapshot alone loads the same state again.
+  const auto fromSnapshot = reload();
+  expectSameState(store, *fromSnapshot);
+}
+
+TEST_F(Persistence, SaveAllThenLoadGivesTheLiveState) {
+  exerciseEveryOperation(store);
+  ASSERT_TRUE(store.saveAll());
+  EXPECT_FALSE(fs.exists(kLog));
+  const auto loaded = reload();
+  expectSameState(store, *loaded);
+}
+
+TEST_F(Persistence, PurgedEntriesAreVacantFromTheNextLoadOn) {
+  const EntryId a = store.addBookmark("A", "a.com", "", 1, 1.0, -1);
+  const EntryId s = store.addSeparator(1, a);
+  const EntryId b = store.addBookmark("B", "b.com", "", 1, 1.0, -1);
+  store.purgeEntry(1, s);
+  // The replay repeats the purge: the entry is still in memory, its line empty.
+  const auto replayed = reload();
+  expectSameState(store, *replayed);
+  EXPECT_EQ(replayed->entry(s).kind, kSeparator);
+  // The load after that finds the slot vacant.
+  const auto loaded = reload();
+  ASSERT_EQ(loaded->count(), b);
+  EXPECT_EQ(loaded->entry(s).kind, 0);
+  EXPECT_EQ(loaded->line(s), "");
+  EXPECT_EQ(loaded->entry(b).title, "B");  // later ids keep their place
+  EXPECT_EQ(loaded->members(1), (Ids{a, b}));
+}
+
+TEST_F(Persistence, VacantAndThirteenFieldLinesLoadInPlace) {
+  std::string file = fixedEntriesFile();
+  Entry bm;
+  bm.title = "T";
+  bm.url = "http://t.com/";
+  bm.kind = kBookmark;
+  bm.parentId = 1;
+  file += "\r\n";                         // 11: vacant
+  file += std::string("\0\0\r\n", 4);     // 12: vacant
+  file += serializeLine(bm);              // 13: with compaction's own id
+  putInt(file, 13);
+  file += "\r\n";
+  fs.files[kStore] = file;
+  const auto loaded = reload();
+  ASSERT_EQ(loaded->count(), 13);
+  EXPECT_EQ(loaded->entry(11).kind, 0);
+  EXPECT_EQ(loaded->entry(12).title, "");
+  EXPECT_EQ(loaded->entry(13).title, "T");
+  EXPECT_EQ(loaded->entry(13).domain, "t.com");
+  EXPECT_EQ(loaded->entry(1).scrollRow, 1);
+  // Written back line for line: vacant slots stay, so ids stay.
+  ASSERT_TRUE(loaded->saveAll());
+  EXPECT_EQ(fs.files[kStore], file);
+}
+
+TEST_F(Persistence, ALogCutAnywhereInItsLastRecordLosesOnlyThatRecord) {
+  const EntryId a = store.addBookmark("A", "a.com", "", 1, 1.0, -1);
+  store.recordVisit(a, 45000.0, 1);
+  const std::string before = fs.files[kLog];
+  store.editBookmark(a, "Edited title", "note", "http://a.com/");
+  const std::string full = fs.files[kLog];
+  const std::string storeFile = fs.files[kStore];
+
+  for (std::size_t cut = before.size(); cut < full.size(); ++cut) {
+    SCOPED_TRACE("log cut at " + std::to_string(cut));
+    text::MemoryFileSystem other;
+    other.files[kStore] = storeFile;
+    other.files[kLog] = full.substr(0, cut);
+    BookmarkStore s(other, kStore, kLog);
+    const LoadResult r = s.load();
+    EXPECT_EQ(r.replayed, 2);
+    ASSERT_EQ(s.count(), a);
+    EXPECT_EQ(s.entry(a).title, "A");
+    EXPECT_EQ(s.entry(a).visitCount, 1);
+    EXPECT_EQ(s.members(1), Ids{a});
+  }
+  text::MemoryFileSystem whole;
+  whole.files[kStore] = storeFile;
+  whole.files[kLog] = full;
+  BookmarkStore s(whole, kStore, kLog);
+  s.load();
+  EXPECT_EQ(s.entry(a).title, "Edited title");
+}
+
+TEST_F(Persistence, AFailedSaveLeavesTheOldStoreFileAndTheLog) {
+  store.addBookmark("A", "a.com", "", 1, 1.0, -1);
+  const std::string oldStore = fs.files[kStore];
+  const std::string log = fs.files[kLog];
+  fs.replacesBeforeFailure = 0;
+  EXPECT_FALSE(store.saveAll());
+  EXPECT_EQ(fs.files[kStore], oldStore);
+  EXPECT_EQ(fs.files[kLog], log);
+  // A start after that failure still finds every change.
+  fs.replacesBeforeFailure = -1;
+  const auto again = reload();
+  expectSameState(store, *again);
+}
+
+TEST_F(Persistence, AStartWhoseSaveFailsKeepsTheLogForTheNextStart) {
+  store.addBookmark("A", "a.com", "", 1, 1.0, -1);
+  fs.replacesBeforeFailure = 0;
+  BookmarkStore failing(fs, kStore, kLog);
+  const LoadResult r = failing.load();
+  EXPECT_EQ(r.replayed, 1);
+  EXPECT_FALSE(r.saved);
+  EXPECT_TRUE(fs.exists(kLog));
+  fs.replacesBeforeFailure = -1;
+  expectSameState(store, *reload());
+}
+
+TEST_F(Persistence, AnEmptyOrMissingLogWritesNothing) {
+  const int replaces = fs.replaceCalls;
+  EXPECT_EQ(reload()->count(), 10);
+  fs.files[kLog] = "";
+  EXPECT_EQ(reload()->count(), 10);
+  EXPECT_EQ(fs.replaceCalls, replaces);
+}
+
+TEST_F(Persistence, AMissingStoreFileLoadsEmpty) {
+  text::MemoryFileSystem empty;
+  BookmarkStore s(empty, kStore, kLog);
+  const LoadResult r = s.load();
+  EXPECT_EQ(r.lines, 0);
+  EXPECT_EQ(s.count(), 0);
+  EXPECT_EQ(s.entry(1).title, "");
+  EXPECT_EQ(s.members(1), Ids{});
+}
+
+TEST_F(Persistence, TheLastLogRecordEmptiesTheBin) {
+  const EntryId cat = store.addCategory(1, 1.0, "Cat");
+  const EntryId inner = store.addBookmark("In", "in.com", "", cat, 1.0, -1);
+  store.moveEntries(std::to_string(cat) + "u", kRecycleBin, -2, false);
+  store.emptyRecycleBin();
+  const auto loaded = reload();
+  EXPECT_EQ(loaded->entry(kRecycleBin).members(), "u");
+  EXPECT_TRUE(loaded->entry(cat).deleted);
+  EXPECT_TRUE(loaded->entry(inner).deleted);
+}
+
+class Percentages : public LoadObserver {
+ public:
+  std::vector<int> seen;
+  void progress(int percent) override { seen.push_back(percent); }
+};
+
+TEST_F(Persistence, ProgressRunsFromZeroToOneHundredPercentOnce) {
+  for (int i = 0; i < 190; ++i) store.addBookmark("x", "x.com", "", 1, 1.0, -1);
+  ASSERT_TRUE(store.saveAll());
+  Percentages p;
+  BookmarkStore s(fs, kStore, kLog);
+  s.readStoreFile(&p);
+  ASSERT_FALSE(p.seen.empty());
+  EXPECT_EQ(p.seen.front(), 0);  // with 200 lines the first line shows 0%
+  EXPECT_EQ(p.seen.back(), 100);
+  for (std::size_t i = 1; i < p.seen.size(); ++i) EXPECT_GT(p.seen[i], p.seen[i - 1]);
+  EXPECT_EQ(p.seen.size(), 101u);
+}
+
+TEST(PersistenceOnDisk, TheRealFileSystemKeepsEveryChange) {
+  lh::test::TempDir dir;
+  auto fs = text::makeRealFileSystem();
+  const std::string storePath = dir.file("udb"), logPath = dir.file("bein");
+  ASSERT_TRUE(fs->write(storePath, fixedEntriesFile()));
+  BookmarkStore live(*fs, storePath, logPath);
+  live.load();
+  exerciseEveryOperation(live);
+  BookmarkStore replayed(*fs, storePath, logPath);
+  const LoadResult r = replayed.load();
+  EXPECT_TRUE(r.saved);
+  EXPECT_FALSE(fs->exists(logPath));
+  EXPECT_FALSE(fs->exists(storePath + ".new"));
+  expectSameState(live, replayed);
+}
+
+}  // namespace
+}  // namespace lh::store::test

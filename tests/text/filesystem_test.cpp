@@ -1,0 +1,76 @@
+// The real file system of the platform the tests run on (POSIX natively,
+// Win32 under Wine).
+#include "text/filesystem.h"
+
+#include <gtest/gtest.h>
+
+#include "../support/temp_dir.h"
+
+namespace lh::text {
+namespace {
+
+TEST(RealFileSystem, AppendCreatesAndExtends) {
+  test::TempDir dir;
+  auto fs = makeRealFileSystem();
+  const std::string log = dir.file("bein");
+  EXPECT_FALSE(fs->readAll(log).has_value());
+  ASSERT_TRUE(fs->append(log, std::string("ab\0c", 4)));
+  ASSERT_TRUE(fs->append(log, "\r\nd"));
+  EXPECT_EQ(fs->readAll(log), std::string("ab\0c\r\nd", 7));
+}
+
+TEST(RealFileSystem, ReplaceSwapsTheWholeFileAndLeavesNoTemporary) {
+  test::TempDir dir;
+  auto fs = makeRealFileSystem();
+  const std::string f = dir.file("udb");
+  ASSERT_TRUE(fs->write(f, "old contents that are longer"));
+  ASSERT_TRUE(fs->replace(f, "new"));
+  EXPECT_EQ(fs->readAll(f), "new");
+  EXPECT_FALSE(fs->exists(f + ".new"));
+  ASSERT_TRUE(fs->replace(dir.file("fresh"), ""));
+  EXPECT_EQ(fs->readAll(dir.file("fresh")), "");
+}
+
+TEST(RealFileSystem, ReplaceFailsCleanlyWhenTheDirectoryIsMissing) {
+  test::TempDir dir;
+  auto fs = makeRealFileSystem();
+  EXPECT_FALSE(fs->replace(dir.file("missing\\udb"), "x"));
+  EXPECT_FALSE(fs->append(dir.file("missing\\bein"), "x"));
+}
+
+TEST(RealFileSystem, RemoveRenameAndDirectories) {
+  test::TempDir dir;
+  auto fs = makeRealFileSystem();
+  const std::string a = dir.file("a"), b = dir.file("b");
+  EXPECT_TRUE(fs->remove(a));  // missing counts as removed
+  ASSERT_TRUE(fs->write(a, "1"));
+  ASSERT_TRUE(fs->write(b, "2"));
+  ASSERT_TRUE(fs->rename(a, b));  // replaces b
+  EXPECT_FALSE(fs->exists(a));
+  EXPECT_EQ(fs->readAll(b), "1");
+  ASSERT_TRUE(fs->remove(b));
+  EXPECT_FALSE(fs->exists(b));
+  const std::string sub = dir.file("data");
+  EXPECT_FALSE(fs->isDirectory(sub));
+  ASSERT_TRUE(fs->makeDirectory(sub));
+  EXPECT_TRUE(fs->isDirectory(sub));
+  EXPECT_TRUE(fs->makeDirectory(sub));
+}
+
+TEST(RealFileSystem, ChinesePathsAreGbk) {
+  test::TempDir dir;
+  auto fs = makeRealFileSystem();
+  const std::string sub = dir.file("收藏");
+  ASSERT_TRUE(fs->makeDirectory(sub));
+  ASSERT_TRUE(fs->replace(sub + "\\数据", "x"));
+  EXPECT_EQ(fs->readAll(sub + "\\数据"), "x");
+  // The name on disk is the same text, in the system's own encoding.
+  bool found = false;
+  for (const auto& e : std::filesystem::directory_iterator(dir.native())) {
+    found = found || e.path().filename() == std::filesystem::path(u8"收藏");
+  }
+  EXPECT_TRUE(found);
+}
+
+}  // namespace
+}  // namespace lh::text
