@@ -1,5 +1,7 @@
 #include "store/bookmark_store.h"
 
+#include <cstring>
+
 #include "store/members.h"
 #include "text/gbk.h"
 #include "text/oledate.h"
@@ -10,7 +12,6 @@ namespace lh::store {
 namespace {
 
 const Entry kNoEntry{};
-const std::string kNoLine;
 
 // Reports a percentage only when it changes.
 class Progress {
@@ -58,8 +59,8 @@ Entry* BookmarkStore::mutableEntry(EntryId id) {
 
 std::vector<EntryId> BookmarkStore::members(EntryId id) const { return parseMembers(entry(id).members()); }
 
-const std::string& BookmarkStore::line(EntryId id) const {
-  return valid(id) ? lines_[static_cast<std::size_t>(id - 1)] : kNoLine;
+std::string_view BookmarkStore::line(EntryId id) const {
+  return valid(id) ? lines_[static_cast<std::size_t>(id - 1)] : std::string_view();
 }
 
 void BookmarkStore::setTitle(Entry& e, std::string title) {
@@ -86,18 +87,25 @@ LoadResult BookmarkStore::load(LoadObserver* observer) {
 
 int BookmarkStore::readStoreFile(LoadObserver* observer) {
   loading_ = true;
-  const std::string file = fs_.readAll(storeFile_).value_or(std::string());
-  std::vector<Entry> entries;
-  std::vector<std::string> lines;
-  // Lines are usually around a hundred bytes.
-  entries.reserve(file.size() / 96 + 1);
-  lines.reserve(file.size() / 96 + 1);
+  std::string file = fs_.readAll(storeFile_).value_or(std::string());
+  // One entry per line: count the line ends to allocate once. (A number
+  // holding CR LF makes this a slight over-estimate, which is harmless.)
+  std::size_t estimate = 1;
+  for (const char* p = file.data(); (p = static_cast<const char*>(
+                                         std::memchr(p, '\n', file.data() + file.size() - p))) != nullptr;
+       ++p) {
+    ++estimate;
+  }
+  ChunkedArray<Entry> entries;
+  std::vector<std::string_view> lines;
+  lines.reserve(estimate);
+  const std::string_view bytes = file;
   std::size_t pos = 0;
-  while (pos < file.size()) {
-    ParsedLine p = parseLine(file, pos, static_cast<std::int64_t>(entries.size()) + 1);
-    lines.emplace_back(p.raw);
-    entries.push_back(p.vacant ? Entry{} : std::move(p.entry));
-    pos = p.next;
+  while (pos < bytes.size()) {
+    Entry& e = entries.emplace_back();
+    const LineExtent x = parseLineInto(bytes, pos, static_cast<std::int64_t>(entries.size()), e);
+    lines.push_back(x.raw);
+    pos = x.next;
   }
   // Derived fields, line by line, with the progress of the load.
   Progress progress(observer, entries.size());
@@ -108,7 +116,9 @@ int BookmarkStore::readStoreFile(LoadObserver* observer) {
     progress.step(i + 1);
   }
   entries_ = std::move(entries);
-  lines_ = std::move(lines);
+  // The views stay valid: moving a std::string that is not short keeps its
+  // buffer, and a short one holds no line.
+  lines_.assign(std::move(file), std::move(lines));
   if (!entries_.empty()) entries_[0].scrollRow = 1;
   loading_ = false;
   return count();
@@ -120,6 +130,8 @@ LoadResult BookmarkStore::replayLog(LoadObserver* observer) {
   if (!log || log->empty()) return r;
   loading_ = true;
   const std::vector<LogRecord> records = decodeLog(*log, &r.skippedRecords);
+  // Every record adds at most one line: grow the line array once.
+  lines_.reserve(lines_.size() + records.size());
   Progress progress(observer, records.size());
   for (std::size_t i = 0; i < records.size(); ++i) {
     apply(records[i]);
@@ -133,7 +145,7 @@ LoadResult BookmarkStore::replayLog(LoadObserver* observer) {
 
 bool BookmarkStore::saveAll(LoadObserver* observer) {
   std::size_t size = 0;
-  for (const std::string& l : lines_) size += l.size() + 2;
+  for (std::size_t i = 0; i < lines_.size(); ++i) size += lines_[i].size() + 2;
   std::string out;
   out.reserve(size);
   Progress progress(observer, lines_.size());
@@ -149,12 +161,12 @@ bool BookmarkStore::saveAll(LoadObserver* observer) {
 
 EntryId BookmarkStore::newEntry() {
   entries_.emplace_back();
-  lines_.emplace_back();
+  lines_.push_back();
   return count();
 }
 
 void BookmarkStore::refreshLine(EntryId id) {
-  if (valid(id)) lines_[static_cast<std::size_t>(id - 1)] = serializeLine(entries_[static_cast<std::size_t>(id - 1)]);
+  if (valid(id)) lines_.set(static_cast<std::size_t>(id - 1), serializeLine(entries_[static_cast<std::size_t>(id - 1)]));
 }
 
 bool BookmarkStore::appendLog(std::string_view record) { return fs_.append(changeLog_, record); }
@@ -308,7 +320,7 @@ EntryId BookmarkStore::applyAddSeparator(EntryId categoryId, std::string_view be
 }
 
 void BookmarkStore::applyPurgeEntry(EntryId categoryId, EntryId id) {
-  if (valid(id)) lines_[static_cast<std::size_t>(id - 1)].clear();
+  if (valid(id)) lines_.set(static_cast<std::size_t>(id - 1), std::string());
   if (Entry* c = mutableEntry(categoryId)) {
     removeFirstMember(c->members(), id);
     refreshLine(categoryId);

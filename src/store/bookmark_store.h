@@ -9,8 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "store/chunked_array.h"
 #include "store/codec.h"
 #include "store/entry.h"
+#include "store/line_cache.h"
 #include "text/filesystem.h"
 
 namespace lh::store {
@@ -42,7 +44,7 @@ class BookmarkStore {
   Entry* mutableEntry(EntryId id);
   int count() const { return static_cast<int>(entries_.size()); }
   std::vector<EntryId> members(EntryId id) const;
-  const std::string& line(EntryId id) const;
+  std::string_view line(EntryId id) const;
   bool valid(EntryId id) const { return id >= 1 && id <= count(); }
   // True while load() runs; change operations do nothing meanwhile, since
   // window events may run inside the load's progress callbacks.
@@ -104,8 +106,8 @@ class BookmarkStore {
   text::FileSystem& fs_;
   std::string storeFile_;
   std::string changeLog_;
-  std::vector<Entry> entries_;
-  std::vector<std::string> lines_;
+  ChunkedArray<Entry> entries_;
+  LineCache lines_;
   bool loading_ = false;
 };
 

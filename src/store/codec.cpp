@@ -115,6 +115,15 @@ bool restIsFixed(std::string_view file, std::size_t pos, int field, std::int64_t
 
 ParsedLine parseLine(std::string_view file, std::size_t pos, std::int64_t lineNumber) {
   ParsedLine out;
+  const LineExtent x = parseLineInto(file, pos, lineNumber, out.entry);
+  out.raw = x.raw;
+  out.vacant = x.vacant;
+  out.next = x.next;
+  return out;
+}
+
+LineExtent parseLineInto(std::string_view file, std::size_t pos, std::int64_t lineNumber, Entry& entry) {
+  LineExtent out;
   const std::size_t start = pos;
   if (at(file, pos, kLineEnd)) {
     out.vacant = true;
@@ -138,7 +147,7 @@ ParsedLine parseLine(std::string_view file, std::size_t pos, std::int64_t lineNu
       break;
     }
     if (width > 0 && at(file, pos + width, kFieldSeparator)) {
-      assign(out.entry, field, file.substr(pos, width));
+      assign(entry, field, file.substr(pos, width));
       pos += width + kFieldSeparator.size();
       continue;
     }
@@ -147,16 +156,16 @@ ParsedLine parseLine(std::string_view file, std::size_t pos, std::int64_t lineNu
     const std::size_t sep = file.find(kFieldSeparator, pos);
     const std::size_t crlf = file.find(kLineEnd, pos);
     if (crlf != std::string_view::npos && (sep == std::string_view::npos || crlf < sep)) {
-      assign(out.entry, field, file.substr(pos, crlf - pos));
+      assign(entry, field, file.substr(pos, crlf - pos));
       end = crlf;
       break;
     }
     if (sep == std::string_view::npos) {
-      assign(out.entry, field, file.substr(pos));
+      assign(entry, field, file.substr(pos));
       end = file.size();
       break;
     }
-    assign(out.entry, field, file.substr(pos, sep - pos));
+    assign(entry, field, file.substr(pos, sep - pos));
     pos = sep + kFieldSeparator.size();
   }
 

@@ -34,11 +34,19 @@ std::string serializeLine(const Entry& e);
 // the end of the file before its twelfth field) loads the fields it has.
 struct ParsedLine {
   std::string_view raw;  // the line's bytes, without its CR LF
-  bool vacant = false;   // empty, or exactly 00 00
+  bool vacant = false;   // empty, or exactly 00 00 (`entry` left untouched)
   Entry entry;           // stored fields (dates clamped); derived fields empty
   std::size_t next = 0;  // where the next line starts
 };
 ParsedLine parseLine(std::string_view file, std::size_t pos, std::int64_t lineNumber);
+
+// The same, filling `entry` in place (it is expected to be all zero).
+struct LineExtent {
+  std::string_view raw;
+  bool vacant = false;
+  std::size_t next = 0;
+};
+LineExtent parseLineInto(std::string_view file, std::size_t pos, std::int64_t lineNumber, Entry& entry);
 
 // A decoded change-log record: the operation and its fields' bytes.
 struct LogRecord {

@@ -32,20 +32,40 @@ static_assert(sizeof(kLevel2) == 32 * 94 + 1, "one cell per level-2 code");
 
 }  // namespace
 
-char pinyinInitial(unsigned char b1, unsigned char b2) {
-  if (b1 < 0xB0 || b1 > 0xF7 || b2 < 0xA1 || b2 > 0xFE) return 0;
-  const std::uint16_t code = static_cast<std::uint16_t>(b1 << 8 | b2);
-  if (b1 <= 0xD7) {
-    if (code > kLevel1End) return 0;
-    char c = 0;
-    for (const RangeStart& r : kLevel1) {
-      if (code < r.code) break;
-      c = r.initial;
+namespace {
+
+// Every cell of rows B0..F7 resolved once: level 1 from the ranges, level 2
+// from the generated table.
+struct Table {
+  char cells[(0xF7 - 0xB0 + 1) * 94];
+  Table() {
+    for (int b1 = 0xB0; b1 <= 0xF7; ++b1) {
+      for (int b2 = 0xA1; b2 <= 0xFE; ++b2) {
+        char c = 0;
+        const auto code = static_cast<std::uint16_t>(b1 << 8 | b2);
+        if (b1 <= 0xD7) {
+          if (code <= kLevel1End) {
+            for (const RangeStart& r : kLevel1) {
+              if (code < r.code) break;
+              c = r.initial;
+            }
+          }
+        } else {
+          c = kLevel2[(b1 - 0xD8) * 94 + (b2 - 0xA1)];
+          if (c == '-') c = 0;
+        }
+        cells[(b1 - 0xB0) * 94 + (b2 - 0xA1)] = c;
+      }
     }
-    return c;
   }
-  const char c = kLevel2[(b1 - 0xD8) * 94 + (b2 - 0xA1)];
-  return c == '-' ? 0 : c;
+};
+
+}  // namespace
+
+char pinyinInitial(unsigned char b1, unsigned char b2) {
+  static const Table table;
+  if (b1 < 0xB0 || b1 > 0xF7 || b2 < 0xA1 || b2 > 0xFE) return 0;
+  return table.cells[(b1 - 0xB0) * 94 + (b2 - 0xA1)];
 }
 
 }  // namespace lh::text

@@ -1,5 +1,7 @@
 #include "text/rules.h"
 
+#include <algorithm>
+
 #include "text/gbk.h"
 
 namespace lh::text {
@@ -18,12 +20,23 @@ std::string completeScheme(std::string_view text) {
 }
 
 std::string hostOf(std::string_view address) {
-  const auto halves = split(address, "//");
-  const std::string taken = halves.size() == 2 ? halves[1] : std::string(address);
-  const auto pieces = split(taken, "/");
-  std::string host = pieces.empty() ? std::string() : pieces[0];
+  // Split at "//": exactly two pieces (one separator with text after it, or
+  // two separators with nothing after the second) take the second piece,
+  // anything else the whole address.
+  std::string_view taken = address;
+  const std::size_t s1 = find(address, "//");
+  if (s1 != npos) {
+    const std::size_t s2 = find(address, "//", s1 + 2);
+    if (s2 == npos) {
+      if (s1 + 2 < address.size()) taken = address.substr(s1 + 2);
+    } else if (s2 + 2 == address.size()) {
+      taken = address.substr(s1 + 2, s2 - s1 - 2);
+    }
+  }
+  // Then the first piece of a split at "/".
+  const std::string_view host = taken.substr(0, std::min(taken.size(), find(taken, "/")));
   if (host.empty()) return std::string(kUnknownHost);
-  return host;
+  return std::string(host);
 }
 
 std::string registrableDomain(std::string_view host) {
@@ -46,38 +59,51 @@ std::string resolveIconHref(std::string_view host, std::string_view reference) {
   return "http://" + replaceAll(joined, "//", "/");
 }
 
-std::string fullWidthToAscii(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
+namespace {
+
+// Walks the text converting full-width characters to ASCII; `emit` receives
+// each resulting character (one byte, or a two-byte character as b1, b2).
+template <typename Emit>
+void walkFullWidthToAscii(std::string_view s, Emit emit) {
   std::size_t i = 0;
   while (i < s.size()) {
     const auto b1 = static_cast<unsigned char>(s[i]);
     if (!isLeadByte(b1)) {
-      out.push_back(s[i]);
+      emit(s[i], 0);
       ++i;
       continue;
     }
     if (i + 1 >= s.size()) break;  // a lead byte without its second byte
     const auto b2 = static_cast<unsigned char>(s[i + 1]);
     if (!isTrailByte(b2)) {
-      out.push_back(s[i]);
+      emit(s[i], 0);
       ++i;
       continue;
     }
     if (b1 == 0xA3 && b2 >= 0xA1 && b2 <= 0xFE) {
-      out.push_back(static_cast<char>(b2 - 0x80));
+      emit(static_cast<char>(b2 - 0x80), 0);
     } else if (b1 == 0xA1 && b2 == 0xA1) {
-      out.push_back(' ');
+      emit(' ', 0);
     } else if (b1 == 0xA1 && b2 == 0xAB) {
-      out.push_back('~');
+      emit('~', 0);
     } else if (b1 == 0xA1 && (b2 == 0xEE || b2 == 0xEF)) {
-      out.push_back('*');
+      emit('*', 0);
     } else {
-      out.push_back(s[i]);
-      out.push_back(s[i + 1]);
+      emit(s[i], s[i + 1]);
     }
     i += 2;
   }
+}
+
+}  // namespace
+
+std::string fullWidthToAscii(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  walkFullWidthToAscii(s, [&out](char a, char b) {
+    out.push_back(a);
+    if (b) out.push_back(b);
+  });
   return out;
 }
 
@@ -95,20 +121,15 @@ std::string cutBrowserSuffix(std::string_view text) {
 }
 
 std::string titleKeyOf(std::string_view title) {
-  const std::string ascii = fullWidthToAscii(title);
   std::string key;
-  key.reserve(ascii.size());
-  for (std::size_t i = 0; i < ascii.size();) {
-    const std::size_t len = charLength(ascii, i);
-    if (len == 1) {
-      const auto b = static_cast<unsigned char>(ascii[i]);
-      if (b < 0x80) key.push_back(ascii[i]);
-    } else if (const char c = pinyinInitial(static_cast<unsigned char>(ascii[i]),
-                                            static_cast<unsigned char>(ascii[i + 1]))) {
+  key.reserve(title.size());
+  walkFullWidthToAscii(title, [&key](char a, char b) {
+    if (!b) {
+      if (static_cast<unsigned char>(a) < 0x80) key.push_back(a);
+    } else if (const char c = pinyinInitial(static_cast<unsigned char>(a), static_cast<unsigned char>(b))) {
       key.push_back(c);
     }
-    i += len;
-  }
+  });
   return key;
 }
 

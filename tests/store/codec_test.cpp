@@ -107,7 +107,8 @@ TEST(StoreLine, ThirteenFieldLinesReadLikeTwelve) {
   const std::string twelve = serializeLine(sampleBookmark());
   std::string id;
   putInt(id, 5);
-  const ParsedLine p = parseLine(twelve + id + "\r\nnext", 0, 5);
+  const std::string withId = twelve + id + "\r\nnext";
+  const ParsedLine p = parseLine(withId, 0, 5);
   EXPECT_EQ(p.entry.title, "新浪");
   EXPECT_EQ(p.raw, twelve + id);
   EXPECT_EQ(p.next, twelve.size() + 6);

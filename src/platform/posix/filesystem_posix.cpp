@@ -42,19 +42,24 @@ class PosixFileSystem : public FileSystem {
     if (fd < 0) return std::nullopt;
     std::string out;
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) out.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
+    std::size_t expected = 0;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) expected = static_cast<std::size_t>(st.st_size);
+    // Read straight into the result; grow it if the file grew meanwhile.
+    out.resize(expected + 1);
+    std::size_t done = 0;
     for (;;) {
-      const ssize_t n = ::read(fd, buf, sizeof buf);
+      if (done == out.size()) out.resize(out.size() * 2 + 65536);
+      const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
       if (n < 0) {
         if (errno == EINTR) continue;
         ::close(fd);
         return std::nullopt;
       }
       if (n == 0) break;
-      out.append(buf, static_cast<std::size_t>(n));
+      done += static_cast<std::size_t>(n);
     }
     ::close(fd);
+    out.resize(done);
     return out;
   }
 

@@ -1,0 +1,216 @@
+// The store at the size of a heavy user: 100,000 entries and a change log of
+// 10,000 records. Prints the time of readStoreFile, replayLog (which ends
+// with its saveAll) and saveAll alone, and the peak memory of the process
+// that loads.
+//
+//   store_bench                 generate into a temporary directory and measure
+//   store_bench generate DIR    only generate udb and bein in DIR
+//   store_bench measure DIR     measure an existing udb/bein pair
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "store/bookmark_store.h"
+#include "store/members.h"
+#include "text/filesystem.h"
+
+using namespace lh;
+
+namespace {
+
+constexpr int kEntries = 100000;
+constexpr int kLogRecords = 10000;
+
+double nowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+long peakKb() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+std::mt19937 rng(20261209);
+
+int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+
+// A title of GB2312 hanzi and ASCII words, like page titles.
+std::string randomTitle() {
+  std::string t;
+  const int hanzi = uniform(2, 14);
+  for (int i = 0; i < hanzi; ++i) {
+    t.push_back(static_cast<char>(uniform(0xB0, 0xD7)));
+    t.push_back(static_cast<char>(uniform(0xA1, 0xF9)));
+  }
+  if (uniform(0, 2) == 0) t += " - Example Site";
+  if (uniform(0, 3) == 0) t += " 2016";
+  return t;
+}
+
+std::string randomWord(int lo, int hi) {
+  std::string w;
+  const int n = uniform(lo, hi);
+  for (int i = 0; i < n; ++i) w.push_back(static_cast<char>('a' + uniform(0, 25)));
+  return w;
+}
+
+std::string randomUrl() {
+  static const char* kTlds[] = {".com", ".cn", ".com.cn", ".net", ".org", ".net.cn"};
+  std::string u = uniform(0, 4) == 0 ? "https://" : "http://";
+  if (uniform(0, 1)) u += "www.";
+  u += randomWord(3, 12) + kTlds[uniform(0, 5)] + "/";
+  for (int i = uniform(0, 3); i > 0; --i) u += randomWord(2, 10) + "/";
+  if (uniform(0, 2) == 0) u += "index.html?id=" + std::to_string(uniform(1, 999999));
+  return u;
+}
+
+void generate(const std::string& dir) {
+  auto fs = text::makeRealFileSystem();
+  const std::string storePath = dir + "/udb", logPath = dir + "/bein";
+  fs->remove(logPath);
+  store::BookmarkStore s(*fs, storePath, logPath);
+  // The ten fixed entries.
+  for (int i = 1; i <= store::kLastFixedEntry; ++i) {
+    const store::EntryId id = s.newEntry();
+    store::Entry& e = *s.mutableEntry(id);
+    e.title = "fixed" + std::to_string(i);
+    e.members() = "u";
+    e.kind = store::kCategory;
+  }
+  std::vector<store::EntryId> categories{store::kRootCategory};
+  for (int n = store::kLastFixedEntry; n < kEntries; ++n) {
+    const store::EntryId parent = categories[std::min<std::size_t>(categories.size() - 1, uniform(0, static_cast<int>(categories.size()) - 1))];
+    const store::EntryId id = s.newEntry();
+    store::Entry& e = *s.mutableEntry(id);
+    const int roll = uniform(0, 99);
+    e.parentId = parent;
+    e.added = 40000.0 + uniform(0, 6000) + uniform(0, 86399) / 86400.0;
+    if (roll < 4) {
+      store::BookmarkStore::setTitle(e, randomTitle().substr(0, 20));
+      e.members() = "u";
+      e.kind = store::kCategory;
+      categories.push_back(id);
+    } else if (roll < 6) {
+      e.kind = store::kSeparator;
+    } else {
+      store::BookmarkStore::setTitle(e, randomTitle());
+      store::BookmarkStore::setUrl(e, randomUrl());
+      if (uniform(0, 9) == 0) e.note = "note " + randomWord(5, 40);
+      e.kind = store::kBookmark;
+      if (uniform(0, 2) == 0) {
+        e.visitCount = uniform(1, 3000);
+        e.lastVisit = e.added + uniform(0, 900);
+      }
+    }
+    store::appendMember(s.mutableEntry(parent)->members(), id);
+    s.refreshLine(id);
+  }
+  for (store::EntryId c : categories) s.refreshLine(c);
+  for (int i = 2; i <= store::kLastFixedEntry; ++i) s.refreshLine(i);
+  if (!s.saveAll()) {
+    std::fprintf(stderr, "could not write %s\n", storePath.c_str());
+    std::exit(1);
+  }
+  // The change log: a typical mix of the nine operations.
+  for (int n = 0; n < kLogRecords; ++n) {
+    const int roll = uniform(0, 99);
+    const store::EntryId any = uniform(11, s.count());
+    const store::EntryId cat = categories[uniform(0, static_cast<int>(categories.size()) - 1)];
+    if (roll < 55) {
+      s.recordVisit(any, 46000.0 + n / 100.0, s.entry(any).visitCount + 1);
+    } else if (roll < 75) {
+      s.addBookmark(randomTitle(), randomUrl(), "", cat, 46000.0 + n / 100.0, -1);
+    } else if (roll < 85) {
+      s.editBookmark(any, randomTitle(), "edited", s.entry(any).url);
+    } else if (roll < 93) {
+      s.moveEntries(std::to_string(any) + "u", cat, -2, false);
+    } else if (roll < 96) {
+      s.addCategory(cat, 46000.0, randomTitle().substr(0, 12));
+    } else if (roll < 98 && !s.members(cat).empty()) {
+      const auto m = s.members(cat);
+      s.addSeparator(cat, m[uniform(0, static_cast<int>(m.size()) - 1)]);
+    } else if (roll < 99 && cat > store::kLastFixedEntry) {
+      s.editCategory(cat, randomTitle().substr(0, 10), 1, 0, false);
+    } else {
+      store::EntryId separator = 0;
+      for (store::EntryId k : s.members(cat)) {
+        if (s.entry(k).isSeparator()) separator = k;
+      }
+      if (separator) {
+        s.purgeEntry(cat, separator);
+      } else {
+        s.recordVisit(any, 46000.0 + n / 100.0, s.entry(any).visitCount + 1);
+      }
+    }
+  }
+}
+
+int measure(const std::string& dir) {
+  auto fs = text::makeRealFileSystem();
+  namespace stdfs = std::filesystem;
+  std::printf("store file: %.1f MB, change log: %.1f MB\n", stdfs::file_size(dir + "/udb") / 1e6,
+              stdfs::file_size(dir + "/bein") / 1e6);
+  const long baseKb = peakKb();
+  std::vector<double> reads, replays, saves;
+  int entries = 0, records = 0;
+  for (int round = 0; round < 5; ++round) {
+    const std::string storePath = dir + "/run-udb", logPath = dir + "/run-bein";
+    stdfs::copy_file(dir + "/udb", storePath, stdfs::copy_options::overwrite_existing);
+    stdfs::copy_file(dir + "/bein", logPath, stdfs::copy_options::overwrite_existing);
+    store::BookmarkStore s(*fs, storePath, logPath);
+    double t0 = nowMs();
+    entries = s.readStoreFile();
+    double t1 = nowMs();
+    const store::LoadResult r = s.replayLog();
+    double t2 = nowMs();
+    records = r.replayed;
+    s.saveAll();
+    double t3 = nowMs();
+    reads.push_back(t1 - t0);
+    replays.push_back(t2 - t1);
+    saves.push_back(t3 - t2);
+  }
+  auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  std::printf("entries %d, log records replayed %d (median of 5 rounds)\n", entries, records);
+  std::printf("readStoreFile          %8.1f ms\n", median(reads));
+  std::printf("replayLog (+ saveAll)  %8.1f ms\n", median(replays));
+  std::printf("saveAll alone          %8.1f ms\n", median(saves));
+  std::printf("read + replay + save   %8.1f ms\n", median(reads) + median(replays));
+  std::printf("peak memory            %8.1f MB (process start: %.1f MB)\n", peakKb() / 1024.0, baseKb / 1024.0);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "measure") return measure(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "generate") {
+    std::filesystem::create_directories(argv[2]);
+    generate(argv[2]);
+    return 0;
+  }
+  const std::string dir = (std::filesystem::temp_directory_path() / ("linkhoard-bench-" + std::to_string(getpid()))).string();
+  std::filesystem::create_directories(dir);
+  std::printf("generating %d entries and %d log records in %s\n", kEntries, kLogRecords, dir.c_str());
+  generate(dir);
+  std::fflush(stdout);
+  // Measure in a fresh process, so that the generator's memory does not count.
+  const std::string cmd = std::string("'") + argv[0] + "' measure '" + dir + "'";
+  const int rc = std::system(cmd.c_str());
+  std::filesystem::remove_all(dir);
+  return rc == 0 ? 0 : 1;
+}

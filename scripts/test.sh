@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test:
+#   1. native build (g++): unit tests
+#   2. fuzz build (clang, libFuzzer): the committed corpora replayed
+#   3. Windows build (mingw-w64): the Windows test program under Wine
+# Installs what is missing first (scripts/setup.sh).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+JOBS=${JOBS:-2}
+
+bash scripts/setup.sh || { echo "set-up failed"; exit 1; }
+
+passed=0
+failed=0
+run_suite() { # name build-dir cmake-args...
+  local name=$1 dir=$2; shift 2
+  echo "=== $name"
+  if ! cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1; then
+    cat "$dir.configure.log"; echo "$name: configure failed"; failed=$((failed + 1)); return
+  fi
+  if ! cmake --build "$dir" -j"$JOBS" >"$dir.build.log" 2>&1; then
+    tail -n 60 "$dir.build.log"; echo "$name: build failed"; failed=$((failed + 1)); return
+  fi
+  local out
+  out=$(cd "$dir" && ctest -j"$JOBS" --output-on-failure 2>&1)
+  echo "$out" | tail -n 40
+  local p f
+  p=$(echo "$out" | sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\2 \1/p' | awk '{print $1-$2}')
+  f=$(echo "$out" | sed -n 's/.*tests passed, \([0-9]*\) tests failed out of.*/\1/p')
+  if [ -z "$p" ]; then failed=$((failed + 1)); return; fi
+  passed=$((passed + p)); failed=$((failed + f))
+}
+
+mkdir -p build
+run_suite "native unit tests" build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
+CC=clang CXX=clang++ run_suite "fuzz corpora" build/fuzz -DLH_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite "Windows tests under Wine" build/win -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
+
+echo
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
