@@ -20,33 +20,38 @@ void normalise(std::string& members) {
 
 std::string tokenOf(EntryId id) { return "u" + std::to_string(id) + "u"; }
 
-std::vector<EntryId> parseMembers(std::string_view members) {
-  std::vector<EntryId> ids;
-  // Split at every "u"; the first piece (before the leading "u") is dropped
-  // and a trailing "u" yields no piece.
-  std::size_t start = members.find('u');
-  if (start == std::string_view::npos) return ids;
-  ++start;
-  while (start < members.size()) {
-    std::size_t end = members.find('u', start);
-    if (end == std::string_view::npos) end = members.size();
-    ids.push_back(toId(members.substr(start, end - start)));
+namespace {
+
+// Calls `f` with every piece of `body` cut at "u"; a trailing "u" yields no
+// piece, two in a row an empty one.
+template <typename F>
+void forEachPiece(std::string_view body, F f) {
+  std::size_t start = 0;
+  while (start < body.size()) {
+    std::size_t end = body.find('u', start);
+    if (end == std::string_view::npos) end = body.size();
+    f(body.substr(start, end - start));
     start = end + 1;
   }
+}
+
+// The text after the leading "u" (the piece before it is dropped).
+std::string_view listBody(std::string_view members) {
+  const std::size_t first = members.find('u');
+  return first == std::string_view::npos ? std::string_view() : members.substr(first + 1);
+}
+
+}  // namespace
+
+std::vector<EntryId> parseMembers(std::string_view members) {
+  std::vector<EntryId> ids;
+  forEachPiece(listBody(members), [&ids](std::string_view piece) { ids.push_back(toId(piece)); });
   return ids;
 }
 
 std::size_t memberCount(std::string_view members) {
-  std::size_t start = members.find('u');
-  if (start == std::string_view::npos) return 0;
   std::size_t n = 0;
-  ++start;
-  while (start < members.size()) {
-    std::size_t end = members.find('u', start);
-    if (end == std::string_view::npos) end = members.size();
-    ++n;
-    start = end + 1;
-  }
+  forEachPiece(listBody(members), [&n](std::string_view) { ++n; });
   return n;
 }
 
@@ -104,14 +109,7 @@ bool removeFirstMember(std::string& members, EntryId id) {
 
 std::vector<EntryId> parseItems(std::string_view items) {
   std::vector<EntryId> ids;
-  items = itemsBody(items);
-  std::size_t start = 0;
-  while (start < items.size()) {
-    std::size_t end = items.find('u', start);
-    if (end == std::string_view::npos) end = items.size();
-    ids.push_back(toId(items.substr(start, end - start)));
-    start = end + 1;
-  }
+  forEachPiece(itemsBody(items), [&ids](std::string_view piece) { ids.push_back(toId(piece)); });
   return ids;
 }
 
