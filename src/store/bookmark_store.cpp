@@ -329,19 +329,22 @@ void BookmarkStore::applyPurgeEntry(EntryId categoryId, EntryId id) {
 
 void BookmarkStore::apply(const LogRecord& r) {
   const auto& f = r.fields;
+  // Texts from the file are made line-safe like those of live calls: a log
+  // written by another program may hold CR LF or a separator in a text.
+  const auto text = [](const std::string& field) { return lineSafe(getText(field)); };
   switch (r.op) {
     case LogOp::AddBookmark:
-      applyAddBookmark(getText(f[0]), getText(f[1]), getText(f[2]), getInt(f[3]), getDate(f[4]), getInt(f[5]));
+      applyAddBookmark(text(f[0]), text(f[1]), text(f[2]), getInt(f[3]), getDate(f[4]), getInt(f[5]));
       break;
     case LogOp::RecordVisit: applyRecordVisit(getInt(f[0]), getDate(f[1]), getInt(f[2])); break;
-    case LogOp::EditBookmark: applyEditBookmark(getInt(f[0]), getText(f[1]), getText(f[2]), getText(f[3])); break;
-    case LogOp::MoveEntries: applyMoveEntries(getText(f[0]), getInt(f[1]), getInt(f[2]), getInt(f[3]) != 0); break;
-    case LogOp::AddCategory: applyAddCategory(getInt(f[0]), getDate(f[1]), getText(f[2])); break;
+    case LogOp::EditBookmark: applyEditBookmark(getInt(f[0]), text(f[1]), text(f[2]), text(f[3])); break;
+    case LogOp::MoveEntries: applyMoveEntries(text(f[0]), getInt(f[1]), getInt(f[2]), getInt(f[3]) != 0); break;
+    case LogOp::AddCategory: applyAddCategory(getInt(f[0]), getDate(f[1]), text(f[2])); break;
     case LogOp::EditCategory:
-      applyEditCategory(getInt(f[0]), getText(f[1]), getInt(f[2]), getInt(f[3]), getInt(f[4]) != 0);
+      applyEditCategory(getInt(f[0]), text(f[1]), getInt(f[2]), getInt(f[3]), getInt(f[4]) != 0);
       break;
     case LogOp::EmptyRecycleBin: applyEmptyRecycleBin(); break;
-    case LogOp::AddSeparator: applyAddSeparator(getInt(f[0]), getText(f[1])); break;
+    case LogOp::AddSeparator: applyAddSeparator(getInt(f[0]), text(f[1])); break;
     case LogOp::PurgeEntry: applyPurgeEntry(getInt(f[0]), getInt(f[1])); break;
   }
 }

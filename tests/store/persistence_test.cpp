@@ -171,6 +171,21 @@ TEST_F(Persistence, AMissingStoreFileLoadsEmpty) {
   EXPECT_EQ(s.members(1), Ids{});
 }
 
+TEST_F(Persistence, LoggedTextsWithLineBreaksCannotSplitTheStoreFile) {
+  // A log written elsewhere may carry CR LF or separators inside a text.
+  std::string date;
+  putDate(date, 45000.0);
+  fs.files[kLog] = encodeRecord(LogRecord{LogOp::AddBookmark,
+                                          {"two\r\nlines", "http://x.com/\r\n", "a\x01\x01\x07\x01b",
+                                           intField(1), date, intField(-1)}});
+  const auto replayed = reload();
+  ASSERT_EQ(replayed->count(), 11);
+  EXPECT_EQ(replayed->entry(11).title, "twolines");
+  EXPECT_EQ(replayed->entry(11).url, "http://x.com/");
+  EXPECT_EQ(replayed->entry(11).note, "ab");
+  expectSameState(*replayed, *reload());
+}
+
 TEST_F(Persistence, TheLastLogRecordEmptiesTheBin) {
   const EntryId cat = store.addCategory(1, 1.0, "Cat");
   const EntryId inner = store.addBookmark("In", "in.com", "", cat, 1.0, -1);
