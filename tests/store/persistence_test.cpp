@@ -176,7 +176,7 @@ TEST_F(Persistence, LoggedTextsWithLineBreaksCannotSplitTheStoreFile) {
   std::string date;
   putDate(date, 45000.0);
   fs.files[kLog] = encodeRecord(LogRecord{LogOp::AddBookmark,
-                                          {"two\r\nlines", "http://x.com/\r\n", "a\x01\x01\x07\x01b",
+                                          {"two\r\nlines", "http://x.com/\r\n", "a\x01\x01\x07\x01" "b",
                                            intField(1), date, intField(-1)}});
   const auto replayed = reload();
   ASSERT_EQ(replayed->count(), 11);
