@@ -270,7 +270,7 @@ void AnimationBox::setVisible(ObjectId id, bool visible) {
   Object* o = find(id);
   if (!o || o->visible == visible) return;
   o->visible = visible;
-  invalidateObject(*o);
+  invalidate(o->rect());
 }
 bool AnimationBox::getVisible(ObjectId id) const {
   const Object* o = find(id);

@@ -1,6 +1,7 @@
 // BMP files and the bitmaps inside icons: 1, 4, 8, 16, 24 and 32 bits per
-// pixel, bottom-up and top-down, with colour masks (BI_BITFIELDS) and the
-// header versions 12 (OS/2), 40, 52, 56, 108 and 124 bytes.
+// pixel, bottom-up and top-down, run-length encoded 4 and 8 bits, colour
+// masks (BI_BITFIELDS), and the header versions 12 (OS/2), 40, 52, 56, 108
+// and 124 bytes.
 #include "canvas/decode.h"
 #include "canvas/read_bytes.h"
 
@@ -8,7 +9,46 @@ namespace lh::canvas {
 
 namespace {
 
-constexpr std::uint32_t kRgb = 0, kBitfields = 3, kAlphaBitfields = 6;
+constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6;
+
+// Run-length encoded pixels (8 or 4 bits per index), bottom-up. Indices that
+// the stream never writes stay 0. A stream cut short keeps what it wrote.
+void decodeRle(std::string_view data, int bits, int width, int height, std::vector<std::uint8_t>& out) {
+  int x = 0, y = 0;  // y counts from the bottom row
+  std::size_t i = 0;
+  auto put = [&](unsigned index) {
+    if (x < width && y < height) out[static_cast<std::size_t>(height - 1 - y) * width + x] = static_cast<std::uint8_t>(index);
+    ++x;
+  };
+  while (i + 1 < data.size() && y < height) {
+    const unsigned count = static_cast<unsigned char>(data[i]);
+    const unsigned value = static_cast<unsigned char>(data[i + 1]);
+    i += 2;
+    if (count > 0) {
+      for (unsigned k = 0; k < count; ++k) put(bits == 8 ? value : ((k & 1) ? value & 15 : value >> 4));
+      continue;
+    }
+    if (value == 0) {  // end of line
+      x = 0;
+      ++y;
+    } else if (value == 1) {  // end of bitmap
+      return;
+    } else if (value == 2) {  // delta
+      if (i + 1 >= data.size()) return;
+      x += static_cast<unsigned char>(data[i]);
+      y += static_cast<unsigned char>(data[i + 1]);
+      i += 2;
+    } else {  // an absolute run of `value` indices, padded to 16 bits
+      const std::size_t bytes = bits == 8 ? value : (value + 1) / 2;
+      if (i + bytes > data.size()) return;
+      for (unsigned k = 0; k < value; ++k) {
+        const unsigned b = static_cast<unsigned char>(data[i + (bits == 8 ? k : k / 2)]);
+        put(bits == 8 ? b : ((k & 1) ? b & 15 : b >> 4));
+      }
+      i += (bytes + 1) & ~std::size_t{1};
+    }
+  }
+}
 
 // Scales a value under `mask` to 0..255; 255 for an empty mask (no channel).
 struct Channel {
@@ -66,17 +106,19 @@ Picture decodeDib(std::string_view b, bool iconMask, std::size_t pixelOffset) {
   }
   if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide) return {};
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return {};
-  if (compression != kRgb && compression != kBitfields && compression != kAlphaBitfields) return {};
-  if (compression != kRgb && bits != 16 && bits != 32) return {};
+  const bool rle = (compression == kRle8 && bits == 8) || (compression == kRle4 && bits == 4);
+  if (compression != kRgb && compression != kBitfields && compression != kAlphaBitfields && !rle) return {};
+  if ((compression == kBitfields || compression == kAlphaBitfields) && bits != 16 && bits != 32) return {};
+  if (rle && topDown) return {};
 
   std::size_t pos = headerSize;
-  if (headerSize == 40 && compression != kRgb) {
+  if (headerSize == 40 && (compression == kBitfields || compression == kAlphaBitfields)) {
     // The masks follow a 40-byte header.
     const int n = compression == kAlphaBitfields ? 4 : 3;
     for (int i = 0; i < n; ++i) masks[i] = r.u32(pos + 4 * i);
     pos += 4 * n;
   }
-  if (compression == kRgb) {
+  if (compression == kRgb || rle) {
     masks[3] = 0;
     if (bits == 16) {
       masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
@@ -100,9 +142,20 @@ Picture decodeDib(std::string_view b, bool iconMask, std::size_t pixelOffset) {
   // A file header's pixel offset wins (some files leave a gap).
   if (pixelOffset >= headerSize && pixelOffset < b.size()) pos = pixelOffset;
 
+  if (pos > b.size()) return {};
+  if (rle) {
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(width) * height, 0);
+    decodeRle(b.substr(pos), bits, static_cast<int>(width), static_cast<int>(height), indices);
+    Picture p;
+    p.width = static_cast<int>(width);
+    p.height = static_cast<int>(height);
+    p.pixels.resize(indices.size());
+    for (std::size_t i = 0; i < indices.size(); ++i) p.pixels[i] = palette[indices[i]];
+    return p;
+  }
   const std::size_t stride = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
   const std::size_t pixelBytes = stride * static_cast<std::size_t>(height);
-  if (pos > b.size() || b.size() - pos < pixelBytes) return {};
+  if (b.size() - pos < pixelBytes) return {};
   const std::size_t maskStride = ((static_cast<std::size_t>(width) + 31) / 32) * 4;
   const bool haveMask = iconMask && b.size() - pos - pixelBytes >= maskStride * static_cast<std::size_t>(height);
 
