@@ -50,6 +50,24 @@ void blendRow(const std::uint32_t* src, std::uint32_t* dst, int n, unsigned fact
 
 }  // namespace
 
+void AnimationBox::assignPicture(Object& o, std::shared_ptr<const Picture> picture) {
+  o.spans.reset();
+  o.picture = picture && !picture->empty() ? std::move(picture) : nullptr;
+  if (!o.picture) return;
+  const Picture& p = *o.picture;
+  auto spans = std::make_shared<std::vector<Object::RowSpan>>(static_cast<std::size_t>(p.height));
+  for (int y = 0; y < p.height; ++y) {
+    const std::uint32_t* row = &p.pixels[static_cast<std::size_t>(y) * p.width];
+    int b = 0, e = p.width;
+    while (b < e && (row[b] >> 24) == 0) ++b;
+    while (e > b && (row[e - 1] >> 24) == 0) --e;
+    bool opaque = true;
+    for (int x = b; x < e && opaque; ++x) opaque = (row[x] >> 24) == 255;
+    (*spans)[static_cast<std::size_t>(y)] = {b, e, opaque};
+  }
+  o.spans = std::move(spans);
+}
+
 Rect AnimationBox::Object::rect() const {
   if (!picture || picture->empty()) return {};
   const int l = trunc(left), t = trunc(top);
@@ -182,7 +200,7 @@ void AnimationBox::setPicture(ObjectId id, std::string_view bytes, std::int64_t 
   Object* o = find(id);
   if (!o) return;
   invalidateObject(*o);
-  o->picture.reset();
+  assignPicture(*o, nullptr);
   o->keyColour = keyColour;
   Picture p = decodePicture(bytes, Alpha::Straight);
   if (p.empty()) return;
@@ -194,7 +212,7 @@ void AnimationBox::setPicture(ObjectId id, std::string_view bytes, std::int64_t 
     }
   }
   premultiply(p);
-  o->picture = std::make_shared<const Picture>(std::move(p));
+  assignPicture(*o, std::make_shared<const Picture>(std::move(p)));
   invalidateObject(*o);
 }
 
@@ -202,7 +220,7 @@ void AnimationBox::setPicture(ObjectId id, std::shared_ptr<const Picture> pictur
   Object* o = find(id);
   if (!o) return;
   invalidateObject(*o);
-  o->picture = picture && !picture->empty() ? std::move(picture) : nullptr;
+  assignPicture(*o, std::move(picture));
   o->keyColour = kNoKeyColour;
   invalidateObject(*o);
 }
@@ -213,7 +231,7 @@ bool AnimationBox::hasPicture(ObjectId id) const {
 }
 
 void AnimationBox::renderText(Object& o) {
-  o.picture.reset();
+  assignPicture(o, nullptr);
   if (o.text.empty() || !rasterizer_) return;
   std::vector<TextMask> lines;
   std::size_t start = 0;
@@ -245,7 +263,7 @@ void AnimationBox::renderText(Object& o) {
     }
     y0 += m.height + 2;
   }
-  o.picture = std::move(p);
+  assignPicture(o, std::move(p));
 }
 
 void AnimationBox::setText(ObjectId id, std::string text, std::optional<FontSpec> font,
@@ -389,11 +407,19 @@ void AnimationBox::compose(const Rect& r, std::uint32_t background, std::uint32_
     const Rect c = orect.intersect(r);
     if (c.empty()) continue;
     const unsigned f = static_cast<unsigned>(100 - o.transparency) * 256 / 100;
+    const Picture& pic = *o.picture;
     for (int y = c.top; y < c.bottom; ++y) {
-      const std::uint32_t* src = &o.picture->pixels[static_cast<std::size_t>(y - orect.top) * o.picture->width +
-                                                    (c.left - orect.left)];
-      std::uint32_t* dst = out + static_cast<std::ptrdiff_t>(y - outTop) * outStride + (c.left - outLeft);
-      blendRow(src, dst, c.width(), f);
+      const Object::RowSpan& span = (*o.spans)[static_cast<std::size_t>(y - orect.top)];
+      const int x0 = std::max(c.left, orect.left + span.begin);
+      const int x1 = std::min(c.right, orect.left + span.end);
+      if (x0 >= x1) continue;
+      const std::uint32_t* src = &pic.pixels[static_cast<std::size_t>(y - orect.top) * pic.width + (x0 - orect.left)];
+      std::uint32_t* dst = out + static_cast<std::ptrdiff_t>(y - outTop) * outStride + (x0 - outLeft);
+      if (span.opaque && f == 256) {
+        std::copy(src, src + (x1 - x0), dst);
+      } else {
+        blendRow(src, dst, x1 - x0, f);
+      }
     }
   }
 }

@@ -138,6 +138,13 @@ class AnimationBox {
     std::int32_t tagNumber = 0;
     std::string tagText;
     std::shared_ptr<const Picture> picture;  // premultiplied
+    // Per row of the picture: the span of pixels that are not fully
+    // transparent, and whether all of them are opaque (copied, not blended).
+    struct RowSpan {
+      std::int32_t begin = 0, end = 0;
+      bool opaque = false;
+    };
+    std::shared_ptr<const std::vector<RowSpan>> spans;
     std::string text;
     FontSpec font;
     std::uint32_t textColour = 0;
@@ -152,6 +159,7 @@ class AnimationBox {
   void compose(const Rect& r, std::uint32_t background, std::uint32_t* out, int outStride, int outLeft,
                int outTop) const;
   void renderText(Object& o);
+  static void assignPicture(Object& o, std::shared_ptr<const Picture> picture);
   ObjectId livePressed() const;
 
   int width_, height_;
