@@ -1,0 +1,263 @@
+#!/usr/bin/python3
+"""Draws every picture and synthesises every sound the program carries, and
+writes them with a C++ source that embeds them.
+
+  generate.py OUT_DIR
+
+writes OUT_DIR/<name>.png|.ico|.wav and OUT_DIR/resources_data.cpp. Geometry
+and colours follow the program's design (header, toolbar, badge, edge
+shadows, tray icon); nothing is copied from elsewhere. Text on pictures is
+drawn with Debian's WenQuanYi Micro Hei.
+"""
+import io
+import math
+import struct
+import sys
+import wave
+from pathlib import Path
+
+from PIL import Image, ImageDraw, ImageFont
+
+FONT = '/usr/share/fonts/truetype/wqy/wqy-microhei.ttc'
+RESOURCES = []  # (identifier, file name)
+
+
+def font(px):
+    return ImageFont.truetype(FONT, px)
+
+
+def save_png(out, name, img):
+    img.save(out / f'{name}.png', optimize=True)
+    RESOURCES.append((name, f'{name}.png'))
+
+
+def rgba(w, h, colour=(0, 0, 0, 0)):
+    return Image.new('RGBA', (w, h), colour)
+
+
+def rounded(draw, box, radius, fill=None, outline=None):
+    draw.rounded_rectangle(box, radius=radius, fill=fill, outline=outline)
+
+
+def plus(draw, cx, cy, size, colour, width=2):
+    h = size // 2
+    draw.rectangle([cx - h, cy - width // 2, cx + h, cy - width // 2 + width - 1], fill=colour)
+    draw.rectangle([cx - width // 2, cy - h, cx - width // 2 + width - 1, cy + h], fill=colour)
+
+
+def vertical_gradient(w, h, top, bottom):
+    img = rgba(w, h)
+    px = img.load()
+    for y in range(h):
+        t = y / max(1, h - 1)
+        c = tuple(round(a + (b - a) * t) for a, b in zip(top, bottom))
+        for x in range(w):
+            px[x, y] = c
+    return img
+
+
+# ------------------------------------------------------------ header
+
+def pin_strip(out):
+    # Almost white, fading to transparent downwards; the hover variant is a
+    # light blue gradient.
+    save_png(out, 'PinStrip', vertical_gradient(350, 25, (255, 255, 255, 250), (255, 255, 255, 0)))
+    save_png(out, 'PinStripHover', vertical_gradient(350, 25, (214, 232, 250, 250), (230, 241, 252, 0)))
+
+
+def toolbar_strip(out):
+    img = vertical_gradient(350, 73, (247, 247, 247, 255), (240, 240, 240, 255))
+    d = ImageDraw.Draw(img)
+    d.line([(0, 72), (349, 72)], fill=(226, 226, 226, 255))
+    # The add tile (cyan), the new-category tile (grey), the search field
+    # (white): over the hit areas at x 11, 61 and 112, y 31 .. 52.
+    rounded(d, [11, 31, 59, 52], 3, fill=(0, 199, 232, 255))
+    plus(d, 35, 41, 11, (255, 255, 255, 255))
+    rounded(d, [61, 31, 109, 52], 3, fill=(204, 204, 204, 255))
+    plus(d, 85, 41, 11, (255, 255, 255, 255))
+    rounded(d, [112, 31, 297, 52], 3, fill=(255, 255, 255, 255), outline=(214, 214, 214, 255))
+    save_png(out, 'ToolbarStrip', img)
+
+
+def buttons(out):
+    # Almost fully transparent hit areas (alpha 3: hit, but not seen).
+    save_png(out, 'ButtonHitArea', rgba(49, 22, (255, 255, 255, 3)))
+    img = rgba(49, 22)
+    d = ImageDraw.Draw(img)
+    rounded(d, [0, 0, 48, 21], 3, fill=(0, 160, 214, 255))
+    plus(d, 24, 10, 11, (255, 255, 255, 255))
+    save_png(out, 'AddButtonHover', img)
+    img = rgba(51, 22)
+    d = ImageDraw.Draw(img)
+    rounded(d, [0, 0, 48, 21], 3, fill=(170, 170, 170, 255))
+    plus(d, 24, 10, 11, (255, 255, 255, 255))
+    save_png(out, 'NewCategoryButtonHover', img)
+
+
+def search_frame(out):
+    img = rgba(186, 22)
+    d = ImageDraw.Draw(img)
+    rounded(d, [0, 0, 185, 21], 3, outline=(196, 196, 196, 255))
+    # A magnifier left of the edit box (which starts at x 34).
+    d.ellipse([12, 5, 21, 14], outline=(150, 150, 150, 255), width=2)
+    d.line([(20, 13), (24, 17)], fill=(150, 150, 150, 255), width=2)
+    save_png(out, 'SearchFieldFrame', img)
+
+
+def bar_template(out):
+    # A breadcrumb bar with the four view tabs; their hit ranges are x 67-115,
+    # 122-170, 177-225 and 233-281, their marker 24 pixels from y 2.
+    img = bar_background()
+    d = ImageDraw.Draw(img)
+    f = font(12)
+    for caption, left, right in (('添加', 67, 115), ('访问', 122, 170), ('常用', 177, 225), ('域名', 233, 281)):
+        w = d.textlength(caption, font=f)
+        d.text(((left + right) / 2 - w / 2, 6), caption, font=f, fill=(90, 90, 90, 255))
+    save_png(out, 'BarTemplate', img)
+    save_png(out, 'BarBackground', bar_background())
+
+
+def bar_background():
+    img = rgba(350, 44)
+    d = ImageDraw.Draw(img)
+    rounded(d, [0, 0, 349, 43], 4, fill=(252, 252, 252, 255), outline=(221, 221, 221, 255))
+    d.line([(1, 1), (348, 1)], fill=(255, 255, 255, 255))
+    return img
+
+
+def view_tab_marker(out):
+    img = rgba(55, 24)
+    rounded(ImageDraw.Draw(img), [0, 0, 54, 23], 5, fill=(211, 211, 211, 133))
+    save_png(out, 'ViewTabMarker', img)
+
+
+def badge_frame(out):
+    # Drawn over the browser's icon (at 2, -4): a rounded border, open inside.
+    img = rgba(36, 22)
+    d = ImageDraw.Draw(img)
+    rounded(d, [0, 0, 35, 21], 3, outline=(196, 196, 196, 255))
+    rounded(d, [1, 1, 34, 20], 2, outline=(255, 255, 255, 180))
+    save_png(out, 'BadgeFrame', img)
+
+
+def edge_shadows(out):
+    # Right edge: column 0 opaque grey, 1-4 white at alpha 120, 5 grey 102 at
+    # alpha 120, then a ramp of alphas 102, 83, 64, 46, 27, 8, then nothing.
+    columns = [(204, 204, 204, 255)] + [(255, 255, 255, 120)] * 4 + [(102, 102, 102, 120)]
+    columns += [(102, 102, 102, a) for a in (102, 83, 64, 46, 27, 8)]
+    columns += [(0, 0, 0, 0)] * (20 - len(columns))
+    right = rgba(20, 200)
+    px = right.load()
+    for x, c in enumerate(columns):
+        for y in range(200):
+            px[x, y] = c
+    save_png(out, 'RightEdgeShadow', right)
+    save_png(out, 'LeftEdgeShadow', right.transpose(Image.FLIP_LEFT_RIGHT))
+
+
+# ------------------------------------------------------------ tray icon
+
+def tray_icon(out):
+    # One 104 x 104 image of 32 bits: a cyan rounded square holding a white
+    # bookmark ribbon. Written by hand: 6 + 16 + 40 + 104*104*4 + AND mask
+    # 16*104 = 44,990 bytes.
+    size = 104
+    img = rgba(size, size)
+    d = ImageDraw.Draw(img)
+    rounded(d, [4, 4, 99, 99], 20, fill=(0, 199, 232, 255))
+    d.polygon([(36, 22), (68, 22), (68, 82), (52, 68), (36, 82)], fill=(255, 255, 255, 255))
+    px = img.load()
+    xor = bytearray()
+    for y in range(size - 1, -1, -1):
+        for x in range(size):
+            r, g, b, a = px[x, y]
+            xor += bytes((b, g, r, a))
+    mask_stride = ((size + 31) // 32) * 4
+    mask = bytearray(mask_stride * size)  # all zero: alpha decides
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+    image = header + bytes(xor) + bytes(mask)
+    ico = struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(image), 22) + image
+    assert len(ico) == 44990, len(ico)
+    (out / 'TrayIcon.ico').write_bytes(ico)
+    RESOURCES.append(('TrayIcon', 'TrayIcon.ico'))
+
+
+# ------------------------------------------------------------ sounds
+
+def write_wav(out, name, rate, frames):
+    buf = io.BytesIO()
+    with wave.open(buf, 'wb') as w:
+        w.setnchannels(2)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(frames)
+    (out / f'{name}.wav').write_bytes(buf.getvalue())
+    RESOURCES.append((name, f'{name}.wav'))
+
+
+def chime(rate, seconds, notes):
+    """Stereo 16-bit frames of decaying sine notes: (start s, freq Hz, pan)."""
+    n = int(rate * seconds)
+    left = [0.0] * n
+    right = [0.0] * n
+    for start, freq, pan in notes:
+        s0 = int(start * rate)
+        for i in range(s0, n):
+            t = (i - s0) / rate
+            env = math.exp(-t * 3.2) * min(1.0, t * 200)
+            v = env * (math.sin(2 * math.pi * freq * t) + 0.3 * math.sin(4 * math.pi * freq * t))
+            left[i] += v * (1 - pan)
+            right[i] += v * pan
+    peak = max(max(abs(v) for v in left), max(abs(v) for v in right)) or 1
+    frames = bytearray()
+    for a, b in zip(left, right):
+        frames += struct.pack('<hh', int(a / peak * 20000), int(b / peak * 20000))
+    return bytes(frames)
+
+
+def sounds(out):
+    # Start-up: 2 channels, 22,050 Hz, 16 bits, 241,512 bytes of samples.
+    frames = chime(22050, 241512 / 4 / 22050, [(0.0, 523.25, 0.4), (0.18, 659.25, 0.5), (0.36, 783.99, 0.6),
+                                               (0.54, 1046.5, 0.5)])
+    assert len(frames) == 241512, len(frames)
+    write_wav(out, 'StartupSound', 22050, frames)
+
+
+# ------------------------------------------------------------ output
+
+def write_source(out):
+    lines = ['// Generated by resources/generate.py; do not edit.',
+             '#include "resources/resources.h"', '', 'namespace lh::resources {', '', 'namespace {', '']
+    for ident, file in RESOURCES:
+        data = (out / file).read_bytes()
+        lines.append(f'const unsigned char k{ident}[{len(data)}] = {{')
+        for i in range(0, len(data), 24):
+            lines.append('  ' + ','.join(str(b) for b in data[i:i + 24]) + ',')
+        lines.append('};')
+    lines += ['', '}  // namespace', '', 'std::string_view bytes(Resource r) {', '  switch (r) {']
+    for ident, _ in RESOURCES:
+        lines.append(f'    case Resource::{ident}: return {{reinterpret_cast<const char*>(k{ident}), sizeof k{ident}}};')
+    lines += ['  }', '  return {};', '}', '', 'const char* nameOf(Resource r) {', '  switch (r) {']
+    for ident, file in RESOURCES:
+        lines.append(f'    case Resource::{ident}: return "{file}";')
+    lines += ['  }', '  return "";', '}', '', '}  // namespace lh::resources', '']
+    (out / 'resources_data.cpp').write_text('\n'.join(lines))
+
+
+def main():
+    out = Path(sys.argv[1])
+    out.mkdir(parents=True, exist_ok=True)
+    pin_strip(out)
+    toolbar_strip(out)
+    buttons(out)
+    search_frame(out)
+    bar_template(out)
+    view_tab_marker(out)
+    badge_frame(out)
+    edge_shadows(out)
+    tray_icon(out)
+    sounds(out)
+    write_source(out)
+
+
+main()
