@@ -1,0 +1,196 @@
+// The seam to the operating system. The program's own layers never call the
+// operating system directly: they call this interface, which
+// platform/win32 implements for Windows and platform/sim implements as a
+// deterministic simulator for tests (virtual clock, fake screen, fake
+// foreign windows, recorded launches and sounds).
+//
+// Everything here runs on the GUI thread unless a method says otherwise.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "canvas/picture.h"
+#include "canvas/text_raster.h"
+
+namespace lh::platform {
+
+struct Point {
+  int x = 0, y = 0;
+  bool operator==(const Point&) const = default;
+};
+
+struct Bounds {
+  int left = 0, top = 0, width = 0, height = 0;
+  bool operator==(const Bounds&) const = default;
+};
+
+enum class MouseButton { Left, Right };
+
+// Key modifiers as the panels test them: Ctrl = 1, Shift = 2, Alt = 4.
+inline constexpr int kCtrl = 1, kShift = 2, kAlt = 4;
+
+// What a host window reports. Coordinates are the window's client
+// coordinates. Every handler may be empty.
+struct WindowEvents {
+  std::function<void(MouseButton, int x, int y)> buttonDown, buttonUp;
+  std::function<void(int x, int y)> doubleClick;
+  // `leftHeld`: the left button is down during the move.
+  std::function<void(int x, int y, bool leftHeld)> pointerMove;
+  // Notches: wheel delta / 120, positive away from the user.
+  std::function<void(int notches, int x, int y)> wheel;
+  std::function<void(int keyCode, int modifiers)> keyDown;
+  // The window's position changed (also on every step of a slide).
+  std::function<void(int left, int top)> moved;
+  std::function<void()> deactivated;
+  // The system asks to close the window (Alt+F4, the close command).
+  // Returning true lets it close.
+  std::function<bool()> closeRequested;
+};
+
+struct WindowOptions {
+  Bounds bounds;
+  bool toolWindow = true;   // no task-bar button
+  bool topMost = false;
+  bool layered = false;     // per-pixel alpha through presentLayered
+  std::string title;        // GBK
+};
+
+// A top-level window the platform hosts. The program draws everything
+// itself and hands the window its composed pixels.
+class HostWindow {
+ public:
+  virtual ~HostWindow() = default;
+  WindowEvents events;
+
+  virtual void setBounds(const Bounds& b) = 0;
+  virtual Bounds bounds() const = 0;
+  void moveTo(int left, int top) {
+    Bounds b = bounds();
+    b.left = left;
+    b.top = top;
+    setBounds(b);
+  }
+  virtual void setVisible(bool visible) = 0;
+  virtual bool visible() const = 0;
+
+  // Shows the rectangles `dirty` of the window's pixels (opaque 0xFFRRGGBB,
+  // `width` x `height`, row by row).
+  virtual void present(const std::uint32_t* pixels, int width, int height,
+                       const std::vector<canvas::Rect>& dirty) = 0;
+  // Per-pixel alpha: the premultiplied picture becomes the window's look
+  // (UpdateLayeredWindow); `alpha` 0..255 scales it.
+  virtual void presentLayered(const canvas::Picture& premultiplied, int alpha) = 0;
+  // A constant alpha for the whole window (SetLayeredWindowAttributes).
+  virtual void setWindowAlpha(int alpha) = 0;
+
+  // Brings the window to the top of the z-order, activating it or not.
+  virtual void raise(bool activate) = 0;
+  virtual void setForeground() = 0;
+  virtual void takeFocus() = 0;
+  // The native handle as a number, for comparisons with foreign windows.
+  virtual std::uint64_t nativeId() const = 0;
+};
+
+// Events of the notification-area icon.
+enum class TrayEvent { LeftUp = 1, LeftDoubleClick = 2, RightUp = 3 };
+
+// Another program's window, read through window-manager calls only.
+struct ForeignWindow {
+  std::uint64_t id = 0;  // 0 = none
+  explicit operator bool() const { return id != 0; }
+  bool operator==(const ForeignWindow&) const = default;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // ------------------------------------------------------------ time
+  virtual double oleNow() = 0;               // local wall-clock time
+  virtual std::int64_t monotonicMs() = 0;
+
+  // Repeating timers on the GUI thread. A period of 0 stops the timer; a
+  // timer may change its own period or stop itself from its tick.
+  using TimerId = int;
+  virtual TimerId createTimer(std::function<void()> tick) = 0;
+  virtual void setTimerPeriod(TimerId id, int periodMs) = 0;
+  virtual int timerPeriod(TimerId id) const = 0;
+
+  // Lets pending window messages (input, timers, painting) run now.
+  virtual void processPendingMessages() = 0;
+  // Runs `f` on the GUI thread soon; callable from any thread.
+  virtual void post(std::function<void()> f) = 0;
+
+  // ------------------------------------------------------------ windows
+  virtual std::unique_ptr<HostWindow> createWindow(const WindowOptions& options) = 0;
+  virtual Point screenSize() = 0;
+  virtual Point cursorPosition() = 0;
+  // Confines the pointer to the screen rectangle; nullopt releases it.
+  virtual void clipCursor(std::optional<Bounds> screenRect) = 0;
+  virtual canvas::TextRasterizer& textRasterizer() = 0;
+
+  // ------------------------------------------------------------ shell
+  virtual void addTrayIcon(std::string_view icoBytes, const std::string& tooltip,
+                           std::function<void(TrayEvent)> onEvent) = 0;
+  virtual void removeTrayIcon() = 0;
+  // A balloon tip pointing at a screen point; it closes itself after
+  // `timeoutMs` (0 = the system's default).
+  virtual void showBalloon(Point at, const std::string& text, int timeoutMs) = 0;
+  // A task-modal message box with one OK button; returns when it is closed.
+  virtual void messageBox(const std::string& text, const std::string& title) = 0;
+  // Plays a WAV held in memory, without waiting for it to finish.
+  virtual void playSound(std::string_view wavBytes) = 0;
+
+  // ------------------------------------------------------------ processes
+  // Starts a program with the command line; does not wait. False when it
+  // could not be started.
+  virtual bool launch(const std::string& commandLine) = 0;
+  // The default value of HKEY_CLASSES_ROOT "http\shell\open\command"
+  // (empty when missing).
+  virtual std::string httpOpenCommand() = 0;
+  // The executable's first icon drawn at 32 x 32 over white (empty picture
+  // when it has none).
+  virtual canvas::Picture executableIcon(const std::string& path) = 0;
+  virtual void trimWorkingSet() = 0;
+  [[noreturn]] virtual void exitProcess(int code) = 0;
+  // The directory of the running executable, no trailing separator (GBK).
+  virtual std::string runDirectory() = 0;
+
+  // ------------------------------------------------------------ other windows
+  virtual ForeignWindow windowAt(Point screen) = 0;
+  virtual ForeignWindow parentOf(ForeignWindow w) = 0;
+  virtual std::string classNameOf(ForeignWindow w) = 0;
+  // WM_GETTEXTLENGTH then WM_GETTEXT, so that it works across processes.
+  virtual std::string textOf(ForeignWindow w) = 0;
+  virtual std::vector<ForeignWindow> childrenOf(ForeignWindow w) = 0;
+  // Full executable path and file name of the process owning the window.
+  virtual std::string processPathOf(ForeignWindow w) = 0;
+  virtual std::string processFileNameOf(ForeignWindow w) = 0;
+
+  // ------------------------------------------------------------ network
+  // One TCP connect, closed at once; waits at most `timeoutMs`.
+  virtual bool tcpConnect(const std::string& host, int port, int timeoutMs) = 0;
+
+  // ------------------------------------------------------------ clipboard
+  // Joins the clipboard viewer chain with the window and hooks its window
+  // procedure; `onChange` runs for every clipboard change while the pointer
+  // is not over the program's column (the caller decides) and returns
+  // whether the change was handled. Nothing happens when already installed.
+  virtual void installClipboardWatcher(HostWindow& w, std::function<void()> onChange) = 0;
+  virtual bool clipboardWatcherInstalled() const = 0;
+  // Gives the window back its previous window procedure.
+  virtual void restoreWindowProcedure() = 0;
+  // Leaves the viewer chain (ChangeClipboardChain, then WM_CHANGECBCHAIN to
+  // the next viewer).
+  virtual void leaveClipboardChain() = 0;
+  virtual std::string clipboardText() = 0;
+  virtual void setClipboardText(const std::string& text) = 0;
+};
+
+}  // namespace lh::platform

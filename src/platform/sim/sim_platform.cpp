@@ -1,0 +1,279 @@
+#include "platform/sim/sim_platform.h"
+
+#include <algorithm>
+
+namespace lh::platform::sim {
+
+// ------------------------------------------------------------ windows
+
+SimWindow::SimWindow(SimPlatform& p, const WindowOptions& o)
+    : options(o), platform_(p), id_(p.nextWindowId_++), bounds_(o.bounds) {
+  platform_.windows.push_back(this);
+  framebuffer.assign(static_cast<std::size_t>(std::max(0, bounds_.width)) * std::max(0, bounds_.height), 0);
+}
+
+SimWindow::~SimWindow() {
+  auto& w = platform_.windows;
+  w.erase(std::remove(w.begin(), w.end(), this), w.end());
+  if (platform_.foreground == this) platform_.foreground = nullptr;
+  if (platform_.focused == this) platform_.focused = nullptr;
+}
+
+void SimWindow::setBounds(const Bounds& b) {
+  const bool moved = b.left != bounds_.left || b.top != bounds_.top;
+  if (b.width != bounds_.width || b.height != bounds_.height) {
+    framebuffer.assign(static_cast<std::size_t>(std::max(0, b.width)) * std::max(0, b.height), 0);
+  }
+  bounds_ = b;
+  // Like the window manager: a move raises the position-changed event.
+  if (moved && events.moved) events.moved(b.left, b.top);
+}
+
+void SimWindow::setVisible(bool v) {
+  if (v != visible_) platform_.journal.push_back((v ? "show " : "hide ") + options.title);
+  visible_ = v;
+}
+
+void SimWindow::present(const std::uint32_t* pixels, int width, int height, const std::vector<canvas::Rect>& dirty) {
+  ++presentCount;
+  if (width != bounds_.width || height != bounds_.height) {
+    framebuffer.assign(static_cast<std::size_t>(width) * height, 0);
+  }
+  for (const canvas::Rect& r : dirty) {
+    const canvas::Rect c = r.intersect({0, 0, width, height});
+    for (int y = c.top; y < c.bottom; ++y) {
+      std::copy(pixels + static_cast<std::size_t>(y) * width + c.left, pixels + static_cast<std::size_t>(y) * width + c.right,
+                framebuffer.begin() + static_cast<std::ptrdiff_t>(y) * width + c.left);
+    }
+  }
+}
+
+void SimWindow::presentLayered(const canvas::Picture& premultiplied, int alpha) {
+  ++presentCount;
+  layered = premultiplied;
+  layeredAlpha = alpha;
+}
+
+void SimWindow::raise(bool activate) {
+  auto& w = platform_.windows;
+  w.erase(std::remove(w.begin(), w.end(), this), w.end());
+  w.push_back(this);
+  if (activate) platform_.foreground = this;
+}
+
+void SimWindow::setForeground() {
+  raise(true);
+}
+
+void SimWindow::takeFocus() { platform_.focused = this; }
+
+void SimWindow::click(int x, int y, MouseButton b) {
+  if (events.pointerMove) events.pointerMove(x, y, false);
+  if (events.buttonDown) events.buttonDown(b, x, y);
+  if (events.buttonUp) events.buttonUp(b, x, y);
+}
+
+void SimWindow::requestClose() {
+  if (events.closeRequested) events.closeRequested();
+}
+
+// ------------------------------------------------------------ platform
+
+SimPlatform::SimPlatform() = default;
+
+void SimPlatform::advance(std::int64_t ms) {
+  const std::int64_t target = now_ + ms;
+  for (;;) {
+    // The earliest due timer; ties go to the one created first.
+    int next = -1;
+    for (std::size_t i = 0; i < timers_.size(); ++i) {
+      const Timer& t = timers_[i];
+      if (t.period > 0 && t.due <= target && (next < 0 || t.due < timers_[static_cast<std::size_t>(next)].due)) {
+        next = static_cast<int>(i);
+      }
+    }
+    if (next < 0) break;
+    Timer& t = timers_[static_cast<std::size_t>(next)];
+    now_ = t.due;
+    t.due += t.period;
+    auto tick = t.tick;  // the tick may create timers (reallocating the list)
+    tick();
+    processPendingMessages();
+  }
+  now_ = target;
+}
+
+Platform::TimerId SimPlatform::createTimer(std::function<void()> tick) {
+  timers_.push_back(Timer{std::move(tick), 0, 0});
+  return static_cast<TimerId>(timers_.size());
+}
+
+void SimPlatform::setTimerPeriod(TimerId id, int periodMs) {
+  if (id < 1 || static_cast<std::size_t>(id) > timers_.size()) return;
+  Timer& t = timers_[static_cast<std::size_t>(id - 1)];
+  t.period = std::max(0, periodMs);
+  t.due = now_ + t.period;
+}
+
+int SimPlatform::timerPeriod(TimerId id) const {
+  if (id < 1 || static_cast<std::size_t>(id) > timers_.size()) return 0;
+  return timers_[static_cast<std::size_t>(id - 1)].period;
+}
+
+void SimPlatform::processPendingMessages() {
+  ++processPendingCalls;
+  while (!posted_.empty()) {
+    auto batch = std::move(posted_);
+    posted_.clear();
+    for (auto& f : batch) f();
+  }
+}
+
+std::unique_ptr<HostWindow> SimPlatform::createWindow(const WindowOptions& options) {
+  journal.push_back("create " + options.title);
+  return std::make_unique<SimWindow>(*this, options);
+}
+
+void SimPlatform::clipCursor(std::optional<Bounds> r) {
+  cursorClip = r;
+  if (r) {
+    cursor.x = std::clamp(cursor.x, r->left, r->left + r->width - 1);
+    cursor.y = std::clamp(cursor.y, r->top, r->top + r->height - 1);
+  }
+}
+
+void SimPlatform::addTrayIcon(std::string_view icoBytes, const std::string& tooltip,
+                              std::function<void(TrayEvent)> onEvent) {
+  journal.push_back("tray add");
+  tray = Tray{true, tooltip, icoBytes.size(), std::move(onEvent)};
+}
+
+void SimPlatform::removeTrayIcon() {
+  journal.push_back("tray remove");
+  tray.present = false;
+}
+
+void SimPlatform::showBalloon(Point at, const std::string& text, int timeoutMs) {
+  journal.push_back("balloon " + text);
+  balloons.push_back({at, text, timeoutMs});
+}
+
+void SimPlatform::messageBox(const std::string& text, const std::string& title) {
+  journal.push_back("message " + text);
+  messageBoxes.emplace_back(text, title);
+  if (onMessageBox) onMessageBox();
+}
+
+void SimPlatform::playSound(std::string_view wavBytes) {
+  journal.push_back("sound");
+  sounds.push_back(wavBytes.size());
+}
+
+bool SimPlatform::launch(const std::string& commandLine) {
+  journal.push_back("launch " + commandLine);
+  launches.push_back(commandLine);
+  return launchSucceeds;
+}
+
+std::string SimPlatform::httpOpenCommand() {
+  journal.push_back("registry");
+  return registryHttpCommand;
+}
+
+canvas::Picture SimPlatform::executableIcon(const std::string& path) {
+  const auto it = icons.find(path);
+  return it == icons.end() ? canvas::Picture{} : it->second;
+}
+
+void SimPlatform::trimWorkingSet() { ++trimCalls; }
+
+void SimPlatform::exitProcess(int code) {
+  journal.push_back("exit");
+  throw ProcessExit(code);
+}
+
+std::uint64_t SimPlatform::addForeignWindow(const FakeWindow& w) {
+  const std::uint64_t id = nextWindowId_++;
+  foreign[id] = w;
+  return id;
+}
+
+ForeignWindow SimPlatform::windowAt(Point p) {
+  // The deepest fake window containing the point, the last added winning.
+  std::uint64_t best = 0;
+  int bestDepth = -1;
+  for (const auto& [id, w] : foreign) {
+    const Bounds& b = w.screenBounds;
+    if (p.x < b.left || p.y < b.top || p.x >= b.left + b.width || p.y >= b.top + b.height) continue;
+    int depth = 0;
+    for (std::uint64_t a = w.parent; a && foreign.count(a); a = foreign[a].parent) ++depth;
+    if (depth >= bestDepth) {
+      best = id;
+      bestDepth = depth;
+    }
+  }
+  return ForeignWindow{best};
+}
+
+ForeignWindow SimPlatform::parentOf(ForeignWindow w) {
+  const auto it = foreign.find(w.id);
+  return ForeignWindow{it == foreign.end() ? 0 : it->second.parent};
+}
+
+std::string SimPlatform::classNameOf(ForeignWindow w) {
+  const auto it = foreign.find(w.id);
+  return it == foreign.end() ? std::string() : it->second.className;
+}
+
+std::string SimPlatform::textOf(ForeignWindow w) {
+  const auto it = foreign.find(w.id);
+  return it == foreign.end() ? std::string() : it->second.text;
+}
+
+std::vector<ForeignWindow> SimPlatform::childrenOf(ForeignWindow w) {
+  std::vector<ForeignWindow> out;
+  for (const auto& [id, f] : foreign) {
+    if (f.parent == w.id && w.id != 0) out.push_back(ForeignWindow{id});
+  }
+  return out;
+}
+
+std::string SimPlatform::processPathOf(ForeignWindow w) {
+  const auto it = foreign.find(w.id);
+  return it == foreign.end() ? std::string() : it->second.processPath;
+}
+
+std::string SimPlatform::processFileNameOf(ForeignWindow w) {
+  const auto it = foreign.find(w.id);
+  return it == foreign.end() ? std::string() : it->second.processFileName;
+}
+
+bool SimPlatform::tcpConnect(const std::string& host, int port, int timeoutMs) {
+  journal.push_back("connect " + host + ":" + std::to_string(port));
+  now_ += std::min(tcpDelayMs, timeoutMs);
+  return tcpSucceeds;
+}
+
+void SimPlatform::installClipboardWatcher(HostWindow& w, std::function<void()> onChange) {
+  if (watcherInstalled_) return;
+  journal.push_back("clipboard watcher");
+  watcherInstalled_ = true;
+  onClipboardChange_ = std::move(onChange);
+}
+
+void SimPlatform::restoreWindowProcedure() { journal.push_back("restore window procedure"); }
+
+void SimPlatform::leaveClipboardChain() {
+  journal.push_back("leave clipboard chain");
+  watcherInstalled_ = false;
+  onClipboardChange_ = nullptr;
+}
+
+void SimPlatform::setClipboardText(const std::string& text) { clipboard_ = text; }
+
+void SimPlatform::copyText(const std::string& text) {
+  clipboard_ = text;
+  if (watcherInstalled_ && onClipboardChange_) onClipboardChange_();
+}
+
+}  // namespace lh::platform::sim

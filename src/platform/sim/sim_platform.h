@@ -1,0 +1,174 @@
+// A headless, deterministic Platform for tests. Time is virtual and moves
+// only when the test advances it (timers fire exactly on their periods);
+// the screen, the cursor, the registry, other programs' windows, the
+// clipboard and the network are fakes the test sets up; launches, sounds,
+// balloons and message boxes are recorded. Every call that matters for the
+// order of start-up and exit is written to `journal`.
+#pragma once
+
+#include <map>
+#include <stdexcept>
+
+#include "platform/platform.h"
+
+namespace lh::platform::sim {
+
+// exitProcess() throws this, so a test can watch the process "end".
+struct ProcessExit : std::runtime_error {
+  int code;
+  explicit ProcessExit(int c) : std::runtime_error("process exit"), code(c) {}
+};
+
+class SimPlatform;
+
+class SimWindow : public HostWindow {
+ public:
+  SimWindow(SimPlatform& p, const WindowOptions& o);
+  ~SimWindow() override;
+
+  void setBounds(const Bounds& b) override;
+  Bounds bounds() const override { return bounds_; }
+  void setVisible(bool v) override;
+  bool visible() const override { return visible_; }
+  void present(const std::uint32_t* pixels, int width, int height, const std::vector<canvas::Rect>& dirty) override;
+  void presentLayered(const canvas::Picture& premultiplied, int alpha) override;
+  void setWindowAlpha(int alpha) override { windowAlpha = alpha; }
+  void raise(bool activate) override;
+  void setForeground() override;
+  void takeFocus() override;
+  std::uint64_t nativeId() const override { return id_; }
+
+  // What the screen shows of the window (opaque pixels, or the layered
+  // picture), for tests.
+  std::vector<std::uint32_t> framebuffer;
+  canvas::Picture layered;
+  int layeredAlpha = 255;
+  int windowAlpha = 255;
+  int presentCount = 0;
+  const WindowOptions options;
+
+  // Input, as the window manager would deliver it.
+  void click(int x, int y, MouseButton b = MouseButton::Left);
+  void requestClose();
+
+ private:
+  SimPlatform& platform_;
+  std::uint64_t id_;
+  Bounds bounds_;
+  bool visible_ = false;
+};
+
+struct FakeWindow {
+  std::uint64_t parent = 0;
+  std::string className, text, processPath, processFileName;
+  Bounds screenBounds;  // where it answers windowAt
+};
+
+class SimPlatform : public Platform {
+ public:
+  SimPlatform();
+
+  // ------------------------------------------------ test controls
+  std::vector<std::string> journal;
+  // Advances the virtual clock, firing timers in order of their due times.
+  void advance(std::int64_t ms);
+  double oleEpoch = 46000.0;  // the OLE date at virtual time 0
+  Point screen{1920, 1080};
+  Point cursor{0, 0};
+  std::optional<Bounds> cursorClip;
+  std::string registryHttpCommand;
+  std::map<std::string, canvas::Picture> icons;  // executable path -> icon
+  std::string runDir = "C:\\Linkhoard";
+  bool tcpSucceeds = false;
+  int tcpDelayMs = 1;
+  bool launchSucceeds = true;
+  std::vector<std::string> launches;
+  std::vector<std::size_t> sounds;  // sizes of the WAVs played
+  struct Balloon {
+    Point at;
+    std::string text;
+    int timeoutMs;
+  };
+  std::vector<Balloon> balloons;
+  std::vector<std::pair<std::string, std::string>> messageBoxes;  // text, title
+  std::function<void()> onMessageBox;  // runs while the box is "open"
+  int processPendingCalls = 0;
+  int trimCalls = 0;
+  struct Tray {
+    bool present = false;
+    std::string tooltip;
+    std::size_t iconBytes = 0;
+    std::function<void(TrayEvent)> onEvent;
+  } tray;
+  std::vector<SimWindow*> windows;  // z-order, bottom first
+  SimWindow* foreground = nullptr;
+  SimWindow* focused = nullptr;
+
+  std::uint64_t addForeignWindow(const FakeWindow& w);
+  std::map<std::uint64_t, FakeWindow> foreign;
+  void copyText(const std::string& text);  // as another program copying
+
+  // ------------------------------------------------ Platform
+  double oleNow() override { return oleEpoch + static_cast<double>(now_) / 86400000.0; }
+  std::int64_t monotonicMs() override { return now_; }
+  TimerId createTimer(std::function<void()> tick) override;
+  void setTimerPeriod(TimerId id, int periodMs) override;
+  int timerPeriod(TimerId id) const override;
+  void processPendingMessages() override;
+  void post(std::function<void()> f) override { posted_.push_back(std::move(f)); }
+
+  std::unique_ptr<HostWindow> createWindow(const WindowOptions& options) override;
+  Point screenSize() override { return screen; }
+  Point cursorPosition() override { return cursor; }
+  void clipCursor(std::optional<Bounds> r) override;
+  canvas::TextRasterizer& textRasterizer() override { return raster_; }
+
+  void addTrayIcon(std::string_view icoBytes, const std::string& tooltip,
+                   std::function<void(TrayEvent)> onEvent) override;
+  void removeTrayIcon() override;
+  void showBalloon(Point at, const std::string& text, int timeoutMs) override;
+  void messageBox(const std::string& text, const std::string& title) override;
+  void playSound(std::string_view wavBytes) override;
+
+  bool launch(const std::string& commandLine) override;
+  std::string httpOpenCommand() override;
+  canvas::Picture executableIcon(const std::string& path) override;
+  void trimWorkingSet() override;
+  [[noreturn]] void exitProcess(int code) override;
+  std::string runDirectory() override { return runDir; }
+
+  ForeignWindow windowAt(Point screen) override;
+  ForeignWindow parentOf(ForeignWindow w) override;
+  std::string classNameOf(ForeignWindow w) override;
+  std::string textOf(ForeignWindow w) override;
+  std::vector<ForeignWindow> childrenOf(ForeignWindow w) override;
+  std::string processPathOf(ForeignWindow w) override;
+  std::string processFileNameOf(ForeignWindow w) override;
+
+  bool tcpConnect(const std::string& host, int port, int timeoutMs) override;
+
+  void installClipboardWatcher(HostWindow& w, std::function<void()> onChange) override;
+  bool clipboardWatcherInstalled() const override { return watcherInstalled_; }
+  void restoreWindowProcedure() override;
+  void leaveClipboardChain() override;
+  std::string clipboardText() override { return clipboard_; }
+  void setClipboardText(const std::string& text) override;
+
+ private:
+  friend class SimWindow;
+  struct Timer {
+    std::function<void()> tick;
+    int period = 0;
+    std::int64_t due = 0;
+  };
+  std::vector<Timer> timers_;
+  std::vector<std::function<void()>> posted_;
+  std::int64_t now_ = 0;
+  canvas::FixedWidthRasterizer raster_;
+  std::uint64_t nextWindowId_ = 0x1000;
+  bool watcherInstalled_ = false;
+  std::function<void()> onClipboardChange_;
+  std::string clipboard_;
+};
+
+}  // namespace lh::platform::sim
