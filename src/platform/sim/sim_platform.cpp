@@ -30,7 +30,7 @@ void SimWindow::setBounds(const Bounds& b) {
 }
 
 void SimWindow::setVisible(bool v) {
-  if (v != visible_) platform_.journal.push_back((v ? "show " : "hide ") + options.title);
+  if (v != visible_) platform_.note((v ? "show " : "hide ") + options.title);
   visible_ = v;
 }
 
@@ -130,7 +130,7 @@ void SimPlatform::processPendingMessages() {
 }
 
 std::unique_ptr<HostWindow> SimPlatform::createWindow(const WindowOptions& options) {
-  journal.push_back("create " + options.title);
+  note("create " + options.title);
   return std::make_unique<SimWindow>(*this, options);
 }
 
@@ -144,39 +144,39 @@ void SimPlatform::clipCursor(std::optional<Bounds> r) {
 
 void SimPlatform::addTrayIcon(std::string_view icoBytes, const std::string& tooltip,
                               std::function<void(TrayEvent)> onEvent) {
-  journal.push_back("tray add");
+  note("tray add");
   tray = Tray{true, tooltip, icoBytes.size(), std::move(onEvent)};
 }
 
 void SimPlatform::removeTrayIcon() {
-  journal.push_back("tray remove");
+  note("tray remove");
   tray.present = false;
 }
 
 void SimPlatform::showBalloon(Point at, const std::string& text, int timeoutMs) {
-  journal.push_back("balloon " + text);
+  note("balloon " + text);
   balloons.push_back({at, text, timeoutMs});
 }
 
 void SimPlatform::messageBox(const std::string& text, const std::string& title) {
-  journal.push_back("message " + text);
+  note("message " + text);
   messageBoxes.emplace_back(text, title);
   if (onMessageBox) onMessageBox();
 }
 
 void SimPlatform::playSound(std::string_view wavBytes) {
-  journal.push_back("sound");
+  note("sound");
   sounds.push_back(wavBytes.size());
 }
 
 bool SimPlatform::launch(const std::string& commandLine) {
-  journal.push_back("launch " + commandLine);
+  note("launch " + commandLine);
   launches.push_back(commandLine);
   return launchSucceeds;
 }
 
 std::string SimPlatform::httpOpenCommand() {
-  journal.push_back("registry");
+  note("registry");
   return registryHttpCommand;
 }
 
@@ -188,7 +188,7 @@ canvas::Picture SimPlatform::executableIcon(const std::string& path) {
 void SimPlatform::trimWorkingSet() { ++trimCalls; }
 
 void SimPlatform::exitProcess(int code) {
-  journal.push_back("exit");
+  note("exit");
   throw ProcessExit(code);
 }
 
@@ -249,22 +249,22 @@ std::string SimPlatform::processFileNameOf(ForeignWindow w) {
 }
 
 bool SimPlatform::tcpConnect(const std::string& host, int port, int timeoutMs) {
-  journal.push_back("connect " + host + ":" + std::to_string(port));
+  note("connect " + host + ":" + std::to_string(port));
   now_ += std::min(tcpDelayMs, timeoutMs);
   return tcpSucceeds;
 }
 
 void SimPlatform::installClipboardWatcher(HostWindow& w, std::function<void()> onChange) {
   if (watcherInstalled_) return;
-  journal.push_back("clipboard watcher");
+  note("clipboard watcher");
   watcherInstalled_ = true;
   onClipboardChange_ = std::move(onChange);
 }
 
-void SimPlatform::restoreWindowProcedure() { journal.push_back("restore window procedure"); }
+void SimPlatform::restoreWindowProcedure() { note("restore window procedure"); }
 
 void SimPlatform::leaveClipboardChain() {
-  journal.push_back("leave clipboard chain");
+  note("leave clipboard chain");
   watcherInstalled_ = false;
   onClipboardChange_ = nullptr;
 }

@@ -70,6 +70,12 @@ class SimPlatform : public Platform {
 
   // ------------------------------------------------ test controls
   std::vector<std::string> journal;
+  // Called with every journal line as it is written.
+  std::function<void(const std::string&)> onJournal;
+  void note(const std::string& line) {
+    journal.push_back(line);
+    if (onJournal) onJournal(line);
+  }
   // Advances the virtual clock, firing timers in order of their due times.
   void advance(std::int64_t ms);
   double oleEpoch = 46000.0;  // the OLE date at virtual time 0

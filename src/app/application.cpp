@@ -1,0 +1,568 @@
+#include "app/application.h"
+
+#include <cmath>
+
+#include "canvas/bmp_encode.h"
+#include "canvas/decode.h"
+#include "resources/resources.h"
+#include "store/codec.h"
+#include "text/gbk.h"
+#include "text/ini.h"
+
+namespace lh::app {
+
+using resources::Resource;
+
+namespace {
+
+constexpr std::uint32_t kListBackground = 0xF7F7F7;  // RGB (247, 247, 247)
+constexpr int kBottomBarHeight = 36;
+constexpr int kEdgeWidth = 20;
+
+canvas::FontSpec font(int size, bool bold) {
+  canvas::FontSpec f;
+  f.size = size;
+  f.bold = bold;
+  f.face = "新宋体";
+  return f;
+}
+
+// Titles of the ten fixed entries a first run creates.
+const char* const kFixedTitles[10] = {"我的收藏", "回收站", "保留3", "保留4", "保留5",
+                                       "保留6",   "保留7",  "保留8", "保留9", "保留10"};
+
+// The display name of a browser: the file name without its extension.
+std::string displayName(const std::string& path) {
+  const std::size_t slash = text::findLast(path, "\\");
+  const std::string file = slash == text::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = text::findLast(file, ".");
+  return dot == text::npos ? file : file.substr(0, dot);
+}
+
+// The executable of an HTTP open command: the text inside the leading pair
+// of quotes. A command that does not start with a quote is read up to the
+// end of its ".exe", or else its first space.
+std::string commandPath(const std::string& command) {
+  if (!command.empty() && command[0] == '"') {
+    const std::size_t q = command.find('"', 1);
+    return q == std::string::npos ? std::string() : command.substr(1, q - 1);
+  }
+  const std::size_t exe = text::findCaseless(command, ".exe");
+  if (exe != text::npos) return command.substr(0, exe + 4);
+  return command.substr(0, command.find(' '));
+}
+
+}  // namespace
+
+canvas::FontSpec fontA() { return font(11, false); }
+canvas::FontSpec fontB() { return font(9, false); }
+canvas::FontSpec fontC() { return font(9, true); }
+
+Application::Application(platform::Platform& platform, text::FileSystem& fs, Settings settings)
+    : platform_(platform), fs_(fs), settings_(std::move(settings)) {}
+
+Application::~Application() = default;
+
+std::shared_ptr<const canvas::Picture> Application::picture(int resource) {
+  canvas::Picture p = canvas::decodePicture(resources::bytes(static_cast<Resource>(resource)), canvas::Alpha::Premultiplied);
+  return std::make_shared<const canvas::Picture>(std::move(p));
+}
+
+// ------------------------------------------------------------ start-up
+
+void Application::startUp() {
+  // 1. The server ping: connect, close, whatever the outcome.
+  platform_.tcpConnect(settings_.serverHost, settings_.serverPort, settings_.connectTimeoutMs);
+  // 2. Paths (and, on a first run, the data directory and its store file).
+  paths_ = store::DataPaths::fromRunDir(platform_.runDirectory());
+  store_ = std::make_unique<store::BookmarkStore>(fs_, paths_.storeFile, paths_.changeLog);
+  ensureDataFiles();
+  // 3. A start marker left by a start that never finished.
+  recoverFromCrash();
+  // 4. The start marker, until the windows are up.
+  fs_.write(paths_.startMarker, "");
+  // 5. Defaults are the constants of this class and the fonts above.
+  // 6. The tray icon.
+  platform_.addTrayIcon(resources::bytes(Resource::TrayIcon), settings_.productLabel,
+                        [this](platform::TrayEvent e) { onTrayEvent(e); });
+  // 7. The screen.
+  const platform::Point screen = platform_.screenSize();
+  screenW_ = screen.x;
+  screenH_ = screen.y;
+  // 8. The windows, hidden.
+  buildWindows();
+  // 9. The icon strip.
+  loadIconStrip();
+  // 10. Geometry.
+  header_->setHeight(screenH_);
+  main_->setBounds({screenW_ / 2 - kMainWidth / 2, 0, kMainWidth, screenH_});
+  // 11. The start page.
+  pages_->select(2);
+  pages_->setBounds(0, 0, kMainWidth, screenH_);
+  pages_->setVisible(true);
+  startPage_->setTop(screenH_ / 2 - startPage_->height());
+  // 12-13.
+  layoutWindows();
+  main_->setVisible(true);
+  rightEdge_->setVisible(true);
+  leftEdge_->setVisible(true);
+  presentAll();
+  // 14.
+  fs_.remove(paths_.startMarker);
+  // 15.
+  runLoadSequence();
+  // 16.
+  platform_.playSound(resources::bytes(Resource::StartupSound));
+}
+
+void Application::ensureDataFiles() {
+  if (!fs_.isDirectory(paths_.dataDir)) fs_.makeDirectory(paths_.dataDir);
+  if (fs_.exists(paths_.storeFile)) return;
+  // A first run: the ten fixed entries, all empty categories.
+  std::string file;
+  for (int i = 0; i < store::kLastFixedEntry; ++i) {
+    store::Entry e;
+    e.title = kFixedTitles[i];
+    e.members() = "u";
+    e.kind = store::kCategory;
+    e.added = platform_.oleNow();
+    file += store::serializeLine(e) + "\r\n";
+  }
+  fs_.replace(paths_.storeFile, file);
+}
+
+void Application::recoverFromCrash() {
+  if (!fs_.exists(paths_.startMarker)) return;
+  // The store loads from the store file alone; the change log is kept aside
+  // (never deleted) so that no change is destroyed.
+  if (fs_.exists(paths_.changeLog)) {
+    std::string backup = paths_.changeLog + ".bak";
+    for (int n = 2; fs_.exists(backup); ++n) backup = paths_.changeLog + "." + std::to_string(n) + ".bak";
+    fs_.rename(paths_.changeLog, backup);
+  }
+  fs_.remove(paths_.startMarker);
+  platform_.messageBox("有错误，数据恢复", "信息：");
+}
+
+void Application::loadIconStrip() {
+  const std::string strip = fs_.readAll(paths_.iconStrip).value_or(std::string());
+  iconRecords_.clear();
+  for (std::size_t at = 0; at + 822 <= strip.size(); at += 822) iconRecords_.push_back(strip.substr(at, 822));
+  fs_.append(paths_.iconStrip, "");  // created when missing, contents kept
+}
+
+void Application::buildWindows() {
+  auto& raster = platform_.textRasterizer();
+  const int h = screenH_;
+  main_ = std::make_unique<ui::Window>(platform_, platform::WindowOptions{{0, 0, kMainWidth, h}, true, false, false, "Linkhoard"},
+                                       kListBackground);
+  header_ = &main_->add<ui::CanvasControl>("顶框", raster, kMainWidth, h);
+  header_->box().setBackground(kListBackground);
+  list_ = &main_->add<ui::CanvasControl>("超级列表框", raster, kMainWidth, std::max(0, h - 202 - kBottomBarHeight));
+  list_->setBounds(0, 202, kMainWidth, std::max(0, h - 202 - kBottomBarHeight));
+  list_->box().setBackground(kListBackground);
+
+  auto& bar = main_->add<ui::PictureBox>("底边栏");
+  bar.setBounds(0, h - kBottomBarHeight, kMainWidth, kBottomBarHeight);
+  bar.setBackground(0xF0F0F0);
+  bottomBar_ = &bar;
+  exitLabel_ = &bar.add<ui::Label>("标签25", raster, "退出");
+  exitLabel_->setFont(fontB());
+  exitLabel_->setColour(0x808080);
+  exitLabel_->setBounds(300, 12, 30, 14);
+  exitLabel_->onClick = [this] { exitProgram(); };
+  auto& about = bar.add<ui::Label>("标签26", raster, "关于");
+  about.setFont(fontB());
+  about.setColour(0x808080);
+  about.setBounds(262, 12, 30, 14);
+
+  pages_ = &main_->add<ui::TabControl>(
+      "选择夹3", std::vector<std::string>{"收藏", "分类", "登陆", "选项", "关于", "导入", "同步"});
+  pages_->setBounds(0, 160, kMainWidth, std::max(0, h - 160));
+  pages_->setVisible(false);
+  startPage_ = &pages_->page(2).add<ui::PictureBox>("图片框6");
+  startPage_->setBounds(0, 0, kMainWidth, 160);
+  progress_ = &startPage_->add<ui::Label>("标签27", raster, "zovo");
+  progress_->setFont(fontB());
+  progress_->setColour(0x808080);
+  progress_->setBounds(150, 60, 60, 14);
+  versionLabel_ = &startPage_->add<ui::Label>("标签13", raster, settings_.productLabel);
+  versionLabel_->setFont(fontB());
+  versionLabel_->setColour(0xA0A0A0);
+  versionLabel_->setBounds(130, 90, 120, 14);
+  startLabel_ = &startPage_->add<ui::Label>("透明标签1", raster, "开始");
+  startLabel_->setFont(fontB());
+  startLabel_->setColour(0x404040);
+  startLabel_->setBounds(120, 130, 30, 14);
+  startLabel_->onClick = [this] {
+    if (loading_) return;  // never a nested load
+    startLabel_->setVisible(false);
+    runLoadSequence();
+  };
+  closeLabel_ = &startPage_->add<ui::Label>("透明标签2", raster, "关闭");
+  closeLabel_->setFont(fontB());
+  closeLabel_->setColour(0x404040);
+  closeLabel_->setBounds(200, 130, 30, 14);
+  closeLabel_->onClick = [this] { exitProgram(); };
+
+  // The badge canvas: composes the browser badge, never shown.
+  bow_ = &main_->add<ui::CanvasControl>("bow", raster, 36, 22);
+  bow_->setBounds(0, 0, 36, 22);
+  bow_->setVisible(false);
+  bow_->box().setBackground(0xFFFFFF);
+
+  auto& hostEvents = main_->host().events;
+  hostEvents.moved = [this](int, int) { placeCompanions(); };
+  hostEvents.closeRequested = [this] {
+    exitProgram();
+    return true;
+  };
+  hostEvents.deactivated = [] {};
+
+  // The edge windows: layered shadows, also the pull tabs.
+  auto edge = [&](const char* title, Resource shadow) {
+    auto w = std::make_unique<ui::Window>(
+        platform_, platform::WindowOptions{{0, 0, kEdgeWidth, h}, true, false, true, title}, 0xFFFFFF);
+    // Paint the shadow stretched to the screen height, at the screen centre
+    // until the layout moves it beside the main window.
+    const canvas::Picture src = canvas::decodePicture(resources::bytes(shadow), canvas::Alpha::Premultiplied);
+    canvas::Picture tall;
+    tall.width = src.width;
+    tall.height = h;
+    tall.alpha = canvas::Alpha::Premultiplied;
+    tall.pixels.resize(static_cast<std::size_t>(tall.width) * std::max(0, h));
+    for (int y = 0; y < h && src.height > 0; ++y) {
+      const int sy = static_cast<int>(static_cast<long long>(y) * src.height / h);
+      for (int x = 0; x < tall.width; ++x) tall.at(x, y) = src.at(x, sy);
+    }
+    w->setBounds({screenW_ / 2 - tall.width / 2, screenH_ / 2 - h / 2, tall.width, h});
+    w->host().presentLayered(tall, 255);
+    return w;
+  };
+  rightEdge_ = edge("RightEdgeTabWindow", Resource::RightEdgeShadow);
+  leftEdge_ = edge("LeftEdgeTabWindow", Resource::LeftEdgeShadow);
+
+  auto& right = rightEdge_->root();
+  right.onPointerMove = [this](int, int y, bool) {
+    if (y < 20 && !bin_->visible() && rightEdge_->left() == 0) slideIn();
+  };
+  right.onButtonUp = [this](platform::MouseButton b, int, int) {
+    if (b == platform::MouseButton::Left) {
+      if (main_->left() <= 10) {
+        slideIn();
+      } else {
+        slideOut();
+      }
+    }
+    // The right button captures from the browser (not built yet).
+  };
+  auto& left = leftEdge_->root();
+  auto toggle = [this] {
+    if (main_->left() < 0) {
+      slideIn();
+    } else {
+      slideOut();
+    }
+  };
+  left.onButtonUp = [toggle](platform::MouseButton b, int, int) {
+    if (b == platform::MouseButton::Left) toggle();
+  };
+  left.onPointerMove = [this, toggle](int, int y, bool) {
+    const int band = screenH_ * 3 / 4;
+    if (y > band && y < band + 30) toggle();
+  };
+
+  bin_ = std::make_unique<ui::Window>(
+      platform_, platform::WindowOptions{{0, 0, 300, 400}, true, false, false, "RecycleBinWindow"}, 0xFFFFFF);
+  sideList_ = std::make_unique<ui::Window>(
+      platform_, platform::WindowOptions{{0, 0, kMainWidth, 20}, true, true, false, "SideListWindow"}, 0xFFFFFF);
+
+  slideTimer_ = platform_.createTimer([this] { slideTick(); });
+  dragTimer_ = platform_.createTimer([this] { dragTick(); });
+}
+
+void Application::layoutWindows() {
+  header_->setWidth(main_->width());
+  const int l = main_->left(), w = main_->width();
+  bin_->moveTo(l + w + 10, bin_->top());
+  sideList_->moveTo(l + w + 10, sideList_->top());
+  bottomBar_->setTop(main_->height() - bottomBar_->height());
+  rightEdge_->moveTo(l + w, rightEdge_->top());
+  leftEdge_->moveTo(l - leftEdge_->width(), leftEdge_->top());
+}
+
+void Application::placeCompanions() {
+  const int l = main_->left(), w = main_->width();
+  bin_->moveTo(l + w + 10, bin_->top());
+  rightEdge_->moveTo(l + w, rightEdge_->top());
+  leftEdge_->moveTo(l - leftEdge_->width(), leftEdge_->top());
+}
+
+void Application::presentAll() {
+  main_->paint();
+}
+
+// ------------------------------------------------------------ loading
+
+namespace {
+
+class ProgressLabel : public store::LoadObserver {
+ public:
+  ProgressLabel(ui::Label& label, ui::Window& window, platform::Platform& platform)
+      : label_(label), window_(window), platform_(platform) {}
+  void progress(int percent) override {
+    label_.setCaption(std::to_string(percent) + "%");
+    window_.paint();
+    platform_.processPendingMessages();
+  }
+
+ private:
+  ui::Label& label_;
+  ui::Window& window_;
+  platform::Platform& platform_;
+};
+
+}  // namespace
+
+void Application::runLoadSequence() {
+  if (loading_) return;
+  loading_ = true;
+  ProgressLabel observer(*progress_, *main_, platform_);
+  store_->readStoreFile(&observer);
+  if (!loadedOnce_) createHeaderObjects();
+  store_->replayLog(&observer);
+  openRoot();
+  if (store_->entry(store::kRecycleBin).members() != "u" && store_->count() >= store::kRecycleBin) {
+    bin_->moveTo(main_->left() + main_->width() + 10, bin_->top());
+    bin_->setVisible(true);
+  }
+  platform_.processPendingMessages();
+  initBrowser();
+  platform_.trimWorkingSet();
+  pages_->setVisible(false);
+  slideIn();
+  // 15b: the clipboard watcher (the capture itself comes later).
+  platform_.installClipboardWatcher(main_->host(), [] {});
+  loadedOnce_ = true;
+  loading_ = false;
+  presentAll();
+}
+
+void Application::openRoot() {
+  currentCategory_ = store::kRootCategory;
+}
+
+void Application::createHeaderObjects() {
+  auto& h = header_->box();
+  auto obj = [&h](double x, double y, int layer, std::shared_ptr<const canvas::Picture> p, bool visible = true) {
+    const canvas::ObjectId id = h.createObject(x, y, visible);
+    if (p) h.setPicture(id, std::move(p));
+    h.setLayer(id, layer);
+    return id;
+  };
+  objects_.pinStrip = obj(0, 0, 8, picture(static_cast<int>(Resource::PinStrip)));
+  objects_.toolbarStrip = obj(0, 87, 8, picture(static_cast<int>(Resource::ToolbarStrip)));
+  const auto hit = picture(static_cast<int>(Resource::ButtonHitArea));
+  objects_.addButton = obj(11, 118, 8, hit);
+  objects_.newCategoryButton = obj(61, 118, 8, hit);
+  objects_.searchFieldFrame = obj(112, 118, 8, picture(static_cast<int>(Resource::SearchFieldFrame)));
+  objects_.browserBadge = obj(300, 118, 8, nullptr);
+  objects_.barTemplate = obj(400, 100, 7, picture(static_cast<int>(Resource::BarTemplate)));
+  objects_.viewTabMarker = obj(-100, -100, 8, picture(static_cast<int>(Resource::ViewTabMarker)));
+  // Six objects without a picture.
+  obj(300, 120, 7, nullptr);
+  obj(0, -100, 0, nullptr, false);
+  for (int layer : {2, 3, 6, 7}) obj(0, 0, layer, nullptr);
+
+  auto& bow = bow_->box();
+  objects_.badgeIcon = bow.createObject(2, -4);
+  bow.setLayer(objects_.badgeIcon, 1);
+  objects_.badgeFrame = bow.createObject(0, 0);
+  bow.setPicture(objects_.badgeFrame, picture(static_cast<int>(Resource::BadgeFrame)));
+  bow.setLayer(objects_.badgeFrame, 2);
+
+  // Pointer actions of the header.
+  auto& e = h.events;
+  e.pointerDown = [this](canvas::Button b, int x, int) {
+    if (b == canvas::Button::Left) dragOffset_ = x;
+  };
+  e.objectLeftDown = [this](canvas::ObjectId o) {
+    if (o == objects_.pinStrip && o != 0) {
+      platform_.clipCursor(platform::Bounds{0, 0, screenW_, 25});
+      platform_.setTimerPeriod(dragTimer_, 10);
+    }
+  };
+  e.objectLeftUp = [this](canvas::ObjectId released, canvas::ObjectId pressed) {
+    if (released <= 0 || released != pressed) return;
+    if (released == objects_.pinStrip) {
+      platform_.clipCursor(std::nullopt);
+      platform_.setTimerPeriod(dragTimer_, 0);
+      if (leftEdge_->left() < -13) slideIn();
+    } else if (released == objects_.browserBadge) {
+      pickBrowserAtPoint();
+    }
+  };
+  e.objectDoubleClick = [this](canvas::ObjectId o) {
+    if (o == objects_.pinStrip && o != 0) slideOut();
+  };
+  e.objectRightUp = [this](canvas::ObjectId o) {
+    if (o == 0) return;
+    if (o == objects_.pinStrip) {
+      hideAll();
+    } else if (o == objects_.browserBadge) {
+      detectSystemBrowser();
+    }
+  };
+  e.objectEnter = [this](canvas::ObjectId o, canvas::ObjectId) {
+    auto& hb = header_->box();
+    if (o == objects_.pinStrip) {
+      hb.setPicture(o, picture(static_cast<int>(Resource::PinStripHover)));
+    } else if (o == objects_.addButton) {
+      hb.setPicture(o, picture(static_cast<int>(Resource::AddButtonHover)));
+    } else if (o == objects_.newCategoryButton) {
+      hb.setPicture(o, picture(static_cast<int>(Resource::NewCategoryButtonHover)));
+    } else if (o == objects_.browserBadge) {
+      platform_.showBalloon({main_->left() + 308, 120},
+                            text::readProfileString(fs_, paths_.settingsFile, store::kBrowserSection,
+                                                    store::kBrowserNameKey),
+                            1000);
+    }
+  };
+  e.objectLeave = [this](canvas::ObjectId o, canvas::ObjectId) {
+    auto& hb = header_->box();
+    if (o == objects_.pinStrip) {
+      hb.setPicture(o, picture(static_cast<int>(Resource::PinStrip)));
+    } else if (o == objects_.addButton || o == objects_.newCategoryButton) {
+      hb.setPicture(o, picture(static_cast<int>(Resource::ButtonHitArea)));
+    }
+  };
+}
+
+// ------------------------------------------------------------ exit
+
+void Application::exitProgram() {
+  platform_.restoreWindowProcedure();
+  platform_.leaveClipboardChain();
+  platform_.removeTrayIcon();
+  main_->setVisible(false);
+  rightEdge_->setVisible(false);
+  leftEdge_->setVisible(false);
+  platform_.exitProcess(0);
+}
+
+void Application::onTrayEvent(platform::TrayEvent e) {
+  if (e == platform::TrayEvent::LeftUp) {
+    main_->setVisible(true);
+    rightEdge_->setVisible(true);
+    leftEdge_->setVisible(true);
+    main_->host().raise(false);
+  }
+  // RightUp captures from the browser (not built yet); a double click does
+  // nothing.
+}
+
+// ------------------------------------------------------------ browser
+
+void Application::writeBrowser(const std::string& path, const std::string& nameSource) {
+  using namespace store;
+  text::writeProfileString(fs_, paths_.settingsFile, kBrowserSection, kBrowserPathKey, path);
+  text::writeProfileString(fs_, paths_.settingsFile, kBrowserSection, kBrowserNameKey, displayName(nameSource));
+  platform_.showBalloon({main_->left() + 308, 120},
+                        text::readProfileString(fs_, paths_.settingsFile, kBrowserSection, kBrowserNameKey), 0);
+}
+
+void Application::initBrowser() {
+  const std::string path =
+      text::readProfileString(fs_, paths_.settingsFile, store::kBrowserSection, store::kBrowserPathKey);
+  if (path.empty()) {
+    detectSystemBrowser();
+    return;
+  }
+  browserPath_ = path;
+  showBrowserBadge(platform_.executableIcon(path));
+}
+
+void Application::detectSystemBrowser() {
+  const std::string path = commandPath(platform_.httpOpenCommand());
+  browserPath_ = path;
+  const canvas::Picture icon = platform_.executableIcon(path);
+  writeBrowser(path, path);
+  showBrowserBadge(icon);
+}
+
+void Application::pickBrowserAtPoint() {
+  const platform::ForeignWindow w = platform_.windowAt(capturePoint());
+  const std::string path = platform_.processPathOf(w);
+  const std::string exe = platform_.processFileNameOf(w);
+  browserPath_ = path;
+  const canvas::Picture icon = platform_.executableIcon(path);
+  writeBrowser(path, "\\" + exe);
+  showBrowserBadge(icon);
+}
+
+void Application::showBrowserBadge(const canvas::Picture& icon32) {
+  auto& bow = bow_->box();
+  // The icon over white, 32 x 32 (an empty picture gives the white square).
+  canvas::Picture white;
+  white.width = white.height = 32;
+  white.alpha = canvas::Alpha::Premultiplied;
+  white.pixels.assign(32 * 32, 0xFFFFFFFFu);
+  if (!icon32.empty()) {
+    for (int y = 0; y < 32 && y < icon32.height; ++y) {
+      for (int x = 0; x < 32 && x < icon32.width; ++x) white.at(x, y) = icon32.at(x, y) | 0xFF000000u;
+    }
+  }
+  bow.setPicture(objects_.badgeIcon, std::make_shared<const canvas::Picture>(std::move(white)));
+  bow.paint();
+  header_->box().setPicture(objects_.browserBadge, bow.snapshot(0, 0, 36, 22));
+}
+
+platform::Point Application::capturePoint() const { return {rightEdge_->left() + 20, 121}; }
+
+// ------------------------------------------------------------ docking
+
+void Application::slideIn() {
+  if (platform_.timerPeriod(slideTimer_) > 0) return;
+  windowShown_ = true;
+  main_->setVisible(true);
+  rightEdge_->setVisible(true);
+  leftEdge_->setVisible(true);
+  startSlide(kDockedLeft);
+}
+
+void Application::slideOut() {
+  if (platform_.timerPeriod(slideTimer_) > 0) return;
+  windowShown_ = false;
+  startSlide(-main_->width());
+}
+
+void Application::startSlide(int target) {
+  const int a = main_->left();
+  slideFrames_.clear();
+  for (int f = 1; f <= 20; ++f) {
+    const double p = f / 20.0;
+    slideFrames_.push_back(static_cast<int>(a + (target - a) * (1 - std::pow(p - 1, 4))));
+  }
+  slideFrame_ = 0;
+  platform_.setTimerPeriod(slideTimer_, 10);
+}
+
+void Application::slideTick() {
+  if (slideFrame_ < slideFrames_.size()) main_->moveTo(slideFrames_[slideFrame_++], main_->top());
+  if (slideFrame_ >= slideFrames_.size()) {
+    platform_.setTimerPeriod(slideTimer_, 0);
+    slideFrame_ = 0;
+    main_->moveTo(windowShown_ ? kDockedLeft : -main_->width(), main_->top());
+  }
+}
+
+void Application::dragTick() { main_->moveTo(platform_.cursorPosition().x - dragOffset_, main_->top()); }
+
+void Application::hideAll() {
+  main_->setVisible(false);
+  rightEdge_->setVisible(false);
+  leftEdge_->setVisible(false);
+  bin_->setVisible(false);
+}
+
+}  // namespace lh::app

@@ -1,0 +1,146 @@
+// The program: its windows, its store, and the start-up, load and exit
+// sequences; the browser choice; the edge windows and the slides.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "canvas/animation_box.h"
+#include "platform/platform.h"
+#include "store/bookmark_store.h"
+#include "store/data_paths.h"
+#include "text/filesystem.h"
+#include "ui/controls.h"
+#include "ui/window.h"
+
+namespace lh::app {
+
+struct Settings {
+  std::string serverHost = "127.0.0.1";  // the start-up ping's server
+  int serverPort = 333;
+  int connectTimeoutMs = 3000;
+  std::string productLabel = "Linkhoard v1.6";
+};
+
+// Fonts of the program.
+canvas::FontSpec fontA();  // 新宋体 11 pt
+canvas::FontSpec fontB();  // 新宋体 9 pt
+canvas::FontSpec fontC();  // 新宋体 9 pt bold
+
+class Application {
+ public:
+  Application(platform::Platform& platform, text::FileSystem& fs, Settings settings = {});
+  ~Application();
+
+  // The main window's creation handler: every step from the server ping to
+  // the start-up sound.
+  void startUp();
+  // Loading the store and everything that follows it (also run by the start
+  // page's "开始" label; never nested).
+  void runLoadSequence();
+  // Restores the window procedure, leaves the clipboard chain, removes the
+  // tray icon, hides the windows and ends the process.
+  [[noreturn]] void exitProgram();
+
+  // Browser choice.
+  void initBrowser();
+  void detectSystemBrowser();
+  void pickBrowserAtPoint();
+  void showBrowserBadge(const canvas::Picture& icon32);
+  const std::string& browserPath() const { return browserPath_; }
+
+  // Edge docking.
+  void slideIn();
+  void slideOut();
+  void hideAll();
+  void placeCompanions();
+  void layoutWindows();
+  bool windowShown() const { return windowShown_; }
+  platform::Point capturePoint() const;
+
+  // Parts, for the program's other layers and for tests.
+  platform::Platform& platform() { return platform_; }
+  store::BookmarkStore& store() { return *store_; }
+  const store::DataPaths& paths() const { return paths_; }
+  ui::Window& mainWindow() { return *main_; }
+  ui::Window& rightEdgeWindow() { return *rightEdge_; }
+  ui::Window& leftEdgeWindow() { return *leftEdge_; }
+  ui::Window& recycleBinWindow() { return *bin_; }
+  ui::Window& sideListWindow() { return *sideList_; }
+  canvas::AnimationBox& header() { return header_->box(); }
+  canvas::AnimationBox& badgeCanvas() { return bow_->box(); }
+  ui::TabControl& pages() { return *pages_; }
+  ui::Label& progressLabel() { return *progress_; }
+  ui::Label& startLabel() { return *startLabel_; }
+  ui::Label& closeLabel() { return *closeLabel_; }
+  ui::Label& exitLabel() { return *exitLabel_; }
+  ui::Control& bottomBar() { return *bottomBar_; }
+  bool loading() const { return loading_; }
+  int currentCategory() const { return currentCategory_; }
+
+  // Header objects (ids on the header canvas).
+  struct HeaderObjects {
+    canvas::ObjectId pinStrip = 0, toolbarStrip = 0, addButton = 0, newCategoryButton = 0, searchFieldFrame = 0,
+                     browserBadge = 0, barTemplate = 0, viewTabMarker = 0;
+    canvas::ObjectId badgeIcon = 0, badgeFrame = 0;  // on the badge canvas
+  };
+  const HeaderObjects& headerObjects() const { return objects_; }
+
+  // Row height and the other start-up defaults.
+  static constexpr int kRowHeight = 20;
+  static constexpr int kBinTitleLength = 42;
+  static constexpr int kMainWidth = 350;
+  static constexpr int kDockedLeft = 6;
+
+ private:
+  void buildWindows();
+  void recoverFromCrash();
+  void ensureDataFiles();
+  void loadIconStrip();
+  void createHeaderObjects();
+  void openRoot();
+  void onTrayEvent(platform::TrayEvent e);
+  void startSlide(int target);
+  void slideTick();
+  void dragTick();
+  void writeBrowser(const std::string& path, const std::string& exeName);
+  void presentAll();
+  std::shared_ptr<const canvas::Picture> picture(int resource);
+
+  platform::Platform& platform_;
+  text::FileSystem& fs_;
+  Settings settings_;
+  store::DataPaths paths_;
+  std::unique_ptr<store::BookmarkStore> store_;
+
+  std::unique_ptr<ui::Window> main_, rightEdge_, leftEdge_, bin_, sideList_;
+  ui::CanvasControl* header_ = nullptr;
+  ui::CanvasControl* list_ = nullptr;
+  ui::CanvasControl* bow_ = nullptr;
+  ui::Control* bottomBar_ = nullptr;
+  ui::TabControl* pages_ = nullptr;
+  ui::PictureBox* startPage_ = nullptr;
+  ui::Label* progress_ = nullptr;
+  ui::Label* versionLabel_ = nullptr;
+  ui::Label* startLabel_ = nullptr;
+  ui::Label* closeLabel_ = nullptr;
+  ui::Label* exitLabel_ = nullptr;
+  HeaderObjects objects_;
+
+  std::vector<std::string> iconRecords_;
+  std::string browserPath_;
+  bool loading_ = false;
+  bool loadedOnce_ = false;
+  int currentCategory_ = 0;
+  int screenW_ = 0, screenH_ = 0;
+
+  // Slides and the drag along the top edge.
+  bool windowShown_ = true;
+  platform::Platform::TimerId slideTimer_ = 0;  // 时钟13
+  platform::Platform::TimerId dragTimer_ = 0;   // 时钟14
+  std::vector<int> slideFrames_;
+  std::size_t slideFrame_ = 0;
+  int dragOffset_ = 0;
+};
+
+}  // namespace lh::app

@@ -1,0 +1,340 @@
+// The program's start-up, load, exit, browser choice and docking, played in
+// the simulator.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/application.h"
+#include "platform/sim/sim_platform.h"
+#include "store/codec.h"
+#include "text/ini.h"
+#include "text/memory_filesystem.h"
+
+namespace lh::app {
+namespace {
+
+using platform::sim::ProcessExit;
+using platform::sim::SimPlatform;
+using platform::sim::SimWindow;
+
+const std::string kRun = "C:\\Linkhoard";
+const std::string kData = kRun + "\\data";
+
+std::string fixedStore(int extraBookmarks = 0) {
+  std::string file;
+  for (int i = 1; i <= 10; ++i) {
+    store::Entry e;
+    e.title = "f" + std::to_string(i);
+    e.kind = store::kCategory;
+    e.url = "u";
+    if (i == 1) {
+      for (int k = 0; k < extraBookmarks; ++k) e.url += std::to_string(11 + k) + "u";
+    }
+    file += store::serializeLine(e) + "\r\n";
+  }
+  for (int k = 0; k < extraBookmarks; ++k) {
+    store::Entry b;
+    b.title = "b" + std::to_string(k);
+    b.url = "http://x" + std::to_string(k) + ".com/";
+    b.kind = store::kBookmark;
+    b.parentId = 1;
+    file += store::serializeLine(b) + "\r\n";
+  }
+  return file;
+}
+
+class StartUp : public ::testing::Test {
+ protected:
+  SimPlatform sim;
+  text::MemoryFileSystem fs;
+  std::unique_ptr<Application> app;
+
+  void SetUp() override {
+    sim.runDir = kRun;
+    fs.directories.insert(kData);
+    fs.files[kData + "\\udb"] = fixedStore(3);
+    // A browser already chosen: no registry, no balloon.
+    fs.files[kData + "\\config.ini"] = "[浏览器]\r\n地址=C:\\B\\b.exe\r\n名称=b\r\n";
+  }
+
+  void start() {
+    app = std::make_unique<Application>(sim, fs);
+    app->startUp();
+  }
+  SimWindow& host(ui::Window& w) { return static_cast<SimWindow&>(w.host()); }
+  std::size_t indexOf(const std::string& line) {
+    const auto it = std::find(sim.journal.begin(), sim.journal.end(), line);
+    EXPECT_NE(it, sim.journal.end()) << line;
+    return static_cast<std::size_t>(it - sim.journal.begin());
+  }
+};
+
+TEST_F(StartUp, RunsItsStepsInOrder) {
+  std::vector<std::string> withMarker;
+  sim.onJournal = [&](const std::string& line) {
+    if (fs.exists(kRun + "\\sat")) withMarker.push_back(line);
+  };
+  start();
+  const std::size_t connect = indexOf("connect 127.0.0.1:333");
+  const std::size_t tray = indexOf("tray add");
+  const std::size_t created = indexOf("create Linkhoard");
+  const std::size_t shown = indexOf("show Linkhoard");
+  const std::size_t watcher = indexOf("clipboard watcher");
+  const std::size_t sound = indexOf("sound");
+  EXPECT_LT(connect, tray);
+  EXPECT_LT(tray, created);
+  EXPECT_LT(created, shown);
+  EXPECT_LT(shown, watcher);
+  EXPECT_LT(watcher, sound);
+  EXPECT_EQ(sound, sim.journal.size() - 1);
+  // The start marker exists from before the tray icon until the windows show.
+  EXPECT_NE(std::find(withMarker.begin(), withMarker.end(), "tray add"), withMarker.end());
+  EXPECT_EQ(std::find(withMarker.begin(), withMarker.end(), "clipboard watcher"), withMarker.end());
+  EXPECT_FALSE(fs.exists(kRun + "\\sat"));
+  EXPECT_TRUE(sim.messageBoxes.empty());
+  EXPECT_TRUE(sim.balloons.empty());
+  EXPECT_EQ(std::count(sim.journal.begin(), sim.journal.end(), "registry"), 0);
+  EXPECT_EQ(sim.tray.tooltip, "Linkhoard v1.6");
+  EXPECT_EQ(sim.tray.iconBytes, 44990u);
+  EXPECT_EQ(sim.sounds, std::vector<std::size_t>{241556});
+  EXPECT_EQ(app->store().count(), 13);
+  EXPECT_EQ(app->currentCategory(), 1);
+  EXPECT_EQ(app->browserPath(), "C:\\B\\b.exe");
+  EXPECT_FALSE(app->pages().visible());
+  EXPECT_EQ(sim.trimCalls, 1);
+}
+
+TEST_F(StartUp, GeometryOnA1920By1080Screen) {
+  std::vector<std::pair<int, int>> frames;  // main left, right edge left
+  start();
+  ui::Window& main = app->mainWindow();
+  EXPECT_EQ(main.host().bounds(), (platform::Bounds{785, 0, 350, 1080}));
+  EXPECT_EQ(app->rightEdgeWindow().left(), 785 + 350);
+  EXPECT_EQ(app->leftEdgeWindow().left(), 785 - 20);
+  EXPECT_EQ(app->recycleBinWindow().left(), 785 + 360);
+  main.host().events.moved = [&, old = main.host().events.moved](int l, int t) {
+    old(l, t);
+    frames.emplace_back(l, app->rightEdgeWindow().left());
+  };
+  sim.advance(300);
+  EXPECT_EQ(main.left(), 6);
+  EXPECT_EQ(main.top(), 0);
+  ASSERT_FALSE(frames.empty());
+  for (auto [l, right] : frames) EXPECT_EQ(right, l + 350);  // the companions follow every frame
+  EXPECT_LE(frames.size(), 20u);
+  EXPECT_EQ(app->leftEdgeWindow().left(), 6 - 20);
+  EXPECT_EQ(app->recycleBinWindow().left(), 366);
+}
+
+TEST_F(StartUp, SlidesFollowAQuarticEaseOutAndIgnoreASecondRequest) {
+  start();
+  sim.advance(300);
+  std::vector<int> lefts;
+  ui::Window& main = app->mainWindow();
+  main.host().events.moved = [&, old = main.host().events.moved](int l, int t) {
+    old(l, t);
+    lefts.push_back(l);
+  };
+  app->slideOut();
+  sim.advance(50);
+  app->slideIn();  // ignored: a slide is running
+  sim.advance(500);
+  // Twenty frames; the last ones repeat a position, which raises no move.
+  ASSERT_LE(lefts.size(), 20u);
+  ASSERT_GE(lefts.size(), 15u);
+  // Frame 1 of 20 from 6 to -350: 6 + (-356)(1 - 0.95^4), truncated.
+  EXPECT_EQ(lefts[0], static_cast<int>(6 + (-356) * (1 - std::pow(0.95, 4))));
+  EXPECT_EQ(lefts.back(), -350);
+  EXPECT_FALSE(app->windowShown());
+  EXPECT_EQ(app->rightEdgeWindow().left(), 0);
+  EXPECT_EQ(app->recycleBinWindow().left(), 10);
+}
+
+TEST_F(StartUp, TheRightEdgeBringsTheWindowBack) {
+  start();
+  sim.advance(300);
+  app->slideOut();
+  sim.advance(300);
+  SimWindow& right = host(app->rightEdgeWindow());
+  right.events.pointerMove(5, 100, false);  // below the top 20 pixels: nothing
+  sim.advance(300);
+  EXPECT_EQ(app->mainWindow().left(), -350);
+  right.events.pointerMove(5, 10, false);
+  sim.advance(300);
+  EXPECT_EQ(app->mainWindow().left(), 6);
+  // A click while docked slides to 6 again: no visible movement.
+  right.click(5, 300);
+  sim.advance(300);
+  EXPECT_EQ(app->mainWindow().left(), 6);
+}
+
+TEST_F(StartUp, DraggingByThePinStripAndReleasingNearTheEdgeDocks) {
+  start();
+  sim.advance(300);
+  SimWindow& main = host(app->mainWindow());
+  // Press on the pin strip at x 100, move the pointer, let the drag run.
+  sim.cursor = {106, 10};
+  main.events.pointerMove(100, 10, false);
+  main.events.buttonDown(platform::MouseButton::Left, 100, 10);
+  ASSERT_TRUE(sim.cursorClip.has_value());
+  EXPECT_EQ(*sim.cursorClip, (platform::Bounds{0, 0, 1920, 25}));
+  sim.cursor = {300, 10};
+  sim.advance(20);
+  EXPECT_EQ(app->mainWindow().left(), 200);
+  main.events.buttonUp(platform::MouseButton::Left, 100, 10);
+  EXPECT_FALSE(sim.cursorClip.has_value());
+  sim.advance(300);
+  EXPECT_EQ(app->mainWindow().left(), 200);  // left there
+  // Dragged to left 3: the left edge window is at -17 < -13, so it docks.
+  main.events.buttonDown(platform::MouseButton::Left, 100, 10);
+  sim.cursor = {103, 10};
+  sim.advance(20);
+  EXPECT_EQ(app->mainWindow().left(), 3);
+  main.events.buttonUp(platform::MouseButton::Left, 100, 10);
+  sim.advance(300);
+  EXPECT_EQ(app->mainWindow().left(), 6);
+}
+
+TEST_F(StartUp, AStaleStartMarkerKeepsTheLogAsABackupAndShowsTheMessageOnce) {
+  fs.files[kRun + "\\sat"] = "";
+  const std::string log = fs.files[kData + "\\bein"] =
+      store::encodeRecord({store::LogOp::AddCategory, {store::intField(1), store::dateField(1.0), "new"}});
+  start();
+  ASSERT_EQ(sim.messageBoxes.size(), 1u);
+  EXPECT_EQ(sim.messageBoxes[0].first, "有错误，数据恢复");
+  EXPECT_EQ(sim.messageBoxes[0].second, "信息：");
+  EXPECT_EQ(app->store().count(), 13);  // the store file alone
+  EXPECT_FALSE(fs.exists(kData + "\\bein"));
+  EXPECT_EQ(fs.files[kData + "\\bein.bak"], log);
+  EXPECT_LT(indexOf("message 有错误，数据恢复"), indexOf("tray add"));
+
+  SimPlatform again;
+  again.runDir = kRun;
+  Application second(again, fs);
+  second.startUp();
+  EXPECT_TRUE(again.messageBoxes.empty());
+  EXPECT_EQ(fs.files[kData + "\\bein.bak"], log);
+}
+
+TEST_F(StartUp, AFirstRunCreatesTheDataDirectoryAndTheFixedEntries) {
+  fs.files.clear();
+  fs.directories.clear();
+  start();
+  EXPECT_TRUE(fs.isDirectory(kData));
+  ASSERT_EQ(app->store().count(), 10);
+  EXPECT_EQ(app->store().entry(1).kind, store::kCategory);
+  EXPECT_EQ(app->store().entry(2).members(), "u");
+  EXPECT_FALSE(app->recycleBinWindow().visible());
+  EXPECT_TRUE(fs.exists(kData + "\\ico"));
+}
+
+TEST_F(StartUp, TheProgressLabelIsUpdatedOnlyWhenThePercentageChanges) {
+  fs.files[kData + "\\udb"] = fixedStore(5000);
+  start();
+  EXPECT_EQ(app->progressLabel().caption(), "100%");
+  EXPECT_LT(sim.processPendingCalls, 250);  // not once per line
+  EXPECT_EQ(app->store().count(), 5010);
+}
+
+TEST_F(StartUp, ANonEmptyBinShowsItsWindow) {
+  std::string file = fixedStore(1);
+  // Move bookmark 11 into the bin.
+  fs.files[kData + "\\bein"] = store::encodeRecord(
+      {store::LogOp::MoveEntries, {"11u", store::intField(2), store::intField(-2), store::intField(0)}});
+  start();
+  EXPECT_TRUE(app->recycleBinWindow().visible());
+}
+
+TEST_F(StartUp, ExitRunsItsSequenceFromEachTrigger) {
+  for (int trigger = 0; trigger < 3; ++trigger) {
+    SimPlatform s;
+    s.runDir = kRun;
+    Application a(s, fs);
+    a.startUp();
+    s.journal.clear();
+    try {
+      if (trigger == 0) {
+        a.exitLabel().onClick();
+      } else if (trigger == 1) {
+        a.closeLabel().onClick();
+      } else {
+        static_cast<SimWindow&>(a.mainWindow().host()).requestClose();
+      }
+      FAIL() << "the process did not end";
+    } catch (const ProcessExit& e) {
+      EXPECT_EQ(e.code, 0);
+    }
+    EXPECT_EQ(s.journal, (std::vector<std::string>{"restore window procedure", "leave clipboard chain",
+                                                   "tray remove", "hide Linkhoard", "hide RightEdgeTabWindow",
+                                                   "hide LeftEdgeTabWindow", "exit"}))
+        << trigger;
+  }
+}
+
+TEST_F(StartUp, TheExitLabelIsClickableOnTheBottomBar) {
+  start();
+  SimWindow& main = host(app->mainWindow());
+  const ui::Rect r = app->exitLabel().windowRect();
+  EXPECT_THROW(main.click(r.left + 2, r.top + 2), ProcessExit);
+}
+
+class Browser : public StartUp {};
+
+TEST_F(Browser, TheSystemBrowserComesFromAQuotedRegistryCommand) {
+  fs.files.erase(kData + "\\config.ini");
+  sim.registryHttpCommand = "\"C:\\Program Files\\Browser\\browser.exe\" -osint -url \"%1\"";
+  start();
+  EXPECT_EQ(app->browserPath(), "C:\\Program Files\\Browser\\browser.exe");
+  EXPECT_EQ(text::readProfileString(fs, kData + "\\config.ini", "浏览器", "地址"),
+            "C:\\Program Files\\Browser\\browser.exe");
+  EXPECT_EQ(text::readProfileString(fs, kData + "\\config.ini", "浏览器", "名称"), "browser");
+  ASSERT_EQ(sim.balloons.size(), 1u);
+  EXPECT_EQ(sim.balloons[0].text, "browser");
+  EXPECT_EQ(sim.balloons[0].at, (platform::Point{785 + 308, 120}));
+}
+
+TEST_F(Browser, AnUnquotedCommandIsReadUpToItsExe) {
+  fs.files.erase(kData + "\\config.ini");
+  sim.registryHttpCommand = "C:\\Program Files\\Web\\web.exe %1";
+  start();
+  EXPECT_EQ(app->browserPath(), "C:\\Program Files\\Web\\web.exe");
+}
+
+TEST_F(Browser, TheBadgeShowsTheIconUnderItsFrame) {
+  canvas::Picture icon;
+  icon.width = icon.height = 32;
+  icon.alpha = canvas::Alpha::Premultiplied;
+  icon.pixels.assign(32 * 32, canvas::argb(255, 200, 0, 0));
+  sim.icons["C:\\B\\b.exe"] = icon;
+  start();
+  const canvas::ObjectId badge = app->headerObjects().browserBadge;
+  EXPECT_EQ(app->header().getWidth(badge), 36);
+  EXPECT_EQ(app->header().getHeight(badge), 22);
+  app->header().paint();
+  // Inside the frame, the icon's red; on the frame's border its grey.
+  EXPECT_EQ(app->header().pixel(300 + 10, 118 + 10), canvas::argb(255, 200, 0, 0));
+  EXPECT_NE(app->header().pixel(300, 118 + 10), canvas::argb(255, 200, 0, 0));
+}
+
+TEST_F(Browser, ClickingTheBadgeTakesTheProcessOfTheWindowAtTheCapturePoint) {
+  start();
+  sim.advance(300);
+  platform::sim::FakeWindow desk;
+  desk.className = "Progman";
+  desk.processPath = "C:\\Windows\\explorer.exe";
+  desk.processFileName = "explorer.exe";
+  desk.screenBounds = {0, 0, 1920, 1080};
+  sim.addForeignWindow(desk);
+  const platform::Point p = app->capturePoint();
+  EXPECT_EQ(p, (platform::Point{6 + 350 + 20, 121}));
+  SimWindow& main = host(app->mainWindow());
+  main.click(310, 125);  // the badge at (300, 118)
+  EXPECT_EQ(app->browserPath(), "C:\\Windows\\explorer.exe");
+  EXPECT_EQ(text::readProfileString(fs, kData + "\\config.ini", "浏览器", "名称"), "explorer");
+  ASSERT_FALSE(sim.balloons.empty());
+  EXPECT_EQ(sim.balloons.back().text, "explorer");
+}
+
+}  // namespace
+}  // namespace lh::app
