@@ -298,8 +298,13 @@ void Application::placeCompanions() {
   leftEdge_->moveTo(l - leftEdge_->width(), leftEdge_->top());
 }
 
-void Application::presentAll() {
+void Application::presentAll() { paintAll(); }
+
+void Application::paintAll() {
+  if (!main_) return;
   main_->paint();
+  bin_->paint();
+  sideList_->paint();
 }
 
 // ------------------------------------------------------------ loading

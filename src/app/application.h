@@ -41,6 +41,8 @@ class Application {
   // Restores the window procedure, leaves the clipboard chain, removes the
   // tray icon, hides the windows and ends the process.
   [[noreturn]] void exitProgram();
+  // Repaints what changed in every window (the message loop's idle work).
+  void paintAll();
 
   // Browser choice.
   void initBrowser();

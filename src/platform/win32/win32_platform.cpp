@@ -1,0 +1,772 @@
+// Win32 implementation of the platform seam. Where Wine differs from
+// Windows the difference is worked around here and said so.
+#include "platform/win32/win32_platform.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// (winsock2 before windows.h)
+#include <windows.h>
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <psapi.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "text/codepage.h"
+
+namespace lh::platform::win32 {
+
+namespace {
+
+std::wstring wide(const std::string& gbk) {
+  const std::u16string w = text::gbkToUtf16(gbk);
+  return std::wstring(w.begin(), w.end());
+}
+
+std::string narrow(const wchar_t* w, std::size_t n) {
+  return text::utf16ToGbk(std::u16string(reinterpret_cast<const char16_t*>(w), n));
+}
+std::string narrow(const std::wstring& w) { return narrow(w.data(), w.size()); }
+
+constexpr UINT kTrayMessage = WM_APP + 1;
+constexpr UINT kPostedMessage = WM_APP + 2;
+const wchar_t kWindowClass[] = L"LinkhoardWindow";
+const wchar_t kMessageClass[] = L"LinkhoardMessages";
+
+class Win32Window;
+
+// ------------------------------------------------------------ GDI text
+
+class GdiRasterizer : public canvas::TextRasterizer {
+ public:
+  GdiRasterizer() { dc_ = CreateCompatibleDC(nullptr); }
+  ~GdiRasterizer() override {
+    for (auto& [key, font] : fonts_) DeleteObject(font);
+    DeleteDC(dc_);
+  }
+
+  canvas::TextMask renderLine(const canvas::FontSpec& f, std::string_view line) override {
+    HFONT font = fontFor(f);
+    HGDIOBJ old = SelectObject(dc_, font);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc_, &tm);
+    const std::wstring w = wide(std::string(line));
+    SIZE size{};
+    GetTextExtentPoint32W(dc_, w.c_str(), static_cast<int>(w.size()), &size);
+    canvas::TextMask m;
+    m.width = size.cx;
+    m.height = tm.tmHeight;
+    if (m.width <= 0 || m.height <= 0) {
+      SelectObject(dc_, old);
+      m.width = std::max(0, m.width);
+      return m;
+    }
+    // White text on black in a 32-bit DIB: the green channel is the coverage.
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = m.width;
+    bi.bmiHeader.biHeight = -m.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ oldBmp = SelectObject(dc_, bmp);
+    std::fill_n(static_cast<std::uint32_t*>(bits), static_cast<std::size_t>(m.width) * m.height, 0u);
+    SetBkMode(dc_, TRANSPARENT);
+    SetTextColor(dc_, RGB(255, 255, 255));
+    TextOutW(dc_, 0, 0, w.c_str(), static_cast<int>(w.size()));
+    GdiFlush();
+    m.coverage.resize(static_cast<std::size_t>(m.width) * m.height);
+    const auto* px = static_cast<const std::uint32_t*>(bits);
+    for (std::size_t i = 0; i < m.coverage.size(); ++i) m.coverage[i] = static_cast<std::uint8_t>((px[i] >> 8) & 0xFF);
+    SelectObject(dc_, oldBmp);
+    DeleteObject(bmp);
+    SelectObject(dc_, old);
+    return m;
+  }
+
+ private:
+  HFONT fontFor(const canvas::FontSpec& f) {
+    const std::string key = f.face + "|" + std::to_string(f.size) + "|" + std::to_string(f.bold) +
+                            std::to_string(f.italic) + std::to_string(f.underline) + std::to_string(f.strikeOut);
+    auto it = fonts_.find(key);
+    if (it != fonts_.end()) return it->second;
+    HDC screen = GetDC(nullptr);
+    const int height = -MulDiv(f.size, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+    const std::wstring face = f.face.empty() || f.face.size() >= 32 ? L"SimSun" : wide(f.face);
+    HFONT font = CreateFontW(height, 0, f.angle, f.angle, f.bold ? FW_BOLD : FW_NORMAL, f.italic, f.underline,
+                             f.strikeOut, GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             ANTIALIASED_QUALITY, DEFAULT_PITCH, face.c_str());
+    fonts_[key] = font;
+    return font;
+  }
+  HDC dc_;
+  std::map<std::string, HFONT> fonts_;
+};
+
+// ------------------------------------------------------------ windows
+
+class Win32Window : public HostWindow {
+ public:
+  Win32Window(const WindowOptions& o) : options_(o) {
+    DWORD ex = WS_EX_TOOLWINDOW;
+    if (o.topMost) ex |= WS_EX_TOPMOST;
+    if (o.layered) ex |= WS_EX_LAYERED;
+    hwnd_ = CreateWindowExW(ex, kWindowClass, wide(o.title).c_str(), WS_POPUP, o.bounds.left, o.bounds.top,
+                            o.bounds.width, o.bounds.height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    bounds_ = o.bounds;
+  }
+  ~Win32Window() override {
+    if (dib_) DeleteObject(dib_);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+  }
+
+  HWND hwnd() const { return hwnd_; }
+
+  void setBounds(const Bounds& b) override {
+    bounds_ = b;
+    SetWindowPos(hwnd_, nullptr, b.left, b.top, b.width, b.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  Bounds bounds() const override { return bounds_; }
+  void setVisible(bool v) override { ShowWindow(hwnd_, v ? SW_SHOWNOACTIVATE : SW_HIDE); }
+  bool visible() const override { return IsWindowVisible(hwnd_) != 0; }
+
+  void present(const std::uint32_t* pixels, int width, int height, const std::vector<canvas::Rect>& dirty) override {
+    ensureDib(width, height);
+    for (const canvas::Rect& r : dirty) {
+      const canvas::Rect c = r.intersect({0, 0, width, height});
+      for (int y = c.top; y < c.bottom; ++y) {
+        std::copy(pixels + static_cast<std::size_t>(y) * width + c.left, pixels + static_cast<std::size_t>(y) * width + c.right,
+                  bits_ + static_cast<std::size_t>(y) * dibWidth_ + c.left);
+      }
+      RECT rc{c.left, c.top, c.right, c.bottom};
+      InvalidateRect(hwnd_, &rc, FALSE);
+    }
+    UpdateWindow(hwnd_);
+  }
+
+  void presentLayered(const canvas::Picture& p, int alpha) override {
+    if (p.empty()) return;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = p.width;
+    bi.bmiHeader.biHeight = -p.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::copy(p.pixels.begin(), p.pixels.end(), static_cast<std::uint32_t*>(bits));
+    HGDIOBJ old = SelectObject(mem, bmp);
+    POINT dst{bounds_.left, bounds_.top};
+    SIZE size{p.width, p.height};
+    POINT src{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(alpha <= 0 ? 255 : std::min(alpha, 255)), AC_SRC_ALPHA};
+    UpdateLayeredWindow(hwnd_, screen, &dst, &size, mem, &src, 0, &blend, ULW_ALPHA);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    bounds_.width = p.width;
+    bounds_.height = p.height;
+  }
+
+  void setWindowAlpha(int alpha) override {
+    SetWindowLongW(hwnd_, GWL_EXSTYLE, GetWindowLongW(hwnd_, GWL_EXSTYLE) | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(hwnd_, 0, static_cast<BYTE>(std::clamp(alpha, 0, 255)), LWA_ALPHA);
+  }
+
+  void raise(bool activate) override {
+    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | (activate ? 0 : SWP_NOACTIVATE));
+  }
+  void setForeground() override { SetForegroundWindow(hwnd_); }
+  void takeFocus() override { SetFocus(hwnd_); }
+  std::uint64_t nativeId() const override { return reinterpret_cast<std::uintptr_t>(hwnd_); }
+
+  LRESULT handle(UINT msg, WPARAM wp, LPARAM lp) {
+    const int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
+    switch (msg) {
+      case WM_LBUTTONDOWN:
+      case WM_RBUTTONDOWN:
+        SetCapture(hwnd_);
+        if (events.buttonDown) events.buttonDown(msg == WM_LBUTTONDOWN ? MouseButton::Left : MouseButton::Right, x, y);
+        return 0;
+      case WM_LBUTTONUP:
+      case WM_RBUTTONUP:
+        ReleaseCapture();
+        if (events.buttonUp) events.buttonUp(msg == WM_LBUTTONUP ? MouseButton::Left : MouseButton::Right, x, y);
+        return 0;
+      case WM_LBUTTONDBLCLK:
+        if (events.doubleClick) events.doubleClick(x, y);
+        return 0;
+      case WM_MOUSEMOVE:
+        if (events.pointerMove) events.pointerMove(x, y, (wp & MK_LBUTTON) != 0);
+        return 0;
+      case WM_MOUSEWHEEL: {
+        POINT pt{x, y};
+        ScreenToClient(hwnd_, &pt);
+        if (events.wheel) events.wheel(GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA, pt.x, pt.y);
+        return 0;
+      }
+      case WM_KEYDOWN: {
+        int mods = 0;
+        if (GetKeyState(VK_CONTROL) < 0) mods |= kCtrl;
+        if (GetKeyState(VK_SHIFT) < 0) mods |= kShift;
+        if (GetKeyState(VK_MENU) < 0) mods |= kAlt;
+        if (events.keyDown) events.keyDown(static_cast<int>(wp), mods);
+        return 0;
+      }
+      case WM_WINDOWPOSCHANGED: {
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
+        if (!(pos->flags & SWP_NOMOVE)) {
+          bounds_.left = pos->x;
+          bounds_.top = pos->y;
+          if (events.moved) events.moved(pos->x, pos->y);
+        }
+        if (!(pos->flags & SWP_NOSIZE)) {
+          bounds_.width = pos->cx;
+          bounds_.height = pos->cy;
+        }
+        return 0;
+      }
+      case WM_ACTIVATE:
+        if (LOWORD(wp) == WA_INACTIVE && events.deactivated) events.deactivated();
+        return 0;
+      case WM_CLOSE:
+        if (!events.closeRequested || events.closeRequested()) DestroyWindow(hwnd_);
+        return 0;
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd_, &ps);
+        if (dib_) {
+          HDC mem = CreateCompatibleDC(dc);
+          HGDIOBJ old = SelectObject(mem, dib_);
+          BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                 ps.rcPaint.bottom - ps.rcPaint.top, mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+          SelectObject(mem, old);
+          DeleteDC(mem);
+        }
+        EndPaint(hwnd_, &ps);
+        return 0;
+      }
+      default:
+        return DefWindowProcW(hwnd_, msg, wp, lp);
+    }
+  }
+
+ private:
+  void ensureDib(int width, int height) {
+    if (dib_ && dibWidth_ == width && dibHeight_ == height) return;
+    if (dib_) DeleteObject(dib_);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    dib_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bits_ = static_cast<std::uint32_t*>(bits);
+    dibWidth_ = width;
+    dibHeight_ = height;
+  }
+
+  WindowOptions options_;
+  HWND hwnd_ = nullptr;
+  Bounds bounds_;
+  HBITMAP dib_ = nullptr;
+  std::uint32_t* bits_ = nullptr;
+  int dibWidth_ = 0, dibHeight_ = 0;
+};
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* w = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (w) return w->handle(msg, wp, lp);
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// ------------------------------------------------------------ the platform
+
+class Platform32;
+Platform32* gPlatform = nullptr;
+
+class Platform32 : public Win32Platform {
+ public:
+  Platform32() {
+    gPlatform = this;
+    timeBeginPeriod(1);  // 10 ms animations at their speed (default granularity is ~15.6 ms)
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kWindowClass;
+    RegisterClassExW(&wc);
+    WNDCLASSEXW mc{};
+    mc.cbSize = sizeof mc;
+    mc.lpfnWndProc = messageProc;
+    mc.hInstance = GetModuleHandleW(nullptr);
+    mc.lpszClassName = kMessageClass;
+    RegisterClassExW(&mc);
+    messages_ = CreateWindowExW(0, kMessageClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+  }
+  ~Platform32() override {
+    timeEndPeriod(1);
+    WSACleanup();
+  }
+
+  // time
+  double oleNow() override {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    double d = 0;
+    SystemTimeToVariantTimeMs(st, d);
+    return d;
+  }
+  std::int64_t monotonicMs() override { return static_cast<std::int64_t>(GetTickCount64()); }
+
+  TimerId createTimer(std::function<void()> tick) override {
+    timers_.push_back(Timer{std::move(tick), 0});
+    return static_cast<TimerId>(timers_.size());
+  }
+  void setTimerPeriod(TimerId id, int periodMs) override {
+    if (id < 1 || static_cast<std::size_t>(id) > timers_.size()) return;
+    Timer& t = timers_[static_cast<std::size_t>(id - 1)];
+    t.period = std::max(0, periodMs);
+    if (t.period > 0) {
+      SetTimer(messages_, static_cast<UINT_PTR>(id), static_cast<UINT>(t.period), nullptr);
+    } else {
+      KillTimer(messages_, static_cast<UINT_PTR>(id));
+    }
+  }
+  int timerPeriod(TimerId id) const override {
+    if (id < 1 || static_cast<std::size_t>(id) > timers_.size()) return 0;
+    return timers_[static_cast<std::size_t>(id - 1)].period;
+  }
+
+  void processPendingMessages() override {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        break;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (idle_) idle_();
+  }
+  void post(std::function<void()> f) override {
+    {
+      std::lock_guard<std::mutex> lock(postedMutex_);
+      posted_.push_back(std::move(f));
+    }
+    PostMessageW(messages_, kPostedMessage, 0, 0);
+  }
+
+  int run(std::function<void()> idle) override {
+    idle_ = std::move(idle);
+    MSG msg;
+    for (;;) {
+      if (idle_) idle_();
+      const BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+      if (r <= 0) break;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
+    return static_cast<int>(msg.wParam);
+  }
+  void setIdle(std::function<void()> idle) override { idle_ = std::move(idle); }
+
+  // windows
+  std::unique_ptr<HostWindow> createWindow(const WindowOptions& options) override {
+    return std::make_unique<Win32Window>(options);
+  }
+  Point screenSize() override { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+  Point cursorPosition() override {
+    POINT p{};
+    GetCursorPos(&p);
+    return {p.x, p.y};
+  }
+  void clipCursor(std::optional<Bounds> r) override {
+    if (!r) {
+      ClipCursor(nullptr);
+      return;
+    }
+    RECT rc{r->left, r->top, r->left + r->width, r->top + r->height};
+    ClipCursor(&rc);
+  }
+  canvas::TextRasterizer& textRasterizer() override { return raster_; }
+
+  // shell
+  void addTrayIcon(std::string_view icoBytes, const std::string& tooltip, std::function<void(TrayEvent)> onEvent) override {
+    trayHandler_ = std::move(onEvent);
+    // The one image of the icon file: its data after the 6 + 16 byte header.
+    HICON icon = nullptr;
+    if (icoBytes.size() > 22) {
+      const auto* data = reinterpret_cast<const BYTE*>(icoBytes.data()) + 22;
+      icon = CreateIconFromResourceEx(const_cast<BYTE*>(data), static_cast<DWORD>(icoBytes.size() - 22), TRUE,
+                                      0x00030000, 0, 0, LR_DEFAULTCOLOR);
+    }
+    tray_ = NOTIFYICONDATAW{};
+    tray_.cbSize = sizeof tray_;
+    tray_.hWnd = messages_;
+    tray_.uID = 1;
+    tray_.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
+    tray_.uCallbackMessage = kTrayMessage;
+    tray_.hIcon = icon;
+    const std::wstring tip = wide(tooltip);
+    wcsncpy(tray_.szTip, tip.c_str(), sizeof tray_.szTip / sizeof(wchar_t) - 1);
+    Shell_NotifyIconW(NIM_ADD, &tray_);
+  }
+  void removeTrayIcon() override { Shell_NotifyIconW(NIM_DELETE, &tray_); }
+
+  void showBalloon(Point at, const std::string& textIn, int timeoutMs) override {
+    if (!balloon_) {
+      balloon_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+      balloonTool_ = TOOLINFOW{};
+      balloonTool_.cbSize = sizeof balloonTool_;
+      balloonTool_.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+      balloonTool_.hwnd = messages_;
+      balloonTool_.uId = 1;
+      balloonTool_.lpszText = const_cast<wchar_t*>(L"");
+      SendMessageW(balloon_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&balloonTool_));
+    }
+    balloonText_ = wide(textIn);
+    balloonTool_.lpszText = balloonText_.data();
+    SendMessageW(balloon_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&balloonTool_));
+    SendMessageW(balloon_, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+    SendMessageW(balloon_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&balloonTool_));
+    SetTimer(messages_, kBalloonTimer, static_cast<UINT>(timeoutMs > 0 ? timeoutMs : 3000), nullptr);
+  }
+
+  void messageBox(const std::string& textIn, const std::string& title) override {
+    MessageBoxW(nullptr, wide(textIn).c_str(), wide(title).c_str(), MB_OK | MB_TASKMODAL);
+  }
+  void playSound(std::string_view wav) override {
+    PlaySoundW(reinterpret_cast<LPCWSTR>(wav.data()), nullptr, SND_MEMORY | SND_ASYNC | SND_NODEFAULT);
+  }
+
+  // processes
+  bool launch(const std::string& commandLine) override {
+    std::wstring cmd = wide(commandLine);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+  }
+  std::string httpOpenCommand() override {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    wchar_t buf[2048];
+    DWORD size = sizeof buf - sizeof(wchar_t);
+    DWORD type = 0;
+    std::string out;
+    if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ)) {
+      std::size_t n = size / sizeof(wchar_t);
+      while (n > 0 && buf[n - 1] == 0) --n;
+      out = narrow(buf, n);
+    }
+    RegCloseKey(key);
+    return out;
+  }
+  canvas::Picture executableIcon(const std::string& path) override {
+    if (path.empty()) return {};
+    HICON icon = ExtractIconW(GetModuleHandleW(nullptr), wide(path).c_str(), 0);
+    if (!icon || reinterpret_cast<std::uintptr_t>(icon) == 1) return {};
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = 32;
+    bi.bmiHeader.biHeight = -32;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    std::fill_n(static_cast<std::uint32_t*>(bits), 32 * 32, 0xFFFFFFFFu);  // white
+    DrawIconEx(mem, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    canvas::Picture p;
+    p.width = p.height = 32;
+    p.alpha = canvas::Alpha::Premultiplied;
+    p.pixels.assign(static_cast<const std::uint32_t*>(bits), static_cast<const std::uint32_t*>(bits) + 32 * 32);
+    for (auto& px : p.pixels) px |= 0xFF000000u;
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    DestroyIcon(icon);
+    return p;
+  }
+  void trimWorkingSet() override { SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1)); }
+  [[noreturn]] void exitProcess(int code) override { ExitProcess(static_cast<UINT>(code)); }
+  std::string runDirectory() override {
+    wchar_t buf[MAX_PATH * 4];
+    const DWORD n = GetModuleFileNameW(nullptr, buf, static_cast<DWORD>(std::size(buf)));
+    std::wstring path(buf, n);
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return narrow(slash == std::wstring::npos ? path : path.substr(0, slash));
+  }
+
+  // other windows
+  ForeignWindow windowAt(Point p) override {
+    return ForeignWindow{reinterpret_cast<std::uintptr_t>(WindowFromPoint(POINT{p.x, p.y}))};
+  }
+  ForeignWindow parentOf(ForeignWindow w) override {
+    return ForeignWindow{reinterpret_cast<std::uintptr_t>(GetParent(hwndOf(w)))};
+  }
+  std::string classNameOf(ForeignWindow w) override {
+    char buf[260] = {};
+    const int n = GetClassNameA(hwndOf(w), buf, 259);
+    return std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+  }
+  std::string textOf(ForeignWindow w) override {
+    // WM_GETTEXT reads edit controls of other processes, GetWindowText does not.
+    const LRESULT len = SendMessageW(hwndOf(w), WM_GETTEXTLENGTH, 0, 0);
+    if (len <= 0) return {};
+    std::wstring buf(static_cast<std::size_t>(len) + 1, L'\0');
+    const LRESULT n = SendMessageW(hwndOf(w), WM_GETTEXT, static_cast<WPARAM>(buf.size()), reinterpret_cast<LPARAM>(buf.data()));
+    return narrow(buf.data(), static_cast<std::size_t>(std::max<LRESULT>(0, n)));
+  }
+  std::vector<ForeignWindow> childrenOf(ForeignWindow w) override {
+    std::vector<ForeignWindow> out;
+    HWND child = nullptr;
+    while ((child = FindWindowExW(hwndOf(w), child, nullptr, nullptr)) != nullptr) {
+      out.push_back(ForeignWindow{reinterpret_cast<std::uintptr_t>(child)});
+    }
+    return out;
+  }
+  std::string processPathOf(ForeignWindow w) override {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwndOf(w), &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process) return {};
+    wchar_t buf[1024] = {};
+    const DWORD n = GetModuleFileNameExW(process, nullptr, buf, 1024);
+    CloseHandle(process);
+    return narrow(buf, n);
+  }
+  std::string processFileNameOf(ForeignWindow w) override {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwndOf(w), &pid);
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPALL, 0);
+    if (snap == INVALID_HANDLE_VALUE) return {};
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    std::string out;
+    for (BOOL ok = Process32FirstW(snap, &e); ok; ok = Process32NextW(snap, &e)) {
+      if (e.th32ProcessID == pid) {
+        out = narrow(std::wstring(e.szExeFile));
+        break;
+      }
+    }
+    CloseHandle(snap);
+    return out;
+  }
+
+  // network
+  bool tcpConnect(const std::string& host, int port, int timeoutMs) override {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res) != 0 || !res) return false;
+    SOCKET s = socket(res->ai_family, res->ai_socktype, res->ai_protocol);
+    bool ok = false;
+    if (s != INVALID_SOCKET) {
+      u_long nonBlocking = 1;
+      ioctlsocket(s, FIONBIO, &nonBlocking);
+      connect(s, res->ai_addr, static_cast<int>(res->ai_addrlen));
+      fd_set writable, failed;
+      FD_ZERO(&writable);
+      FD_ZERO(&failed);
+      FD_SET(s, &writable);
+      FD_SET(s, &failed);
+      timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+      ok = select(0, nullptr, &writable, &failed, &tv) > 0 && FD_ISSET(s, &writable);
+      closesocket(s);
+    }
+    freeaddrinfo(res);
+    return ok;
+  }
+
+  // clipboard
+  void installClipboardWatcher(HostWindow& w, std::function<void()> onChange) override {
+    if (watched_) return;
+    watched_ = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(w.nativeId()));
+    onClipboard_ = std::move(onChange);
+    // The notification sent while joining arrives before the hook is in
+    // place, so text already on the clipboard is not taken.
+    nextViewer_ = SetClipboardViewer(watched_);
+    previousProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(watched_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&hookedProc)));
+  }
+  bool clipboardWatcherInstalled() const override { return watched_ != nullptr; }
+  void restoreWindowProcedure() override {
+    if (watched_ && previousProc_) SetWindowLongPtrW(watched_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc_));
+  }
+  void leaveClipboardChain() override {
+    if (!watched_) return;
+    ChangeClipboardChain(watched_, nextViewer_);
+    if (nextViewer_) SendMessageW(nextViewer_, WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(watched_), reinterpret_cast<LPARAM>(nextViewer_));
+    watched_ = nullptr;
+  }
+  std::string clipboardText() override {
+    if (!OpenClipboard(messages_)) return {};
+    std::string out;
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+      if (const auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
+        out = narrow(std::wstring(p));
+        GlobalUnlock(h);
+      }
+    }
+    CloseClipboard();
+    return out;
+  }
+  void setClipboardText(const std::string& textIn) override {
+    const std::wstring w = wide(textIn);
+    if (!OpenClipboard(messages_)) return;
+    EmptyClipboard();
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, (w.size() + 1) * sizeof(wchar_t));
+    if (h) {
+      std::copy(w.c_str(), w.c_str() + w.size() + 1, static_cast<wchar_t*>(GlobalLock(h)));
+      GlobalUnlock(h);
+      SetClipboardData(CF_UNICODETEXT, h);
+    }
+    CloseClipboard();
+  }
+
+ private:
+  static constexpr UINT_PTR kBalloonTimer = 0x7000;
+  struct Timer {
+    std::function<void()> tick;
+    int period = 0;
+  };
+
+  static HWND hwndOf(ForeignWindow w) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(w.id)); }
+
+  static void SystemTimeToVariantTimeMs(const SYSTEMTIME& st, double& out) {
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    ULARGE_INTEGER u{};
+    u.LowPart = ft.dwLowDateTime;
+    u.HighPart = ft.dwHighDateTime;
+    // 100-ns ticks since 1601-01-01 -> days since 1899-12-30.
+    constexpr double kTicksPerDay = 864000000000.0;
+    constexpr double kDaysFrom1601To1899 = 109205.0;
+    out = static_cast<double>(u.QuadPart) / kTicksPerDay - kDaysFrom1601To1899;
+  }
+
+  static LRESULT CALLBACK messageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Platform32* p = gPlatform;
+    if (!p) return DefWindowProcW(hwnd, msg, wp, lp);
+    switch (msg) {
+      case WM_TIMER:
+        if (wp == kBalloonTimer) {
+          KillTimer(hwnd, kBalloonTimer);
+          if (p->balloon_) SendMessageW(p->balloon_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&p->balloonTool_));
+        } else if (wp >= 1 && wp <= p->timers_.size()) {
+          auto tick = p->timers_[wp - 1].tick;
+          if (p->timers_[wp - 1].period > 0 && tick) tick();
+        }
+        return 0;
+      case kPostedMessage: {
+        std::vector<std::function<void()>> batch;
+        {
+          std::lock_guard<std::mutex> lock(p->postedMutex_);
+          batch.swap(p->posted_);
+        }
+        for (auto& f : batch) f();
+        return 0;
+      }
+      case kTrayMessage:
+        if (p->trayHandler_) {
+          switch (LOWORD(lp)) {
+            case WM_LBUTTONUP: p->trayHandler_(TrayEvent::LeftUp); break;
+            case WM_LBUTTONDBLCLK: p->trayHandler_(TrayEvent::LeftDoubleClick); break;
+            case WM_RBUTTONUP:
+            case WM_CONTEXTMENU: p->trayHandler_(TrayEvent::RightUp); break;
+            default: break;
+          }
+        }
+        return 0;
+      default:
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+  }
+
+  static LRESULT CALLBACK hookedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Platform32* p = gPlatform;
+    switch (msg) {
+      case WM_DRAWCLIPBOARD:
+        if (p->nextViewer_) SendMessageW(p->nextViewer_, msg, wp, lp);
+        if (p->onClipboard_) p->onClipboard_();
+        return 0;
+      case WM_CHANGECBCHAIN:
+        // Keep the next viewer right when another one leaves the chain.
+        if (reinterpret_cast<HWND>(wp) == p->nextViewer_) {
+          p->nextViewer_ = reinterpret_cast<HWND>(lp);
+        } else if (p->nextViewer_) {
+          SendMessageW(p->nextViewer_, msg, wp, lp);
+        }
+        return 0;
+      case WM_DESTROY:
+        p->leaveClipboardChain();
+        break;
+      default:
+        break;
+    }
+    return CallWindowProcW(p->previousProc_, hwnd, msg, wp, lp);
+  }
+
+  HWND messages_ = nullptr;
+  std::vector<Timer> timers_;
+  std::mutex postedMutex_;
+  std::vector<std::function<void()>> posted_;
+  std::function<void()> idle_;
+  GdiRasterizer raster_;
+  NOTIFYICONDATAW tray_{};
+  std::function<void(TrayEvent)> trayHandler_;
+  HWND balloon_ = nullptr;
+  TOOLINFOW balloonTool_{};
+  std::wstring balloonText_;
+  HWND watched_ = nullptr;
+  HWND nextViewer_ = nullptr;
+  WNDPROC previousProc_ = nullptr;
+  std::function<void()> onClipboard_;
+};
+
+}  // namespace
+
+std::unique_ptr<Win32Platform> createPlatform() { return std::make_unique<Platform32>(); }
+
+}  // namespace lh::platform::win32
