@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Builds the program and starts it.
-#
-# The window program is not there yet: the store, the text rules, the sprite
-# canvas and their tests are. Until the window arrives this builds the native
-# libraries and runs the benchmarks: a 100,000-entry store loaded and saved,
-# and the list canvas scrolled.
+# Builds Linkhoard.exe and starts it: on Windows directly (run the .exe),
+# on Linux under Wine, on the current display or a private Xvfb when there is
+# none. The program keeps its data in build/run/data.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j"${JOBS:-2}"
-echo "Linkhoard.exe is not built yet; running the benchmarks instead."
-./build/native/bench/store_bench
-exec ./build/native/bench/canvas_bench
+cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/win -j"${JOBS:-2}" --target Linkhoard
+mkdir -p build/run
+cp build/win/Linkhoard.exe build/run/
+source scripts/wine-env.sh
+lh_wine_prefix
+lh_display
+trap lh_stop_display EXIT
+cd build/run
+echo "starting Linkhoard.exe in $(pwd) on display $DISPLAY"
+wine Linkhoard.exe

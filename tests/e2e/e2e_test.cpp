@@ -1,0 +1,235 @@
+// End-to-end tests of the real Linkhoard.exe, run under Wine (or on Windows):
+// this program starts it in a fresh run directory, plays the user through
+// window messages, and reads the windows and the data files.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+  for (int waited = 0; waited < timeoutMs; waited += 50) {
+    if (done()) return true;
+    Sleep(50);
+  }
+  return done();
+}
+
+std::string readFile(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void writeFile(const std::wstring& path, const std::string& bytes) {
+  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+// Saves the whole screen as a PNG test artifact.
+void screenshot(const std::string& name) {
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+  GdiFlush();
+  auto* px = static_cast<unsigned char*>(bits);
+  for (int i = 0; i < w * h; ++i) px[4 * i + 3] = 255;
+  png_image img{};
+  img.version = PNG_IMAGE_VERSION;
+  img.width = w;
+  img.height = h;
+  img.format = PNG_FORMAT_BGRA;
+  CreateDirectoryA(LH_ARTIFACTS, nullptr);
+  const std::string path = std::string(LH_ARTIFACTS) + "/" + name;
+  png_image_write_to_file(&img, path.c_str(), 0, bits, 0, nullptr);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+}
+
+class Program {
+ public:
+  explicit Program(const std::wstring& runDir) : runDir_(runDir) {}
+  ~Program() { stop(); }
+
+  bool start() {
+    std::wstring exe = runDir_ + L"\\Linkhoard.exe";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    std::wstring cmd = L"\"" + exe + L"\"";
+    if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, runDir_.c_str(), &si, &pi_)) {
+      return false;
+    }
+    started_ = true;
+    return true;
+  }
+  HWND window(const wchar_t* title) const { return FindWindowW(L"LinkhoardWindow", title); }
+  RECT rect(const wchar_t* title) const {
+    RECT r{};
+    if (HWND w = window(title)) GetWindowRect(w, &r);
+    return r;
+  }
+  bool docked() const {
+    HWND w = window(L"Linkhoard");
+    return w && IsWindowVisible(w) && rect(L"Linkhoard").left == 6;
+  }
+  bool waitDocked() { return waitUntil([this] { return docked(); }, 30000); }
+  bool ended(int timeoutMs) { return !started_ || WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
+  DWORD exitCode() {
+    DWORD code = 0;
+    GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+  }
+  // Closes the main window the way the system does (Alt+F4, the close command).
+  void close() {
+    if (HWND w = window(L"Linkhoard")) PostMessageW(w, WM_CLOSE, 0, 0);
+  }
+  void stop() {
+    if (!started_) return;
+    if (!ended(0)) {
+      close();
+      if (!ended(10000)) TerminateProcess(pi_.hProcess, 1);
+    }
+    CloseHandle(pi_.hThread);
+    CloseHandle(pi_.hProcess);
+    started_ = false;
+  }
+
+ private:
+  std::wstring runDir_;
+  PROCESS_INFORMATION pi_{};
+  bool started_ = false;
+};
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  std::wstring run;
+  std::wstring data;
+
+  void SetUp() override {
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    run = std::wstring(tmp) + L"linkhoard-e2e-" + widen(info->name()) + L"-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(run.c_str(), nullptr);
+    data = run + L"\\data";
+    ASSERT_TRUE(CopyFileW(widen(LH_PROGRAM).c_str(), (run + L"\\Linkhoard.exe").c_str(), FALSE));
+  }
+};
+
+TEST_F(EndToEnd, StartsAndDocksAtTheLeftEdgeWithItsShadows) {
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked()) << "left " << p.rect(L"Linkhoard").left;
+  const RECT main = p.rect(L"Linkhoard");
+  EXPECT_EQ(main.right - main.left, 350);
+  EXPECT_EQ(main.top, 0);
+  EXPECT_EQ(main.bottom, GetSystemMetrics(SM_CYSCREEN));
+  const RECT right = p.rect(L"RightEdgeTabWindow");
+  const RECT left = p.rect(L"LeftEdgeTabWindow");
+  EXPECT_EQ(right.left, 356);
+  EXPECT_EQ(right.right - right.left, 20);
+  EXPECT_EQ(left.left, 6 - 20);
+  EXPECT_TRUE(IsWindowVisible(p.window(L"RightEdgeTabWindow")));
+  EXPECT_TRUE(IsWindowVisible(p.window(L"LeftEdgeTabWindow")));
+  // A first run made the data directory and its store file.
+  EXPECT_TRUE(fileExists(data + L"\\udb"));
+  EXPECT_TRUE(fileExists(data + L"\\ico"));
+  EXPECT_FALSE(fileExists(run + L"\\sat"));
+  Sleep(500);
+  screenshot("docked.png");
+}
+
+TEST_F(EndToEnd, ClosingTheWindowRunsTheExitAndEndsTheProcess) {
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  p.close();
+  EXPECT_TRUE(p.ended(10000));
+  EXPECT_EQ(p.exitCode(), 0u);
+  EXPECT_EQ(FindWindowW(L"LinkhoardWindow", L"RightEdgeTabWindow"), nullptr);
+}
+
+HWND findRecoveryDialog() { return FindWindowW(L"#32770", L"信息："); }
+
+TEST_F(EndToEnd, AStaleStartMarkerShowsTheRecoveryMessageOnceAndKeepsTheLog) {
+  {
+    Program first(run);  // a first run makes the data directory
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(first.waitDocked());
+  }
+  const std::string log = "not replayed: kept aside";
+  writeFile(data + L"\\bein", log);
+  writeFile(run + L"\\sat", "");
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  HWND dialog = nullptr;
+  ASSERT_TRUE(waitUntil([&] { return (dialog = findRecoveryDialog()) != nullptr; }, 30000));
+  // Its text.
+  bool found = false;
+  for (HWND c = FindWindowExW(dialog, nullptr, nullptr, nullptr); c; c = FindWindowExW(dialog, c, nullptr, nullptr)) {
+    wchar_t text[256] = {};
+    GetWindowTextW(c, text, 255);
+    found = found || std::wstring(text) == L"有错误，数据恢复";
+  }
+  EXPECT_TRUE(found);
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(p.waitDocked());
+  EXPECT_FALSE(fileExists(data + L"\\bein"));
+  EXPECT_EQ(readFile(data + L"\\bein.bak"), log);
+  p.stop();
+
+  Program again(run);
+  ASSERT_TRUE(again.start());
+  ASSERT_TRUE(again.waitDocked());
+  Sleep(1000);
+  EXPECT_EQ(findRecoveryDialog(), nullptr);
+}
+
+TEST_F(EndToEnd, TheSystemBrowserFromTheRegistryGoesIntoTheSettings) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  wchar_t old[2048] = {};
+  DWORD oldSize = sizeof old;
+  const bool hadOld = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old), &oldSize) == ERROR_SUCCESS;
+  const std::wstring command = L"\"C:\\Browsers\\Fake Browser\\fakebrowser.exe\" -url \"%1\"";
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  const std::string ini = readFile(data + L"\\config.ini");
+  EXPECT_NE(ini.find("地址=C:\\Browsers\\Fake Browser\\fakebrowser.exe"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("名称=fakebrowser"), std::string::npos) << ini;
+  p.stop();
+  if (hadOld) {
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(old), oldSize);
+  }
+  RegCloseKey(key);
+}
+
+}  // namespace
