@@ -173,6 +173,14 @@ TEST(HostilePictures, OversizedPicturesDecodeToNothing) {
   EXPECT_TRUE(decodePicture(gif).empty());
 }
 
+TEST(HostilePictures, AChunkLengthBeyondTheFileAllocatesNothingBig) {
+  // The length of the chunk after IHDR claims two gigabytes.
+  std::string png = readFile(picturePath("rgba.png"));
+  const std::size_t second = 8 + 12 + 13;
+  png[second] = 0x7A, png[second + 1] = 0x26, png[second + 2] = 0x00, png[second + 3] = 0x25;
+  EXPECT_TRUE(decodePicture(png).empty());
+}
+
 TEST(HostilePictures, InconsistentSizesDecodeToNothing) {
   std::string bmp = readFile(picturePath("bmp24-large.bmp"));
   EXPECT_TRUE(decodePicture(bmp.substr(0, bmp.size() - 10)).empty());  // pixels missing
