@@ -23,8 +23,13 @@ run_suite() { # name build-dir cmake-args...
     tail -n 60 "$dir.build.log"; echo "$name: build failed"; failed=$((failed + 1)); return
   fi
   local out
-  out=$(cd "$dir" && ctest -j"$JOBS" --output-on-failure 2>&1)
-  echo "$out" | tail -n 40
+  # (Wine's sound driver complains about the missing sound card: not ours.)
+  out=$(cd "$dir" && ctest -j"$JOBS" --output-on-failure 2>&1 | grep -v '^ALSA lib')
+  if echo "$out" | grep -q ', 0 tests failed out of'; then
+    echo "$out" | tail -n 12
+  else
+    echo "$out"
+  fi
   local p f
   p=$(echo "$out" | sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\2 \1/p' | awk '{print $1-$2}')
   f=$(echo "$out" | sed -n 's/.*tests passed, \([0-9]*\) tests failed out of.*/\1/p')
