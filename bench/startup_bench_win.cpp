@@ -48,7 +48,9 @@ int wmain(int argc, wchar_t** argv) {
     PROCESS_MEMORY_COUNTERS_EX m{};
     m.cb = sizeof m;
     GetProcessMemoryInfo(pi.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof m);
-    privateMb.push_back(m.PrivateUsage / 1048576.0);
+    // PrivateUsage where the system fills it (Wine leaves it 0), else the
+    // page-file usage, which counts the same private commit.
+    privateMb.push_back((m.PrivateUsage ? m.PrivateUsage : m.PagefileUsage) / 1048576.0);
     workingMb.push_back(m.WorkingSetSize / 1048576.0);
     if (w) PostMessageW(w, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(pi.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);

@@ -13,7 +13,7 @@ cp build/win/Linkhoard.exe build/run/
 source scripts/wine-env.sh
 lh_wine_prefix
 lh_display
-trap lh_stop_display EXIT
+trap 'wineserver -w 2>/dev/null; lh_stop_display' EXIT
 cd build/run
 echo "starting Linkhoard.exe in $(pwd) on display $DISPLAY"
 wine Linkhoard.exe

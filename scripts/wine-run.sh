@@ -5,5 +5,7 @@ set -uo pipefail
 source "$(dirname "$0")/wine-env.sh"
 lh_wine_prefix
 lh_display || exit 1
-trap lh_stop_display EXIT
+# Let Wine's own processes (the desktop) end before the display they use
+# goes away, or the next run would meet a half-dead desktop.
+trap 'wineserver -w 2>/dev/null; lh_stop_display' EXIT
 wine "$@"

@@ -205,6 +205,12 @@ void Application::buildWindows() {
   closeLabel_->setBounds(200, 130, 30, 14);
   closeLabel_->onClick = [this] { exitProgram(); };
 
+  // The search box over its frame (the search itself comes later).
+  platform::EditOptions search;
+  search.bounds = {146, 121, 147, 16};
+  search.maxBytes = 200;
+  main_->add<ui::EditControl>("查找编辑框", main_->host(), search);
+
   // The badge canvas: composes the browser badge, never shown.
   bow_ = &main_->add<ui::CanvasControl>("bow", raster, 36, 22);
   bow_->setBounds(0, 0, 36, 22);

@@ -61,6 +61,35 @@ struct WindowOptions {
   std::string title;        // GBK
 };
 
+// A native edit control inside a host window, so that typing, input
+// methods, selection and the clipboard behave as the system's own.
+struct EditOptions {
+  Bounds bounds;             // in the host window's client coordinates
+  bool multiLine = false;
+  bool readOnly = false;
+  int maxBytes = 0;          // input limit in GBK bytes; 0 = none
+  std::uint32_t textColourRef = 0x515151;  // RGB (81, 81, 81)
+  std::uint32_t backgroundRef = 0xFFFFFF;
+};
+
+class EditBox {
+ public:
+  virtual ~EditBox() = default;
+  virtual std::string text() const = 0;  // GBK; line breaks as CR LF
+  virtual void setText(const std::string& text) = 0;
+  virtual void setReadOnly(bool readOnly) = 0;
+  virtual void setVisible(bool visible) = 0;
+  virtual bool visible() const = 0;
+  virtual void setBounds(const Bounds& b) = 0;
+  virtual Bounds bounds() const = 0;
+  virtual void focus() = 0;
+  // After every change of the text (typing, paste, setText).
+  std::function<void()> onChange;
+  // Key-down with the modifiers (Ctrl 1, Shift 2, Alt 4); returning true
+  // consumes the key (Enter does not reach the control then).
+  std::function<bool(int keyCode, int modifiers)> onKeyDown;
+};
+
 // A top-level window the platform hosts. The program draws everything
 // itself and hands the window its composed pixels.
 class HostWindow {
@@ -95,6 +124,8 @@ class HostWindow {
   virtual void takeFocus() = 0;
   // The native handle as a number, for comparisons with foreign windows.
   virtual std::uint64_t nativeId() const = 0;
+  // A native edit control in this window.
+  virtual std::unique_ptr<EditBox> createEditBox(const EditOptions& options) = 0;
 };
 
 // Events of the notification-area icon.

@@ -172,6 +172,54 @@ void PictureBox::paint(std::uint32_t* pixels, int stride, const Rect& clip) {
   if (picture_) blendPicture(*picture_, me.left, me.top, pixels, stride, c);
 }
 
+// ------------------------------------------------------------ ImageButton
+
+void ImageButton::setPictures(std::shared_ptr<const canvas::Picture> normal, std::shared_ptr<const canvas::Picture> hover) {
+  normal_ = std::move(normal);
+  hover_ = std::move(hover);
+  setPicture(hovering_ && hover_ ? hover_ : normal_);
+}
+
+void ImageButton::pointerMove(int x, int y, bool leftHeld) {
+  Control::pointerMove(x, y, leftHeld);
+  if (!hovering_) {
+    hovering_ = true;
+    if (hover_) setPicture(hover_);
+  }
+}
+
+void ImageButton::pointerLeave() {
+  Control::pointerLeave();
+  hovering_ = false;
+  setPicture(normal_);
+}
+
+void ImageButton::buttonUp(MouseButton b, int x, int y) {
+  Control::buttonUp(b, x, y);
+  if (b == MouseButton::Left && x >= 0 && y >= 0 && x < width() && y < height() && onClick) onClick();
+}
+
+// ------------------------------------------------------------ EditControl
+
+EditControl::EditControl(std::string name, platform::HostWindow& host, const platform::EditOptions& options)
+    : Control(std::move(name)), edit_(host.createEditBox(options)) {
+  setBounds(options.bounds.left, options.bounds.top, options.bounds.width, options.bounds.height);
+}
+
+void EditControl::update() {
+  // Placed in window coordinates; hidden with any hidden ancestor.
+  const Rect r = windowRect();
+  if (!(r == placed_)) {
+    placed_ = r;
+    edit_->setBounds({r.left, r.top, r.width(), r.height()});
+  }
+  const bool show = shown();
+  if (show != shownNative_) {
+    shownNative_ = show;
+    edit_->setVisible(show);
+  }
+}
+
 // ------------------------------------------------------------ TabControl
 
 TabControl::TabControl(std::string name, std::vector<std::string> captions)

@@ -88,6 +88,38 @@ class TabControl : public Control {
   int selected_ = 0;
 };
 
+// A picture that changes while the pointer is over it and runs onClick when
+// the left button is released over it.
+class ImageButton : public PictureBox {
+ public:
+  explicit ImageButton(std::string name) : PictureBox(std::move(name)) {}
+  void setPictures(std::shared_ptr<const canvas::Picture> normal, std::shared_ptr<const canvas::Picture> hover);
+  std::function<void()> onClick;
+  void pointerMove(int x, int y, bool leftHeld) override;
+  void pointerLeave() override;
+  void buttonUp(MouseButton b, int x, int y) override;
+
+ private:
+  std::shared_ptr<const canvas::Picture> normal_, hover_;
+  bool hovering_ = false;
+};
+
+// A native edit box placed like a control: it follows the control's
+// position and visibility (in window coordinates) and forwards its events.
+class EditControl : public Control {
+ public:
+  EditControl(std::string name, platform::HostWindow& host, const platform::EditOptions& options);
+  platform::EditBox& edit() { return *edit_; }
+  std::string text() const { return edit_->text(); }
+  void setText(const std::string& t) { edit_->setText(t); }
+  void update() override;
+
+ private:
+  std::unique_ptr<platform::EditBox> edit_;
+  bool shownNative_ = true;
+  Rect placed_;
+};
+
 // Blends a premultiplied picture placed at (x0, y0) in window coordinates
 // onto the window pixels, within `clip`.
 void blendPicture(const canvas::Picture& p, int x0, int y0, std::uint32_t* pixels, int stride, const Rect& clip);

@@ -168,7 +168,7 @@ void Window::invalidate(const Rect& r) {
 }
 
 void Window::updateTree(Control& c) {
-  if (!c.visible()) return;
+  // Hidden controls too: a native edit box must learn that it is hidden.
   c.update();
   for (auto& child : c.children()) updateTree(*child);
 }

@@ -94,5 +94,48 @@ TEST_F(WindowTest, TabControlShowsOnlyTheSelectedPage) {
   EXPECT_EQ(tabs.page(2).width(), 200);
 }
 
+TEST_F(WindowTest, ImageButtonsSwapTheirPictureUnderThePointer) {
+  auto& button = window.add<ImageButton>("ok");
+  button.setBounds(10, 10, 70, 20);
+  button.setPictures(solid(70, 20, canvas::argb(255, 0, 0, 200)), solid(70, 20, canvas::argb(255, 0, 200, 0)));
+  int clicks = 0;
+  button.onClick = [&] { ++clicks; };
+  window.paint();
+  EXPECT_EQ(host().framebuffer[15 * 200 + 15], canvas::argb(255, 0, 0, 200));
+  host().events.pointerMove(15, 15, false);
+  window.paint();
+  EXPECT_EQ(host().framebuffer[15 * 200 + 15], canvas::argb(255, 0, 200, 0));
+  host().events.pointerMove(150, 100, false);  // left: the normal picture again
+  window.paint();
+  EXPECT_EQ(host().framebuffer[15 * 200 + 15], canvas::argb(255, 0, 0, 200));
+  host().click(15, 15);
+  host().events.buttonDown(MouseButton::Left, 15, 15);
+  host().events.buttonUp(MouseButton::Left, 150, 100);  // released elsewhere: no click
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(WindowTest, EditBoxesFollowTheirControlAndItsAncestors) {
+  auto& page = window.add<PictureBox>("page");
+  page.setBounds(0, 80, 200, 70);
+  platform::EditOptions o;
+  o.bounds = {49, 20, 100, 20};
+  o.maxBytes = 4;
+  auto& edit = page.add<EditControl>("标题编辑框", window.host(), o);
+  auto& sim = static_cast<platform::sim::SimEditBox&>(edit.edit());
+  window.paint();
+  EXPECT_EQ(sim.bounds(), (platform::Bounds{49, 100, 100, 20}));  // in window coordinates
+  int changes = 0;
+  sim.onChange = [&] { ++changes; };
+  sim.type("中文字");  // six bytes, limited to four
+  EXPECT_EQ(edit.text(), "中文");
+  EXPECT_EQ(changes, 1);
+  page.setVisible(false);
+  window.paint();
+  EXPECT_FALSE(sim.visible());
+  page.setVisible(true);
+  window.paint();
+  EXPECT_TRUE(sim.visible());
+}
+
 }  // namespace
 }  // namespace lh::ui

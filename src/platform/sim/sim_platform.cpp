@@ -4,6 +4,26 @@
 
 namespace lh::platform::sim {
 
+// ------------------------------------------------------------ edit boxes
+
+void SimEditBox::setText(const std::string& t) {
+  text_ = t;
+  if (onChange) onChange();
+}
+
+void SimEditBox::type(const std::string& t) {
+  if (options.readOnly) return;
+  std::string next = text_ + t;
+  if (options.maxBytes > 0 && next.size() > static_cast<std::size_t>(options.maxBytes)) next.resize(options.maxBytes);
+  setText(next);
+}
+
+bool SimEditBox::pressKey(int keyCode, int modifiers) {
+  if (onKeyDown && onKeyDown(keyCode, modifiers)) return true;
+  if (keyCode == 13 && options.multiLine) type("\r\n");
+  return false;
+}
+
 // ------------------------------------------------------------ windows
 
 SimWindow::SimWindow(SimPlatform& p, const WindowOptions& o)

@@ -21,6 +21,31 @@ struct ProcessExit : std::runtime_error {
 
 class SimPlatform;
 
+// An edit box the test types into.
+class SimEditBox : public EditBox {
+ public:
+  explicit SimEditBox(const EditOptions& o) : options(o), bounds_(o.bounds) {}
+  std::string text() const override { return text_; }
+  void setText(const std::string& t) override;
+  void setReadOnly(bool r) override { options.readOnly = r; }
+  void setVisible(bool v) override { visible_ = v; }
+  bool visible() const override { return visible_; }
+  void setBounds(const Bounds& b) override { bounds_ = b; }
+  Bounds bounds() const override { return bounds_; }
+  void focus() override { focused = true; }
+  // Typing: each key goes through onKeyDown first; Enter in a multi-line box
+  // inserts CR LF unless consumed; the byte limit is applied.
+  void type(const std::string& t);
+  bool pressKey(int keyCode, int modifiers = 0);
+  EditOptions options;
+  bool focused = false;
+
+ private:
+  std::string text_;
+  Bounds bounds_;
+  bool visible_ = true;
+};
+
 class SimWindow : public HostWindow {
  public:
   SimWindow(SimPlatform& p, const WindowOptions& o);
@@ -37,6 +62,9 @@ class SimWindow : public HostWindow {
   void setForeground() override;
   void takeFocus() override;
   std::uint64_t nativeId() const override { return id_; }
+  std::unique_ptr<EditBox> createEditBox(const EditOptions& options) override {
+    return std::make_unique<SimEditBox>(options);
+  }
 
   // What the screen shows of the window (opaque pixels, or the layered
   // picture), for tests.

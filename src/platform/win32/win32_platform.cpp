@@ -110,6 +110,109 @@ class GdiRasterizer : public canvas::TextRasterizer {
   std::map<std::string, HFONT> fonts_;
 };
 
+// ------------------------------------------------------------ edit boxes
+
+class Win32EditBox : public EditBox {
+ public:
+  // Registers itself in its window's map of edit controls, which routes the
+  // change and colour notifications, and leaves it when destroyed.
+  Win32EditBox(HWND parent, const EditOptions& o, std::map<HWND, Win32EditBox*>& registry)
+      : options_(o), bounds_(o.bounds), registry_(registry) {
+    DWORD style = WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL;
+    if (o.multiLine) style = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
+    if (o.readOnly) style |= ES_READONLY;
+    hwnd_ = CreateWindowExW(0, L"EDIT", L"", style, o.bounds.left, o.bounds.top, o.bounds.width, o.bounds.height, parent,
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&editProc)));
+    HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0, L"SimSun");
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    font_ = font;
+    brush_ = CreateSolidBrush(o.backgroundRef);
+    registry_[hwnd_] = this;
+  }
+  ~Win32EditBox() override {
+    registry_.erase(hwnd_);
+    DestroyWindow(hwnd_);
+    DeleteObject(font_);
+    DeleteObject(brush_);
+  }
+  HWND hwnd() const { return hwnd_; }
+
+  std::string text() const override {
+    const int n = GetWindowTextLengthW(hwnd_);
+    std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd_, w.data(), n + 1);
+    return narrow(w.data(), static_cast<std::size_t>(std::max(0, got)));
+  }
+  void setText(const std::string& t) override { SetWindowTextW(hwnd_, wide(t).c_str()); }
+  void setReadOnly(bool r) override { SendMessageW(hwnd_, EM_SETREADONLY, r ? TRUE : FALSE, 0); }
+  void setVisible(bool v) override { ShowWindow(hwnd_, v ? SW_SHOWNA : SW_HIDE); }
+  bool visible() const override { return IsWindowVisible(hwnd_) != 0; }
+  void setBounds(const Bounds& b) override {
+    bounds_ = b;
+    MoveWindow(hwnd_, b.left, b.top, b.width, b.height, TRUE);
+  }
+  Bounds bounds() const override { return bounds_; }
+  void focus() override { SetFocus(hwnd_); }
+
+  // EN_CHANGE from the parent: apply the byte limit, then tell the program.
+  void changed() {
+    if (inChange_) return;
+    inChange_ = true;
+    if (options_.maxBytes > 0) {
+      const std::string t = text();
+      if (t.size() > static_cast<std::size_t>(options_.maxBytes)) {
+        std::size_t cut = 0;
+        while (cut < t.size()) {
+          const std::size_t len = (static_cast<unsigned char>(t[cut]) >= 0x81 && cut + 1 < t.size()) ? 2 : 1;
+          if (cut + len > static_cast<std::size_t>(options_.maxBytes)) break;
+          cut += len;
+        }
+        setText(t.substr(0, cut));
+        SendMessageW(hwnd_, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+      }
+    }
+    inChange_ = false;
+    if (onChange) onChange();
+  }
+  HBRUSH colours(HDC dc) {
+    SetTextColor(dc, options_.textColourRef);
+    SetBkColor(dc, options_.backgroundRef);
+    return brush_;
+  }
+
+ private:
+  static LRESULT CALLBACK editProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<Win32EditBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_KEYDOWN && self->onKeyDown) {
+      int mods = 0;
+      if (GetKeyState(VK_CONTROL) < 0) mods |= kCtrl;
+      if (GetKeyState(VK_SHIFT) < 0) mods |= kShift;
+      if (GetKeyState(VK_MENU) < 0) mods |= kAlt;
+      if (self->onKeyDown(static_cast<int>(wp), mods)) {
+        self->swallowChar_ = true;
+        return 0;
+      }
+    }
+    if (msg == WM_CHAR && self->swallowChar_) {
+      self->swallowChar_ = false;  // the character of a consumed key (no beep)
+      return 0;
+    }
+    return CallWindowProcW(self->previous_, hwnd, msg, wp, lp);
+  }
+
+  EditOptions options_;
+  Bounds bounds_;
+  HWND hwnd_ = nullptr;
+  WNDPROC previous_ = nullptr;
+  HFONT font_ = nullptr;
+  HBRUSH brush_ = nullptr;
+  bool inChange_ = false;
+  bool swallowChar_ = false;
+  std::map<HWND, Win32EditBox*>& registry_;
+};
+
 // ------------------------------------------------------------ windows
 
 class Win32Window : public HostWindow {
@@ -192,6 +295,10 @@ class Win32Window : public HostWindow {
   void takeFocus() override { SetFocus(hwnd_); }
   std::uint64_t nativeId() const override { return reinterpret_cast<std::uintptr_t>(hwnd_); }
 
+  std::unique_ptr<EditBox> createEditBox(const EditOptions& options) override {
+    return std::make_unique<Win32EditBox>(hwnd_, options, edits_);
+  }
+
   LRESULT handle(UINT msg, WPARAM wp, LPARAM lp) {
     const int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
     switch (msg) {
@@ -246,6 +353,18 @@ class Win32Window : public HostWindow {
         return 0;
       case WM_ERASEBKGND:
         return 1;
+      case WM_COMMAND:
+        if (HIWORD(wp) == EN_CHANGE) {
+          auto it = edits_.find(reinterpret_cast<HWND>(lp));
+          if (it != edits_.end()) it->second->changed();
+        }
+        return 0;
+      case WM_CTLCOLOREDIT:
+      case WM_CTLCOLORSTATIC: {
+        auto it = edits_.find(reinterpret_cast<HWND>(lp));
+        if (it != edits_.end()) return reinterpret_cast<LRESULT>(it->second->colours(reinterpret_cast<HDC>(wp)));
+        return DefWindowProcW(hwnd_, msg, wp, lp);
+      }
       case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd_, &ps);
@@ -285,6 +404,7 @@ class Win32Window : public HostWindow {
   WindowOptions options_;
   HWND hwnd_ = nullptr;
   Bounds bounds_;
+  std::map<HWND, Win32EditBox*> edits_;
   HBITMAP dib_ = nullptr;
   std::uint32_t* bits_ = nullptr;
   int dibWidth_ = 0, dibHeight_ = 0;
