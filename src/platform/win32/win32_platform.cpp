@@ -38,6 +38,17 @@ constexpr UINT kPostedMessage = WM_APP + 2;
 const wchar_t kWindowClass[] = L"LinkhoardWindow";
 const wchar_t kMessageClass[] = L"LinkhoardMessages";
 
+// A top-down 32-bit DIB section of w x h pixels; `bits` receives its pixels.
+HBITMAP createDib32(HDC dc, int w, int h, void** bits) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  return CreateDIBSection(dc, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 class Win32Window;
 
 // ------------------------------------------------------------ GDI text
@@ -67,14 +78,8 @@ class GdiRasterizer : public canvas::TextRasterizer {
       return m;
     }
     // White text on black in a 32-bit DIB: the green channel is the coverage.
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = m.width;
-    bi.bmiHeader.biHeight = -m.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bmp = createDib32(dc_, m.width, m.height, &bits);
     HGDIOBJ oldBmp = SelectObject(dc_, bmp);
     std::fill_n(static_cast<std::uint32_t*>(bits), static_cast<std::size_t>(m.width) * m.height, 0u);
     SetBkMode(dc_, TRANSPARENT);
@@ -260,14 +265,8 @@ class Win32Window : public HostWindow {
     if (p.empty()) return;
     HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = p.width;
-    bi.bmiHeader.biHeight = -p.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bmp = createDib32(mem, p.width, p.height, &bits);
     std::copy(p.pixels.begin(), p.pixels.end(), static_cast<std::uint32_t*>(bits));
     HGDIOBJ old = SelectObject(mem, bmp);
     POINT dst{bounds_.left, bounds_.top};
@@ -388,14 +387,8 @@ class Win32Window : public HostWindow {
   void ensureDib(int width, int height) {
     if (dib_ && dibWidth_ == width && dibHeight_ == height) return;
     if (dib_) DeleteObject(dib_);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    dib_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    dib_ = createDib32(nullptr, width, height, &bits);
     bits_ = static_cast<std::uint32_t*>(bits);
     dibWidth_ = width;
     dibHeight_ = height;
@@ -623,14 +616,8 @@ class Platform32 : public Win32Platform {
     if (!icon || reinterpret_cast<std::uintptr_t>(icon) == 1) return {};
     HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = 32;
-    bi.bmiHeader.biHeight = -32;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bmp = createDib32(mem, 32, 32, &bits);
     HGDIOBJ old = SelectObject(mem, bmp);
     std::fill_n(static_cast<std::uint32_t*>(bits), 32 * 32, 0xFFFFFFFFu);  // white
     DrawIconEx(mem, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
