@@ -187,14 +187,16 @@ TEST_F(EndToEnd, AStaleStartMarkerShowsTheRecoveryMessageOnceAndKeepsTheLog) {
   ASSERT_TRUE(p.start());
   HWND dialog = nullptr;
   ASSERT_TRUE(waitUntil([&] { return (dialog = findRecoveryDialog()) != nullptr; }, 30000));
-  // Its text.
-  bool found = false;
-  for (HWND c = FindWindowExW(dialog, nullptr, nullptr, nullptr); c; c = FindWindowExW(dialog, c, nullptr, nullptr)) {
-    wchar_t text[256] = {};
-    GetWindowTextW(c, text, 255);
-    found = found || std::wstring(text) == L"有错误，数据恢复";
-  }
-  EXPECT_TRUE(found);
+  // Its text (the dialog may be found before its controls exist).
+  auto showsTheMessage = [&] {
+    for (HWND c = FindWindowExW(dialog, nullptr, nullptr, nullptr); c; c = FindWindowExW(dialog, c, nullptr, nullptr)) {
+      wchar_t text[256] = {};
+      GetWindowTextW(c, text, 255);
+      if (std::wstring(text) == L"有错误，数据恢复") return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(waitUntil(showsTheMessage, 10000));
   PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(p.waitDocked());
   EXPECT_FALSE(fileExists(data + L"\\bein"));
