@@ -1,0 +1,129 @@
+#include "list/list_model.h"
+
+#include <algorithm>
+
+#include "store/members.h"
+#include "text/oledate.h"
+
+namespace lh::list {
+
+std::vector<EntryId> memberRows(const store::Entry& category) {
+  std::vector<EntryId> rows{0};
+  const std::vector<EntryId> ids = store::parseMembers(category.members());
+  rows.insert(rows.end(), ids.begin(), ids.end());
+  return rows;
+}
+
+std::vector<EntryId> bookmarkMembers(const store::BookmarkStore& s, const std::vector<EntryId>& rows) {
+  std::vector<EntryId> out;
+  for (EntryId id : rows) {
+    if (id != 0 && s.entry(id).kind == store::kBookmark) out.push_back(id);
+  }
+  return out;
+}
+
+void sortForView(const store::BookmarkStore& s, std::vector<EntryId>& ids, View view,
+                 const std::function<void()>& pump) {
+  std::size_t comparisons = 0;
+  auto tick = [&] {
+    if (pump && (++comparisons & 4095) == 0) pump();
+  };
+  if (view == View::Domain) {
+    std::sort(ids.begin(), ids.end(), [&](EntryId a, EntryId b) {
+      tick();
+      const std::string& x = s.entry(a).domain;
+      const std::string& y = s.entry(b).domain;
+      // std::string compares chars through char_traits<char>, which orders
+      // them as unsigned bytes.
+      return x < y;
+    });
+    return;
+  }
+  // Numeric keys, read once.
+  std::vector<std::pair<double, EntryId>> keyed;
+  keyed.reserve(ids.size());
+  for (EntryId id : ids) {
+    const store::Entry& e = s.entry(id);
+    double key = view == View::LastVisit ? text::clampOleDate(e.lastVisit)
+                 : view == View::Added   ? text::clampOleDate(e.added)
+                                         : static_cast<double>(e.visitCount);
+    keyed.emplace_back(key, id);
+  }
+  std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+    tick();
+    return a.first > b.first;
+  });
+  for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = keyed[i].second;
+}
+
+std::string groupLabel(const store::Entry& e, View view, double now, int& counter) {
+  switch (view) {
+    case View::LastVisit: return relativeTime(e.lastVisit, now, view);
+    case View::Added: return relativeTime(e.added, now, view);
+    case View::VisitCount:
+      ++counter;
+      if (e.visitCount == 0) return "没访问过";
+      return counter <= 16 ? std::string("常用") : "访问次数 " + std::to_string(e.visitCount);
+    case View::Domain: return e.domain;
+    case View::None: break;
+  }
+  return {};
+}
+
+std::vector<EntryId> displayRows(store::BookmarkStore& s, const std::vector<EntryId>& sorted, View view, double now) {
+  std::vector<EntryId> rows;
+  rows.reserve(sorted.size() + 64);
+  int counter = 0;
+  bool haveLabel = false;
+  std::string current;
+  for (EntryId id : sorted) {
+    std::string label = groupLabel(s.entry(id), view, now, counter);
+    if (!haveLabel || label != current) {
+      rows.push_back(0);  // spacer
+      rows.push_back(0);  // heading
+      haveLabel = true;
+      current = label;
+      // The bookmark is looked at a second time after the insertion, which
+      // the visit-count view's counter counts.
+      label = groupLabel(s.entry(id), view, now, counter);
+    }
+    if (view == View::VisitCount) {
+      if (store::Entry* e = s.mutableEntry(id)) e->groupLabel = label;
+    }
+    rows.push_back(id);
+  }
+  return rows;
+}
+
+SlotGeometry slotGeometry(int listHeight) {
+  SlotGeometry g;
+  g.slotCount = listHeight / 20 + 2;
+  g.wrapExtra = 20 - listHeight % 20;
+  return g;
+}
+
+int slotY(int k, int offset, int slotCount) {
+  int y = 20 * (k - 1) + offset;
+  if (y < -20) {
+    const int span = 20 * slotCount;
+    y += ((-20 - y + span - 1) / span) * span;
+  }
+  return y;
+}
+
+ScrollGeometry scrollGeometry(int listHeight, int rowCount) {
+  const SlotGeometry slots = slotGeometry(listHeight);
+  return {listHeight - 90, 20 * rowCount - listHeight + 20 * slots.slotCount - 220};
+}
+
+int thumbTopFor(int scrollOffset, const ScrollGeometry& g) {
+  if (g.scrollable <= 0) return 0;
+  return static_cast<int>(static_cast<long long>(scrollOffset) * g.travel / g.scrollable);
+}
+
+int offsetForThumb(int thumbTop, const ScrollGeometry& g) {
+  if (g.travel <= 0) return 0;
+  return static_cast<int>(static_cast<long long>(thumbTop) * g.scrollable / g.travel);
+}
+
+}  // namespace lh::list
