@@ -155,6 +155,94 @@ def edge_shadows(out):
     save_png(out, 'LeftEdgeShadow', right.transpose(Image.FLIP_LEFT_RIGHT))
 
 
+# ------------------------------------------------------------ the list
+
+BORDER = (204, 204, 204, 255)
+WHITE = (255, 255, 255, 255)
+
+
+def card_pictures(out):
+    # A row of the white card (x 27-322) with a faint divider under it.
+    middle = rgba(350, 20)
+    d = ImageDraw.Draw(middle)
+    d.rectangle([28, 0, 321, 19], fill=WHITE)
+    d.line([(28, 19), (321, 19)], fill=(243, 243, 243, 255))
+    d.line([(27, 0), (27, 19)], fill=BORDER)
+    d.line([(322, 0), (322, 19)], fill=BORDER)
+    save_png(out, 'CardMiddle', middle)
+    # The last row: y 0-15 as a row, closed by rounded corners at y 16-20.
+    bottom = rgba(350, 24)
+    d = ImageDraw.Draw(bottom)
+    d.rounded_rectangle([27, -10, 322, 20], radius=3, fill=WHITE, outline=BORDER)
+    save_png(out, 'CardBottom', bottom)
+    # Above the first row: transparent to y 15, the rounded top from y 16.
+    top = rgba(350, 20)
+    d = ImageDraw.Draw(top)
+    d.rounded_rectangle([27, 16, 322, 30], radius=3, fill=WHITE, outline=(205, 205, 205, 255))
+    save_png(out, 'CardTop', top)
+
+
+def small_icon(fill):
+    img = rgba(16, 16)
+    d = ImageDraw.Draw(img)
+    d.rounded_rectangle([0, 0, 15, 15], radius=3, fill=(238, 238, 238, 255), outline=BORDER)
+    d.rounded_rectangle([2, 2, 13, 13], radius=2, fill=fill)
+    return img
+
+
+def list_pictures(out):
+    save_png(out, 'CategoryIcon', small_icon((102, 102, 102, 255)))
+    save_png(out, 'DefaultSiteIcon', small_icon((0, 199, 232, 255)))
+    band = rgba(350, 26)
+    px = band.load()
+    for y in range(2, 22):
+        t = (y - 2) / 19
+        c = (round(167 - 10 * t), round(180 - 8 * t), round(209 - 5 * t), 49)
+        for x in range(30, 320):
+            px[x, y] = c
+    save_png(out, 'HoverBand', band)
+    sep = rgba(350, 20)
+    px = sep.load()
+    for x in range(31, 175):
+        a = round(128 * (x - 31) / (174 - 31))
+        for y in range(20):
+            px[x, y] = (102, 102, 102, a)
+    for x in range(175, 315):
+        a = round(128 * (314 - x) / (314 - 175))
+        for y in range(20):
+            px[x, y] = (200, 200, 200, a)
+    d = ImageDraw.Draw(sep)
+    plus(d, 154, 10, 11, WHITE, width=1)
+    d.line([(190, 10), (200, 10)], fill=(153, 153, 153, 255))
+    save_png(out, 'SeparatorBand', sep)
+    for name, grey in (('ScrollThumb', (194, 194, 194, 255)), ('ScrollThumbHover', (169, 172, 177, 255))):
+        thumb = rgba(27, 88, (0, 0, 0, 3))  # grabbable all over
+        rounded(ImageDraw.Draw(thumb), [10, 2, 16, 85], 3, fill=grey)
+        save_png(out, name, thumb)
+    top = rgba(350, 20)
+    px = top.load()
+    for y in range(20):
+        a = 255 if y <= 4 else round(255 * (19 - y) / 15)
+        for x in range(350):
+            px[x, y] = (247, 247, 247, a)
+    save_png(out, 'TopFade', top)
+    bottom = rgba(350, 20)
+    px = bottom.load()
+    for y in range(20):
+        a = 0 if y <= 1 else (255 if y >= 16 else round(255 * (y - 1) / 15))
+        for x in range(350):
+            px[x, y] = (247, 247, 247, a)
+    save_png(out, 'BottomFade', bottom)
+    save_png(out, 'InsertionLine', rgba(295, 1, (128, 0, 128, 255)))
+    badge = rgba(60, 20)
+    d = ImageDraw.Draw(badge)
+    rounded(d, [0, 0, 59, 19], 4, fill=(128, 0, 128, 255))
+    f = font(12)
+    w = d.textlength('点击插入', font=f)
+    d.text((30 - w / 2, 2), '点击插入', font=f, fill=WHITE)
+    save_png(out, 'InsertBadge', badge)
+
+
 # ------------------------------------------------------------ tray icon
 
 def tray_icon(out):
@@ -255,6 +343,8 @@ def main():
     view_tab_marker(out)
     badge_frame(out)
     edge_shadows(out)
+    card_pictures(out)
+    list_pictures(out)
     tray_icon(out)
     sounds(out)
     write_source(out)

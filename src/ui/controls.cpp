@@ -67,7 +67,9 @@ void CanvasControl::update() {
 
 void CanvasControl::paint(std::uint32_t* pixels, int stride, const Rect& clip) {
   const Rect me = windowRect();
-  const Rect c = me.intersect(clip);
+  // The box may be smaller than the control for a moment (a list height
+  // set before the control's): paint only what it has.
+  const Rect c = me.intersect(clip).intersect({me.left, me.top, me.left + box_.width(), me.top + box_.height()});
   const auto& src = box_.pixels();
   for (int y = c.top; y < c.bottom; ++y) {
     const std::uint32_t* s = &src[static_cast<std::size_t>(y - me.top) * box_.width() + (c.left - me.left)];

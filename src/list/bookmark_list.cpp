@@ -1,0 +1,373 @@
+#include "list/bookmark_list.h"
+
+#include <cmath>
+
+namespace lh::list {
+
+namespace {
+
+constexpr std::uint32_t kTitleGrey = 0x818181;     // RGB (129, 129, 129)
+constexpr std::uint32_t kDimmed = 0xDADADA;        // RGB (218, 218, 218)
+constexpr std::uint32_t kHeading = 0x033333;       // RGB (51, 51, 3)
+constexpr std::uint32_t kNoticeGrey = 0x808080;    // RGB (128, 128, 128)
+constexpr int kThumbX = 323;
+constexpr int kScrollFrames = 35;
+
+}  // namespace
+
+BookmarkList::BookmarkList(canvas::AnimationBox& box, store::BookmarkStore& store, platform::Platform& platform,
+                           ListLook look, int screenHeight)
+    : box_(box), store_(store), platform_(platform), look_(std::move(look)), screenHeight_(screenHeight) {
+  scrollTimer_ = platform_.createTimer([this] { scrollTick(); });
+}
+
+void BookmarkList::buildSlots() {
+  const int m = screenHeight_ / 20;
+  slots_.clear();
+  for (int k = 1; k <= m; ++k) {
+    Slot s;
+    s.background = box_.createObject(0, 2 + 20 * (k - 1));
+    box_.setPicture(s.background, look_.cardMiddle);
+    s.icon = box_.createObject(0, 20 * (k - 1));
+    s.text = box_.createObject(58, 2 + 20 * (k - 1));
+    box_.setTagNumber(s.text, 1);
+    for (ObjectId o : {s.background, s.icon, s.text}) box_.setLayer(o, 1);
+    s.row = k;
+    slots_.push_back(s);
+  }
+  auto object = [this](double x, double y, const Pic& p, int layer, bool visible = true) {
+    const ObjectId o = box_.createObject(x, y, visible);
+    if (p) box_.setPicture(o, p);
+    box_.setLayer(o, layer);
+    return o;
+  };
+  hoverHighlight_ = object(0, -100, look_.hoverBand, 5);
+  box_.setTagNumber(hoverHighlight_, 1);
+  insertionLine_ = object(0, 0, look_.insertionLine, 2, false);
+  insertBadge_ = object(350 - 90, 0, look_.insertBadge, 6, false);
+  thumb_ = object(kThumbX, 0, look_.scrollThumb, 6);
+  topFade_ = object(0, 0, look_.topFade, 5);
+  bottomFade_ = object(0, 0, look_.bottomFade, 5);
+  canvas::Picture sheet;
+  sheet.width = 350;
+  sheet.height = std::max(1, screenHeight_);
+  sheet.alpha = canvas::Alpha::Premultiplied;
+  sheet.pixels.assign(static_cast<std::size_t>(sheet.width) * sheet.height, 0xFFF7F7F7u);
+  curtain_ = object(350, 0, std::make_shared<const canvas::Picture>(std::move(sheet)), 8);
+  emptyNotice_ = object(0, -100, nullptr, 8);
+
+  auto& e = box_.events;
+  e.objectMoving = [this](ObjectId o, int l, int t) { return onMoving(o, l, t); };
+  e.objectMoved = [this](ObjectId o, int, int t) {
+    if (o == thumb_ && userScroll) onThumbMoved(t);
+  };
+  e.wheel = [this](int notches, int, int) { wheel(notches); };
+  e.pointerDown = [this](canvas::Button b, int, int y) {
+    if (b == canvas::Button::Left) grabOffset = y - box_.getTop(thumb_);
+  };
+  e.objectLeftDown = [this](ObjectId o) {
+    if (o == thumb_ && o != 0) userScroll = true;
+  };
+  e.canvasPointerMove = [this](int, int y, ObjectId pressed) {
+    if (pressed == thumb_ && pressed > 0) box_.moveObject(thumb_, kThumbX, y - grabOffset);
+  };
+  e.objectLeftUp = [this](ObjectId, ObjectId pressed) {
+    if (pressed != thumb_ || pressed <= 0) return;
+    userScroll = false;
+    // A drag always comes to rest on a whole row.
+    if (firstRow != 1 && shownOffset != -alignedOffset) scrollTo(shownOffset, -alignedOffset);
+  };
+  e.objectEnter = [this](ObjectId o, ObjectId) {
+    if (o == thumb_) box_.setPicture(thumb_, look_.scrollThumbHover);
+  };
+  e.objectLeave = [this](ObjectId o, ObjectId) {
+    if (o == thumb_) box_.setPicture(thumb_, look_.scrollThumb);
+  };
+}
+
+void BookmarkList::setListHeight(int h) {
+  listHeight = h;
+  box_.resize(350, std::max(0, h));
+  const SlotGeometry g = slotGeometry(h);
+  slotCount = std::min<int>(g.slotCount, static_cast<int>(slots_.size()));
+  wrapExtra = g.wrapExtra;
+  box_.moveObject(bottomFade_, 0, h - 20);
+  if (static_cast<std::size_t>(slotCount) < slots_.size()) {
+    const Slot& parked = slots_[static_cast<std::size_t>(slotCount)];
+    for (ObjectId o : {parked.background, parked.icon, parked.text}) box_.moveObject(o, -350, 0);
+  }
+}
+
+EntryId BookmarkList::idAtRow(int r) const {
+  const std::vector<EntryId>& rows = currentCategory == -1 ? displayRows : memberRows;
+  if (r < 1 || static_cast<std::size_t>(r) > rows.size()) return 0;
+  return rows[static_cast<std::size_t>(r - 1)];
+}
+
+void BookmarkList::showCategory(EntryId id, int first) {
+  if (first == 0) first = 1;
+  currentCategory = id;
+  memberRows = list::memberRows(store_.entry(id));
+  rowCount = static_cast<int>(memberRows.size());
+  if (showIndicator) showIndicator(first, rowCount - 1);
+  box_.setText(emptyNotice_, "空", look_.titleFont, kNoticeGrey);
+  const int x = 175 - box_.getWidth(emptyNotice_) / 2;
+  box_.moveObject(emptyNotice_, x, rowCount < 2 ? 60 : -100);
+  firstRow = first;
+  showFrom(first, false);
+}
+
+void BookmarkList::selectView(View v, bool animateBar) {
+  if (currentCategory != -1) {
+    if (pushViewBar) pushViewBar(animateBar);
+    previousCategory = currentCategory;
+    currentCategory = -1;
+    searchResults = bookmarkMembers(store_, memberRows);
+  }
+  currentView = v;
+  sortForView(store_, searchResults, v, [this] { platform_.processPendingMessages(); });
+  bookmarkCount = static_cast<int>(searchResults.size());
+  displayRows = list::displayRows(store_, searchResults, v, platform_.oleNow());
+  rowCount = static_cast<int>(displayRows.size());
+  showFrom(1, false);
+}
+
+void BookmarkList::placeThumb() {
+  const bool was = userScroll;
+  userScroll = false;
+  box_.moveObject(thumb_, kThumbX, thumbTopFor(scrollOffset, geometry()));
+  userScroll = was;
+}
+
+void BookmarkList::showFrom(int first, bool keepPositions) {
+  firstRow = first;
+  if (showIndicator) showIndicator(firstRow, currentCategory == -1 ? bookmarkCount : rowCount - 1);
+  scrollOffset = 20 * firstRow - 20;
+  alignedOffset = scrollOffset;
+  shownOffset = -scrollOffset;
+  userScroll = false;
+  placeThumb();
+  if (firstRow <= 0) firstRow = 1;
+  placeRows(-(20 * firstRow - 20), true, keepPositions);
+  if (!keepPositions) computeSlotOrder();
+}
+
+void BookmarkList::placeRows(int offset, bool repaintAll, bool keepPositions) {
+  for (int k = 1; k <= slotCount; ++k) {
+    Slot& s = slots_[static_cast<std::size_t>(k - 1)];
+    const int y = slotY(k, offset, slotCount);
+    const int r = rowAt(y, offset);
+    if (repaintAll || r != s.row) {
+      s.row = r;
+      paintSlot(s);
+    }
+    if (!keepPositions) {
+      box_.moveObject(s.background, 0, y);
+      box_.moveObject(s.icon, 36, y + 1);
+      if (box_.getTagNumber(s.text) == 2) {
+        box_.moveObject(s.text, 29, y - 3);
+      } else {
+        box_.moveObject(s.text, 58, y + 3);
+      }
+    }
+  }
+}
+
+void BookmarkList::hideSlot(Slot& s) {
+  box_.setVisible(s.icon, false);
+  box_.setVisible(s.text, false);
+  box_.setVisible(s.background, false);
+}
+
+void BookmarkList::paintSlot(Slot& s) {
+  if (currentCategory == -1) {
+    paintFlatSlot(s);
+  } else {
+    paintCategorySlot(s);
+  }
+}
+
+void BookmarkList::paintCategorySlot(Slot& s) {
+  const int r = s.row;
+  if (r > rowCount || r < 1) {
+    hideSlot(s);
+    return;
+  }
+  for (ObjectId o : {s.icon, s.text, s.background}) box_.setVisible(o, true);
+  const EntryId e = idAtRow(r);
+  const store::Entry& entry = store_.entry(e);
+  auto opensCard = [&](int next) {
+    const EntryId n = idAtRow(next);
+    return next <= rowCount && n != 0 && store_.entry(n).kind >= 0;
+  };
+  if (e == 0 || entry.isSeparator()) {
+    hideSlot(s);
+    box_.setTagNumber(s.background, 1);
+    if (r < rowCount && opensCard(r + 1)) {
+      box_.setVisible(s.background, true);
+      box_.setPicture(s.background, look_.cardTop);
+    }
+    return;
+  }
+  if (box_.getTagNumber(s.background) == 1) {
+    box_.setPicture(s.background, look_.cardMiddle);
+    box_.setTagNumber(s.background, 0);
+  }
+  const EntryId next = idAtRow(r + 1);
+  if (r == rowCount || next == 0 || store_.entry(next).isSeparator()) {
+    box_.setPicture(s.background, look_.cardBottom);
+    box_.setTagNumber(s.background, 1);
+  }
+  box_.setTagNumber(s.text, 1);
+  if (entry.isCategory()) {
+    box_.setPicture(s.icon, look_.categoryIcon);
+    box_.setText(s.text, cutCategoryTitle(entry.title), look_.titleFont, e == returnedFrom ? 0x000000 : kTitleGrey);
+  } else {
+    box_.setPicture(s.icon, iconOf ? iconOf(entry.url) : look_.defaultSiteIcon);
+    box_.setText(s.text, cutBookmarkTitle(entry.title), look_.titleFont, kTitleGrey);
+  }
+}
+
+void BookmarkList::paintFlatSlot(Slot& s) {
+  const int r = s.row;
+  if (r > rowCount || r < 1) {
+    hideSlot(s);
+    return;
+  }
+  for (ObjectId o : {s.icon, s.text, s.background}) box_.setVisible(o, true);
+  const EntryId e = idAtRow(r);
+  const store::Entry& entry = store_.entry(e);
+  if (e == 0 || entry.isSeparator()) {
+    hideSlot(s);
+    box_.setTagNumber(s.background, 1);
+    const EntryId n = idAtRow(r + 1);
+    if (r < rowCount && n != 0 && store_.entry(n).kind == store::kBookmark) {
+      const store::Entry& ne = store_.entry(n);
+      box_.setVisible(s.background, true);
+      box_.setPicture(s.background, look_.cardTop);
+      box_.setVisible(s.text, true);
+      box_.setTagNumber(s.text, 2);
+      std::string label;
+      switch (currentView) {
+        case View::LastVisit: label = relativeTime(ne.lastVisit, platform_.oleNow(), View::LastVisit); break;
+        case View::Added: label = relativeTime(ne.added, platform_.oleNow(), View::Added); break;
+        case View::VisitCount: label = ne.groupLabel; break;
+        default: label = ne.domain; break;
+      }
+      box_.setText(s.text, label, look_.headingFont, kHeading);
+    }
+    return;
+  }
+  if (box_.getTagNumber(s.background) == 1) {
+    box_.setPicture(s.background, look_.cardMiddle);
+    box_.setTagNumber(s.background, 0);
+  }
+  const EntryId next = idAtRow(r + 1);
+  if (r == rowCount || next == 0 || store_.entry(next).isSeparator()) {
+    box_.setPicture(s.background, look_.cardBottom);
+    box_.setTagNumber(s.background, 1);
+  }
+  box_.setTagNumber(s.text, 1);
+  box_.setPicture(s.icon, iconOf ? iconOf(entry.url) : look_.defaultSiteIcon);
+  box_.setText(s.text, cutBookmarkTitle(entry.title), look_.titleFont, entry.dimmed == 1 ? kDimmed : kTitleGrey);
+}
+
+bool BookmarkList::onMoving(ObjectId o, int, int top) {
+  if (o != thumb_) return true;
+  if (top < 0) {
+    box_.moveObject(thumb_, kThumbX, 0);
+    return false;
+  }
+  if (top > listHeight - 90) {
+    box_.moveObject(thumb_, kThumbX, listHeight - 90);
+    return false;
+  }
+  return true;
+}
+
+void BookmarkList::onThumbMoved(int top) {
+  const ScrollGeometry g = geometry();
+  scrollOffset = offsetForThumb(top, g);
+  alignedOffset = 20 * static_cast<int>(std::floor(scrollOffset / 20.0));
+  firstRow = alignedOffset / 20 + 1;
+  if (currentCategory >= 1) {
+    if (store::Entry* c = store_.mutableEntry(currentCategory)) c->scrollRow = firstRow;  // memory only
+  }
+  if (firstRow <= 0) {
+    firstRow = 1;
+    return;
+  }
+  if (showIndicator) showIndicator(firstRow, currentCategory == -1 ? bookmarkCount : rowCount - 1);
+  if (box_.getTagNumber(hoverHighlight_) != 0) {
+    box_.setTagNumber(hoverHighlight_, 0);
+    box_.clearPicture(hoverHighlight_);
+  }
+  if (immediateScroll) {
+    shownOffset = -scrollOffset;
+    placeRows(shownOffset, false, false);
+  } else {
+    scrollTo(shownOffset, snapToRows ? -alignedOffset : -scrollOffset);
+  }
+}
+
+void BookmarkList::wheel(int notches) {
+  if (box_.getLeft(thumb_) == -350) return;
+  userScroll = true;
+  snapToRows = true;
+  box_.moveObject(thumb_, kThumbX, box_.getTop(thumb_) - 20 * notches);
+  userScroll = false;
+}
+
+void BookmarkList::scrollTo(int from, int to) {
+  scrollFrame_ = 0;
+  scrollFrom_ = from;
+  scrollTo_ = to;
+  if (platform_.timerPeriod(scrollTimer_) == 0) platform_.setTimerPeriod(scrollTimer_, 10);
+}
+
+void BookmarkList::stopScroll() {
+  platform_.setTimerPeriod(scrollTimer_, 0);
+  scrollFrame_ = 0;
+}
+
+void BookmarkList::scrollTick() {
+  ++scrollFrame_;
+  if (scrollFrame_ >= kScrollFrames) {
+    shownOffset = scrollTo_;
+    placeRows(scrollTo_, false, false);
+    stopScroll();
+    return;
+  }
+  const double t = static_cast<double>(scrollFrame_) / kScrollFrames;
+  shownOffset = static_cast<int>(scrollFrom_ + (scrollTo_ - scrollFrom_) * (1 - std::pow(2.0, -10 * t)));
+  placeRows(shownOffset, false, false);
+}
+
+void BookmarkList::computeSlotOrder() {
+  slotOrder.assign(static_cast<std::size_t>(slotCount) + 1, 0);
+  if (slotCount <= 0) return;
+  const int top = box_.getTop(slots_[0].background);
+  int q = top >= 0 ? top / 20 + 1 : 1;
+  for (int i = 1; i <= slotCount; ++i) {
+    if (q >= 1 && q <= slotCount) slotOrder[static_cast<std::size_t>(q)] = i;
+    q = q % slotCount + 1;
+  }
+  const int first = slotOrder[1];
+  topSlotHidden = first > 0 && box_.getTop(slots_[static_cast<std::size_t>(first - 1)].background) == -20;
+}
+
+void BookmarkList::offsetRows(int position, int d) {
+  if (slotCount <= 0 || slotOrder.size() <= static_cast<std::size_t>(slotCount)) return;
+  int y = 20 * position - (box_.getTop(slots_[0].background) < 0 ? 40 : 20) + d;
+  for (int p = position; p <= slotCount; ++p, y += 20) {
+    const int k = slotOrder[static_cast<std::size_t>(p)];
+    if (k <= 0) continue;
+    Slot& s = slots_[static_cast<std::size_t>(k - 1)];
+    const bool heading = box_.getTagNumber(s.text) == 2;
+    box_.moveObject(s.text, heading ? 29 : 58, heading ? y - 3 : y + 3);
+    if (currentCategory == -1 || !heading) box_.moveObject(s.icon, 36, y + 1);
+    box_.moveObject(s.background, 0, y);
+  }
+}
+
+}  // namespace lh::list

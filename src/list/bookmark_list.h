@@ -1,0 +1,114 @@
+// The bookmark list on its canvas: a ring of row slots showing either a
+// category's members or a sorted flat view, the scroll thumb, the wheel and
+// the smooth scroll.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "canvas/animation_box.h"
+#include "list/list_model.h"
+#include "platform/platform.h"
+#include "store/bookmark_store.h"
+
+namespace lh::list {
+
+using canvas::ObjectId;
+using Pic = std::shared_ptr<const canvas::Picture>;
+
+// The pictures and fonts the list draws with.
+struct ListLook {
+  Pic cardMiddle, cardBottom, cardTop, categoryIcon, defaultSiteIcon, hoverBand, separatorBand;
+  Pic scrollThumb, scrollThumbHover, topFade, bottomFade, insertionLine, insertBadge;
+  canvas::FontSpec titleFont;    // font B
+  canvas::FontSpec headingFont;  // font A
+};
+
+class BookmarkList {
+ public:
+  BookmarkList(canvas::AnimationBox& box, store::BookmarkStore& store, platform::Platform& platform, ListLook look,
+               int screenHeight);
+
+  // The site icon of an address (the icon cache, once it exists).
+  std::function<Pic(const std::string& url)> iconOf;
+  // Pushes the flat-view bar when a sorted view is chosen from a category.
+  std::function<void(bool animate)> pushViewBar;
+  // The indicator labels (标签16: first row, 标签17: count).
+  std::function<void(int first, int count)> showIndicator;
+
+  void buildSlots();
+  void setListHeight(int h);
+  void showCategory(EntryId id, int firstRow);
+  void selectView(View v, bool animateBar = true);
+  void showFrom(int firstRow, bool keepPositions);
+  void placeRows(int offset, bool repaintAll, bool keepPositions);
+  void scrollTo(int from, int to);
+  void wheel(int notches);
+  void offsetRows(int position, int d);
+  void computeSlotOrder();
+  void stopScroll();
+
+  // State (names as the behaviour is described).
+  int currentCategory = 0;   // -1 in a flat view
+  int previousCategory = 0;
+  View currentView = View::None;
+  std::vector<EntryId> searchResults;
+  std::vector<EntryId> memberRows;
+  std::vector<EntryId> displayRows;
+  int rowCount = 0;
+  int bookmarkCount = 0;
+  int firstRow = 1;
+  int scrollOffset = 0;
+  int alignedOffset = 0;
+  int shownOffset = 0;
+  bool snapToRows = false;
+  bool userScroll = false;
+  bool immediateScroll = false;
+  EntryId returnedFrom = 0;
+  int listHeight = 0;
+  int slotCount = 0;
+  int wrapExtra = 0;
+  int grabOffset = 0;
+  std::vector<int> slotOrder;  // 1-based positions -> slot index
+  bool topSlotHidden = false;
+
+  struct Slot {
+    ObjectId background = 0, icon = 0, text = 0;
+    int row = 0;
+  };
+  const std::vector<Slot>& slots() const { return slots_; }
+  ObjectId thumb() const { return thumb_; }
+  ObjectId hoverHighlight() const { return hoverHighlight_; }
+  ObjectId emptyNotice() const { return emptyNotice_; }
+  ObjectId topFade() const { return topFade_; }
+  ObjectId bottomFade() const { return bottomFade_; }
+  ObjectId curtain() const { return curtain_; }
+  // The id in row r of the current source (0 for no entry or past the end).
+  EntryId idAtRow(int r) const;
+
+ private:
+  void paintSlot(Slot& s);
+  void paintCategorySlot(Slot& s);
+  void paintFlatSlot(Slot& s);
+  void hideSlot(Slot& s);
+  void placeThumb();
+  void onThumbMoved(int top);
+  bool onMoving(ObjectId o, int left, int top);
+  void scrollTick();
+  ScrollGeometry geometry() const { return scrollGeometry(listHeight, rowCount); }
+
+  canvas::AnimationBox& box_;
+  store::BookmarkStore& store_;
+  platform::Platform& platform_;
+  ListLook look_;
+  int screenHeight_;
+  std::vector<Slot> slots_;
+  ObjectId hoverHighlight_ = 0, insertionLine_ = 0, insertBadge_ = 0, thumb_ = 0, topFade_ = 0, bottomFade_ = 0,
+           curtain_ = 0, emptyNotice_ = 0;
+  platform::Platform::TimerId scrollTimer_ = 0;  // 时钟5
+  int scrollFrame_ = 0, scrollFrom_ = 0, scrollTo_ = 0;
+};
+
+}  // namespace lh::list
