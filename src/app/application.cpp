@@ -158,9 +158,9 @@ void Application::buildWindows() {
                                        kListBackground);
   header_ = &main_->add<ui::CanvasControl>("顶框", raster, kMainWidth, h);
   header_->box().setBackground(kListBackground);
-  list_ = &main_->add<ui::CanvasControl>("超级列表框", raster, kMainWidth, std::max(0, h - 202 - kBottomBarHeight));
-  list_->setBounds(0, 202, kMainWidth, std::max(0, h - 202 - kBottomBarHeight));
-  list_->box().setBackground(kListBackground);
+  listControl_ = &main_->add<ui::CanvasControl>("超级列表框", raster, kMainWidth, std::max(0, h - 202 - kBottomBarHeight));
+  listControl_->setBounds(0, 202, kMainWidth, std::max(0, h - 202 - kBottomBarHeight));
+  listControl_->box().setBackground(kListBackground);
 
   auto& bar = main_->add<ui::PictureBox>("底边栏");
   bar.setBounds(0, h - kBottomBarHeight, kMainWidth, kBottomBarHeight);
@@ -284,6 +284,7 @@ void Application::buildWindows() {
       platform_, platform::WindowOptions{{0, 0, kMainWidth, 20}, true, true, false, "SideListWindow"}, 0xFFFFFF);
 
   slideTimer_ = platform_.createTimer([this] { slideTick(); });
+  barTimer_ = platform_.createTimer([this] { barTick(); });
   dragTimer_ = platform_.createTimer([this] { dragTick(); });
 }
 
@@ -340,7 +341,10 @@ void Application::runLoadSequence() {
   loading_ = true;
   ProgressLabel observer(*progress_, *main_, platform_);
   store_->readStoreFile(&observer);
-  if (!loadedOnce_) createHeaderObjects();
+  if (!loadedOnce_) {
+    buildList();
+    createHeaderObjects();
+  }
   store_->replayLog(&observer);
   openRoot();
   if (store_->entry(store::kRecycleBin).members() != "u" && store_->count() >= store::kRecycleBin) {
@@ -359,8 +363,100 @@ void Application::runLoadSequence() {
   presentAll();
 }
 
+void Application::buildList() {
+  auto pic = [this](Resource r) { return picture(static_cast<int>(r)); };
+  list::ListLook look;
+  look.cardMiddle = pic(Resource::CardMiddle);
+  look.cardBottom = pic(Resource::CardBottom);
+  look.cardTop = pic(Resource::CardTop);
+  look.categoryIcon = pic(Resource::CategoryIcon);
+  look.defaultSiteIcon = pic(Resource::DefaultSiteIcon);
+  look.hoverBand = pic(Resource::HoverBand);
+  look.scrollThumb = pic(Resource::ScrollThumb);
+  look.scrollThumbHover = pic(Resource::ScrollThumbHover);
+  look.topFade = pic(Resource::TopFade);
+  look.bottomFade = pic(Resource::BottomFade);
+  look.insertionLine = pic(Resource::InsertionLine);
+  look.insertBadge = pic(Resource::InsertBadge);
+  look.titleFont = fontB();
+  look.headingFont = fontA();
+  list_ = std::make_unique<list::BookmarkList>(listControl_->box(), *store_, platform_, std::move(look), screenH_);
+  list_->buildSlots();
+}
+
 void Application::openRoot() {
-  currentCategory_ = store::kRootCategory;
+  // A second load starts the breadcrumb again.
+  header_->box().destroyObjects(breadcrumb_);
+  breadcrumb_.clear();
+  openCategory(store::kRootCategory, 1, true);
+}
+
+void Application::setListTop(int top) {
+  // Only the position: the height stays the list's (the bottom bar, drawn
+  // later, covers what reaches below it while a bar slides in).
+  listControl_->setTop(top);
+}
+
+void Application::openCategory(store::EntryId id, int level, bool push) {
+  list_->stopScroll();
+  list_->currentCategory = id;
+  const int top = 180 + 22 * level;
+  const int height = std::max(0, bottomBar_->top() - top);
+  listControl_->setHeight(height);
+  list_->setListHeight(height);
+  if (push) {
+    pushCategoryBar(id);
+  } else {
+    setListTop(top);
+  }
+  listControl_->box().moveObject(list_->hoverHighlight(), 0, -100);
+  list_->showCategory(id, store_->entry(id).scrollRow);
+  platform_.trimWorkingSet();
+}
+
+void Application::pushCategoryBar(store::EntryId id) {
+  auto& h = header_->box();
+  // The title centred on the bar picture, at y 5.
+  auto bar = std::make_shared<canvas::Picture>(*picture(static_cast<int>(Resource::BarBackground)));
+  const canvas::TextMask m = platform_.textRasterizer().renderLine(fontC(), store_->entry(id).title);
+  const int x0 = 175 - m.width / 2, y0 = 5;
+  for (int y = 0; y < m.height && y0 + y < bar->height; ++y) {
+    for (int x = 0; x < m.width; ++x) {
+      if (x0 + x < 0 || x0 + x >= bar->width) continue;
+      const unsigned a = m.coverage[static_cast<std::size_t>(y) * m.width + x];
+      if (!a) continue;
+      std::uint32_t& d = bar->at(x0 + x, y0 + y);
+      const unsigned k = 255 - a, ink = 0x55;
+      d = canvas::argb(255, canvas::div255(ink * a) + canvas::div255(canvas::redOf(d) * k),
+                       canvas::div255(ink * a) + canvas::div255(canvas::greenOf(d) * k),
+                       canvas::div255(ink * a) + canvas::div255(canvas::blueOf(d) * k));
+    }
+  }
+  const canvas::ObjectId o = h.createObject(0, -50, true, std::to_string(id));
+  h.setPicture(o, std::shared_ptr<const canvas::Picture>(std::move(bar)));
+  breadcrumb_.push_back(o);
+  h.setLayer(o, static_cast<int>(breadcrumb_.size()));
+  barTarget_ = 136 + 22 * static_cast<int>(breadcrumb_.size());
+  pushedBar_ = o;
+  barFrame_ = 0;
+  listControl_->box().moveObject(list_->curtain(), 0, 0);
+  platform_.setTimerPeriod(barTimer_, 10);
+}
+
+void Application::barTick() {
+  ++barFrame_;
+  const int a = barTarget_ + 100, b = barTarget_;
+  const int y = static_cast<int>(a + (b - a) * (1 - std::pow(2.0, -10.0 * barFrame_ / 20)));
+  auto& h = header_->box();
+  setListTop(y + 44);
+  h.moveObject(pushedBar_, 0, y);
+  listControl_->box().setTransparency(list_->curtain(), 5 * barFrame_);
+  h.setTransparency(pushedBar_, 100 - 5 * barFrame_);
+  if (barFrame_ >= 20) {
+    platform_.setTimerPeriod(barTimer_, 0);
+    barFrame_ = 0;
+    listControl_->box().moveObject(list_->curtain(), 350, 0);
+  }
 }
 
 void Application::createHeaderObjects() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "canvas/animation_box.h"
+#include "list/bookmark_list.h"
 #include "platform/platform.h"
 #include "store/bookmark_store.h"
 #include "store/data_paths.h"
@@ -78,7 +79,13 @@ class Application {
   ui::Label& exitLabel() { return *exitLabel_; }
   ui::Control& bottomBar() { return *bottomBar_; }
   bool loading() const { return loading_; }
-  int currentCategory() const { return currentCategory_; }
+  int currentCategory() const { return list_ ? list_->currentCategory : 0; }
+  list::BookmarkList& list() { return *list_; }
+  ui::CanvasControl& listCanvas() { return *listControl_; }
+  // Breadcrumb: show category `id` as level `level`, pushing its bar or not.
+  void openCategory(store::EntryId id, int level, bool push);
+  const std::vector<canvas::ObjectId>& breadcrumb() const { return breadcrumb_; }
+  int listTop() const { return listControl_->top(); }
 
   // Header objects (ids on the header canvas).
   struct HeaderObjects {
@@ -101,6 +108,10 @@ class Application {
   void loadIconStrip();
   void createHeaderObjects();
   void openRoot();
+  void buildList();
+  void pushCategoryBar(store::EntryId id);
+  void barTick();
+  void setListTop(int top);
   void onTrayEvent(platform::TrayEvent e);
   void startSlide(int target);
   void slideTick();
@@ -117,7 +128,12 @@ class Application {
 
   std::unique_ptr<ui::Window> main_, rightEdge_, leftEdge_, bin_, sideList_;
   ui::CanvasControl* header_ = nullptr;
-  ui::CanvasControl* list_ = nullptr;
+  ui::CanvasControl* listControl_ = nullptr;
+  std::unique_ptr<list::BookmarkList> list_;
+  std::vector<canvas::ObjectId> breadcrumb_;  // BreadcrumbStack, bottom first
+  platform::Platform::TimerId barTimer_ = 0;  // 时钟2
+  int barFrame_ = 0, barTarget_ = 0;
+  canvas::ObjectId pushedBar_ = 0;
   ui::CanvasControl* bow_ = nullptr;
   ui::Control* bottomBar_ = nullptr;
   ui::TabControl* pages_ = nullptr;
@@ -133,7 +149,6 @@ class Application {
   std::string browserPath_;
   bool loading_ = false;
   bool loadedOnce_ = false;
-  int currentCategory_ = 0;
   int screenW_ = 0, screenH_ = 0;
 
   // Slides and the drag along the top edge.

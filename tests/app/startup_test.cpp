@@ -102,7 +102,7 @@ TEST_F(StartUp, RunsItsStepsInOrder) {
   EXPECT_EQ(app->currentCategory(), 1);
   EXPECT_EQ(app->browserPath(), "C:\\B\\b.exe");
   EXPECT_FALSE(app->pages().visible());
-  EXPECT_EQ(sim.trimCalls, 1);
+  EXPECT_EQ(sim.trimCalls, 2);  // opening the root, then the end of the load
 }
 
 TEST_F(StartUp, GeometryOnA1920By1080Screen) {
@@ -235,6 +235,22 @@ TEST_F(StartUp, TheProgressLabelIsUpdatedOnlyWhenThePercentageChanges) {
   EXPECT_EQ(app->progressLabel().caption(), "100%");
   EXPECT_LT(sim.processPendingCalls, 250);  // not once per line
   EXPECT_EQ(app->store().count(), 5010);
+}
+
+TEST_F(StartUp, TheRootOpensWithItsBarAndTheListBelowIt) {
+  start();
+  sim.advance(300);
+  ASSERT_EQ(app->breadcrumb().size(), 1u);
+  const canvas::ObjectId bar = app->breadcrumb()[0];
+  EXPECT_EQ(app->header().getTop(bar), 158);
+  EXPECT_EQ(app->header().getTagText(bar), "1");
+  EXPECT_EQ(app->header().getLayer(bar), 1);
+  EXPECT_EQ(app->header().getTransparency(bar), 0);
+  EXPECT_EQ(app->listTop(), 202);
+  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().rowCount, 4);  // the lead row and three bookmarks
+  EXPECT_EQ(app->list().listHeight, 1080 - 36 - 202);
+  EXPECT_EQ(app->listCanvas().box().getLeft(app->list().curtain()), 350);
 }
 
 TEST_F(StartUp, ANonEmptyBinShowsItsWindow) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include "store/codec.h"
+
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -160,6 +162,60 @@ TEST_F(EndToEnd, StartsAndDocksAtTheLeftEdgeWithItsShadows) {
   EXPECT_FALSE(fileExists(run + L"\\sat"));
   Sleep(500);
   screenshot("docked.png");
+}
+
+// A store of the ten fixed entries, a category and a few bookmarks in the root.
+std::string sampleStore() {
+  using lh::store::Entry;
+  std::string file;
+  auto line = [&file](Entry e) { file += lh::store::serializeLine(e) + "\r\n"; };
+  const char* titles[] = {"我的收藏", "回收站"};
+  for (int i = 1; i <= 10; ++i) {
+    Entry e;
+    e.title = i <= 2 ? titles[i - 1] : "保留";
+    e.kind = lh::store::kCategory;
+    e.url = i == 1 ? "u11u12u13u14u15u16u" : "u";
+    line(e);
+  }
+  Entry cat;
+  cat.title = "工作资料";
+  cat.kind = lh::store::kCategory;
+  cat.url = "u";
+  cat.parentId = 1;
+  line(cat);
+  const char* pages[][2] = {{"新浪首页", "http://www.sina.com.cn/"},
+                            {"Example Domain", "http://example.com/"},
+                            {"中国政府网", "http://www.gov.cn/"}};
+  for (auto& p : pages) {
+    Entry b;
+    b.title = p[0];
+    b.url = p[1];
+    b.kind = lh::store::kBookmark;
+    b.parentId = 1;
+    b.added = 46000;
+    line(b);
+  }
+  Entry sep;
+  sep.kind = lh::store::kSeparator;
+  sep.parentId = 1;
+  line(sep);
+  Entry last;
+  last.title = "A bookmark after a separator";
+  last.url = "http://last.org/";
+  last.kind = lh::store::kBookmark;
+  last.parentId = 1;
+  line(last);
+  return file;
+}
+
+TEST_F(EndToEnd, ShowsTheRootCategory) {
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", sampleStore());
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  Sleep(800);
+  screenshot("root-list.png");
 }
 
 TEST_F(EndToEnd, ClosingTheWindowRunsTheExitAndEndsTheProcess) {
