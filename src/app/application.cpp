@@ -223,7 +223,9 @@ void Application::buildWindows() {
     exitProgram();
     return true;
   };
-  hostEvents.deactivated = [] {};
+  hostEvents.deactivated = [this] {
+    if (interaction_) interaction_->deactivated();
+  };
 
   // The edge windows: layered shadows, also the pull tabs.
   auto edge = [&](const char* title, Resource shadow) {
@@ -372,6 +374,7 @@ void Application::buildList() {
   look.categoryIcon = pic(Resource::CategoryIcon);
   look.defaultSiteIcon = pic(Resource::DefaultSiteIcon);
   look.hoverBand = pic(Resource::HoverBand);
+  look.separatorBand = pic(Resource::SeparatorBand);
   look.scrollThumb = pic(Resource::ScrollThumb);
   look.scrollThumbHover = pic(Resource::ScrollThumbHover);
   look.topFade = pic(Resource::TopFade);
@@ -382,6 +385,15 @@ void Application::buildList() {
   look.headingFont = fontA();
   list_ = std::make_unique<list::BookmarkList>(listControl_->box(), *store_, platform_, std::move(look), screenH_);
   list_->buildSlots();
+  list::ListInteraction::Hooks hooks;
+  hooks.activateWindow = [this] {
+    main_->host().setForeground();
+    main_->host().takeFocus();
+  };
+  hooks.openCategory = [this](store::EntryId id, int level, bool push) { openCategory(id, level, push); };
+  hooks.barCount = [this] { return static_cast<int>(breadcrumb_.size()); };
+  hooks.browserPath = [this] { return browserPath_; };
+  interaction_ = std::make_unique<list::ListInteraction>(*list_, listControl_->box(), *store_, platform_, hooks);
 }
 
 void Application::openRoot() {

@@ -7,6 +7,7 @@
 
 #include "canvas/animation_box.h"
 #include "list/bookmark_list.h"
+#include "list/list_interaction.h"
 #include "platform/platform.h"
 #include "store/bookmark_store.h"
 #include "store/data_paths.h"
@@ -81,6 +82,7 @@ class Application {
   bool loading() const { return loading_; }
   int currentCategory() const { return list_ ? list_->currentCategory : 0; }
   list::BookmarkList& list() { return *list_; }
+  list::ListInteraction& interaction() { return *interaction_; }
   ui::CanvasControl& listCanvas() { return *listControl_; }
   // Breadcrumb: show category `id` as level `level`, pushing its bar or not.
   void openCategory(store::EntryId id, int level, bool push);
@@ -130,6 +132,7 @@ class Application {
   ui::CanvasControl* header_ = nullptr;
   ui::CanvasControl* listControl_ = nullptr;
   std::unique_ptr<list::BookmarkList> list_;
+  std::unique_ptr<list::ListInteraction> interaction_;
   std::vector<canvas::ObjectId> breadcrumb_;  // BreadcrumbStack, bottom first
   platform::Platform::TimerId barTimer_ = 0;  // 时钟2
   int barFrame_ = 0, barTarget_ = 0;

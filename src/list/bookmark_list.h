@@ -80,6 +80,7 @@ class BookmarkList {
   };
   const std::vector<Slot>& slots() const { return slots_; }
   ObjectId thumb() const { return thumb_; }
+  const ListLook& look() const { return look_; }
   ObjectId hoverHighlight() const { return hoverHighlight_; }
   ObjectId emptyNotice() const { return emptyNotice_; }
   ObjectId topFade() const { return topFade_; }

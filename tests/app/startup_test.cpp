@@ -253,6 +253,43 @@ TEST_F(StartUp, TheRootOpensWithItsBarAndTheListBelowIt) {
   EXPECT_EQ(app->listCanvas().box().getLeft(app->list().curtain()), 350);
 }
 
+TEST_F(StartUp, ClickingABookmarkTitleCountsOneVisitAndLaunchesTheBrowser) {
+  start();
+  sim.advance(300);
+  const std::size_t logBefore = fs.files[kData + "\\bein"].size();
+  SimWindow& main = host(app->mainWindow());
+  main.click(120, 202 + 20 + 5);  // row 2: the first bookmark, on its title
+  EXPECT_EQ(app->store().entry(11).visitCount, 1);
+  EXPECT_NEAR(app->store().entry(11).lastVisit, sim.oleNow(), 1e-6);
+  const auto records = store::decodeLog(fs.files[kData + "\\bein"].substr(logBefore));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].op, store::LogOp::RecordVisit);
+  ASSERT_EQ(sim.launches.size(), 1u);
+  EXPECT_EQ(sim.launches[0], "\"C:\\B\\b.exe\" \"http://x0.com/\"");
+  EXPECT_EQ(app->list().memberRows, (std::vector<store::EntryId>{0, 11, 12, 13}));  // order kept
+  // The icon column opens the editor instead: no visit, no launch.
+  main.click(40, 202 + 20 + 5);
+  EXPECT_EQ(app->store().entry(11).visitCount, 1);
+  EXPECT_EQ(sim.launches.size(), 1u);
+}
+
+TEST_F(StartUp, ClickingACategoryOpensItUnderANewBar) {
+  fs.files[kData + "\\bein"] = store::encodeRecord(
+      {store::LogOp::AddCategory, {store::intField(1), store::dateField(1.0), "Sub"}});
+  start();
+  sim.advance(300);
+  SimWindow& main = host(app->mainWindow());
+  main.click(120, 202 + 20 + 5);  // the new category is the first member
+  EXPECT_EQ(app->list().currentCategory, 14);
+  EXPECT_EQ(app->store().entry(14).visitCount, 1);
+  EXPECT_TRUE(sim.launches.empty());
+  sim.advance(300);
+  ASSERT_EQ(app->breadcrumb().size(), 2u);
+  EXPECT_EQ(app->header().getTop(app->breadcrumb()[1]), 136 + 44);
+  EXPECT_EQ(app->listTop(), 180 + 44);
+  EXPECT_EQ(app->list().listHeight, 1080 - 36 - (180 + 44));
+}
+
 TEST_F(StartUp, ANonEmptyBinShowsItsWindow) {
   std::string file = fixedStore(1);
   // Move bookmark 11 into the bin.

@@ -1,0 +1,54 @@
+// What the pointer does on the list besides scrolling: hover tracking and
+// the highlight, presses, and the click that opens a bookmark in the
+// browser (counting the visit), enters a category, or opens an editor.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "list/bookmark_list.h"
+
+namespace lh::list {
+
+class ListInteraction {
+ public:
+  struct Hooks {
+    std::function<void()> activateWindow;  // bring the main window to the front, take the focus
+    std::function<void(EntryId id, int level, bool push)> openCategory;
+    std::function<int()> barCount;
+    std::function<std::string()> browserPath;
+    std::function<void(EntryId)> openEditPanel;
+    std::function<void(EntryId)> showRenamePanel;
+  };
+
+  ListInteraction(BookmarkList& list, canvas::AnimationBox& box, store::BookmarkStore& store,
+                  platform::Platform& platform, Hooks hooks);
+
+  // The main window lost the activation: the next move activates it again.
+  void deactivated() { hoverActivated = false; }
+  void open(EntryId e);
+
+  int pointerRow = 0, pointerX = 0, pointerY = 0, lastPointerRow = -1;
+  EntryId targetEntry = -1;
+  bool pastEnd = false;
+  bool hoverActivated = false;
+  bool pressPending = false;
+  bool gapDragDone = false;
+  int pressedRow = 0, pressedPosition = 0;
+
+ private:
+  void track(int x, int y);
+  void highlight();
+  void click(canvas::ObjectId released, canvas::ObjectId pressed);
+  void highlightTick();
+
+  BookmarkList& list_;
+  canvas::AnimationBox& box_;
+  store::BookmarkStore& store_;
+  platform::Platform& platform_;
+  Hooks hooks_;
+  platform::Platform::TimerId highlightTimer_ = 0;  // 时钟18
+  int highlightFrame_ = 0, highlightFrom_ = 0, highlightTarget_ = 0;
+};
+
+}  // namespace lh::list
