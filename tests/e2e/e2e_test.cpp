@@ -218,6 +218,41 @@ TEST_F(EndToEnd, ShowsTheRootCategory) {
   screenshot("root-list.png");
 }
 
+std::wstring readUtf16(const std::wstring& path) {
+  const std::string bytes = readFile(path);
+  return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
+
+TEST_F(EndToEnd, ClickingABookmarkStartsTheBrowserAndTheVisitIsStored) {
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", sampleStore());
+  const std::wstring browser = run + L"\\Browser Dir\\recorder.exe";
+  CreateDirectoryW((run + L"\\Browser Dir").c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(widen(LH_RECORDER).c_str(), browser.c_str(), FALSE));
+  // The settings name the browser (GBK file; the path is ASCII here).
+  std::string ascii(browser.begin(), browser.end());
+  writeFile(data + L"\\config.ini", "[浏览器]\r\n地址=" + ascii + "\r\n名称=recorder\r\n");
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  Sleep(500);
+  // Row 3 of the list (the second member, 新浪首页), on its title.
+  HWND main = p.window(L"Linkhoard");
+  const LPARAM at = MAKELPARAM(120, 202 + 2 * 20 + 8);
+  PostMessageW(main, WM_MOUSEMOVE, 0, at);
+  PostMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(main, WM_LBUTTONUP, 0, at);
+  const std::wstring launched = run + L"\\Browser Dir\\launched.txt";
+  ASSERT_TRUE(waitUntil([&] { return fileExists(launched) && !readUtf16(launched).empty(); }, 15000));
+  EXPECT_EQ(readUtf16(launched), L"\"" + browser + L"\" \"http://www.sina.com.cn/\"");
+  p.stop();
+  // The visit is in the change log: record 02 for entry 12 (新浪首页).
+  const std::string log = readFile(data + L"\\bein");
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(static_cast<unsigned char>(log[0]), 2);
+  EXPECT_EQ(static_cast<unsigned char>(log[5]), 12);
+}
+
 TEST_F(EndToEnd, ClosingTheWindowRunsTheExitAndEndsTheProcess) {
   Program p(run);
   ASSERT_TRUE(p.start());
