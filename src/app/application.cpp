@@ -385,6 +385,7 @@ void Application::buildList() {
   look.headingFont = fontA();
   list_ = std::make_unique<list::BookmarkList>(listControl_->box(), *store_, platform_, std::move(look), screenH_);
   list_->buildSlots();
+  list_->pushViewBar = [this](bool animate) { pushViewBar(animate); };
   list::ListInteraction::Hooks hooks;
   hooks.activateWindow = [this] {
     main_->host().setForeground();
@@ -448,11 +449,112 @@ void Application::pushCategoryBar(store::EntryId id) {
   h.setPicture(o, std::shared_ptr<const canvas::Picture>(std::move(bar)));
   breadcrumb_.push_back(o);
   h.setLayer(o, static_cast<int>(breadcrumb_.size()));
+  startBarAnimation(o);
+}
+
+void Application::startBarAnimation(canvas::ObjectId bar) {
+  if (platform_.timerPeriod(barTimer_) > 0) {
+    // A push during a push: the earlier bar goes to its place at once.
+    header_->box().moveObject(pushedBar_, 0, barTarget_);
+    header_->box().setTransparency(pushedBar_, 0);
+  }
   barTarget_ = 136 + 22 * static_cast<int>(breadcrumb_.size());
-  pushedBar_ = o;
+  pushedBar_ = bar;
   barFrame_ = 0;
   listControl_->box().moveObject(list_->curtain(), 0, 0);
   platform_.setTimerPeriod(barTimer_, 10);
+}
+
+void Application::placeViewTabMarker(int listTop) {
+  int x = 0;
+  switch (list_->currentView) {
+    case list::View::Added: x = 69; break;
+    case list::View::LastVisit: x = 124; break;
+    case list::View::VisitCount: x = 179; break;
+    case list::View::Domain: x = 235; break;
+    case list::View::None: return;  // stays where it is
+  }
+  header_->box().moveObject(objects_.viewTabMarker, x, listTop - 42);
+}
+
+void Application::pushViewBar(bool animate) {
+  auto& h = header_->box();
+  const canvas::ObjectId o = h.cloneObject(objects_.barTemplate, 0.0, -50.0, true, std::string());
+  breadcrumb_.push_back(o);
+  const int n = static_cast<int>(breadcrumb_.size());
+  h.setLayer(o, n);
+  const int height = std::max(0, bottomBar_->top() - (180 + 22 * n));
+  listControl_->setHeight(height);
+  list_->setListHeight(height);
+  if (animate) {
+    startBarAnimation(o);
+    return;
+  }
+  h.moveObject(o, 0, 136 + 22 * n);
+  setListTop(180 + 22 * n);
+  // The marker follows once the view is chosen (selectView sets it after
+  // this bar is in place).
+}
+
+void Application::backToLevel(int level) {
+  auto& h = header_->box();
+  while (static_cast<int>(breadcrumb_.size()) > level && level >= 1) {
+    h.destroyObject(breadcrumb_.back());
+    breadcrumb_.pop_back();
+  }
+  if (breadcrumb_.empty()) return;
+  const long long id = text::parseDecimal(h.getTagText(breadcrumb_.back()), 0);
+  openCategory(static_cast<store::EntryId>(id), level, false);
+}
+
+void Application::headerObjectReleased(canvas::ObjectId o) {
+  auto& h = header_->box();
+  if (!breadcrumb_.empty() && o == breadcrumb_.back()) {
+    if (list_->currentCategory != -1) {
+      list_->selectView(list::View::VisitCount, false);
+      placeViewTabMarker(listTop());
+    }
+    return;
+  }
+  if (!h.getTagText(o).empty()) {
+    if (list_->currentCategory == -1) {
+      h.moveObject(objects_.viewTabMarker, -100, -100);
+      if (auto* search = main_->find("查找编辑框")) static_cast<ui::EditControl*>(search)->setText("");
+    }
+    list_->currentView = list::View::None;
+    const int level = (h.getTop(o) - 136) / 22;
+    if (level == static_cast<int>(breadcrumb_.size()) || level < 1) return;
+    list_->returnedFrom =
+        static_cast<store::EntryId>(text::parseDecimal(h.getTagText(breadcrumb_[static_cast<std::size_t>(level)]), 0));
+    backToLevel(level);
+    return;
+  }
+  if (o == objects_.browserBadge) pickBrowserAtPoint();
+}
+
+void Application::headerReleasedAt(int x, int y) {
+  // The view tabs of the flat-view bar, in the 20 pixels below the marker's top.
+  if (list_->currentCategory != -1) return;
+  auto& h = header_->box();
+  const int markerTop = h.getTop(objects_.viewTabMarker);
+  if (!(y > markerTop && y < markerTop + 20)) return;
+  struct Tab {
+    int from, to;
+    list::View view;
+    int markerX;
+  };
+  static constexpr Tab kTabs[] = {{67, 115, list::View::Added, 66},
+                                  {122, 170, list::View::LastVisit, 121},
+                                  {177, 225, list::View::VisitCount, 176},
+                                  {233, 281, list::View::Domain, 232}};
+  for (const Tab& t : kTabs) {
+    if (x >= t.from && x <= t.to) {
+      h.moveObject(objects_.viewTabMarker, t.markerX, markerTop);
+      listControl_->box().moveObject(list_->hoverHighlight(), 0, -20);
+      list_->selectView(t.view);
+      return;
+    }
+  }
 }
 
 void Application::barTick() {
@@ -462,6 +564,7 @@ void Application::barTick() {
   auto& h = header_->box();
   setListTop(y + 44);
   h.moveObject(pushedBar_, 0, y);
+  if (list_->currentCategory == -1) placeViewTabMarker(y + 44);
   listControl_->box().setTransparency(list_->curtain(), 5 * barFrame_);
   h.setTransparency(pushedBar_, 100 - 5 * barFrame_);
   if (barFrame_ >= 20) {
@@ -511,15 +614,18 @@ void Application::createHeaderObjects() {
       platform_.setTimerPeriod(dragTimer_, 10);
     }
   };
+  e.pointerUp = [this](canvas::Button b, int x, int y) {
+    if (b == canvas::Button::Left) headerReleasedAt(x, y);
+  };
   e.objectLeftUp = [this](canvas::ObjectId released, canvas::ObjectId pressed) {
     if (released <= 0 || released != pressed) return;
     if (released == objects_.pinStrip) {
       platform_.clipCursor(std::nullopt);
       platform_.setTimerPeriod(dragTimer_, 0);
       if (leftEdge_->left() < -13) slideIn();
-    } else if (released == objects_.browserBadge) {
-      pickBrowserAtPoint();
+      return;
     }
+    headerObjectReleased(released);
   };
   e.objectDoubleClick = [this](canvas::ObjectId o) {
     if (o == objects_.pinStrip && o != 0) slideOut();

@@ -112,6 +112,14 @@ class Application {
   void openRoot();
   void buildList();
   void pushCategoryBar(store::EntryId id);
+  void pushViewBar(bool animate);
+  void startBarAnimation(canvas::ObjectId bar);
+  void placeViewTabMarker(int listTop);
+  void headerObjectReleased(canvas::ObjectId o);
+  void headerReleasedAt(int x, int y);
+ public:
+  void backToLevel(int level);
+ private:
   void barTick();
   void setListTop(int top);
   void onTrayEvent(platform::TrayEvent e);

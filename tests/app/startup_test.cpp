@@ -290,6 +290,65 @@ TEST_F(StartUp, ClickingACategoryOpensItUnderANewBar) {
   EXPECT_EQ(app->list().listHeight, 1080 - 36 - (180 + 44));
 }
 
+class Breadcrumb : public StartUp {
+ protected:
+  // Root (1) holds category 14, which holds category 15.
+  void SetUp() override {
+    StartUp::SetUp();
+    fs.files[kData + "\\bein"] =
+        store::encodeRecord({store::LogOp::AddCategory, {store::intField(1), store::dateField(1.0), "Twenty"}}) +
+        store::encodeRecord({store::LogOp::AddCategory, {store::intField(14), store::dateField(1.0), "Deep"}});
+  }
+  SimWindow& mainHost() { return host(app->mainWindow()); }
+};
+
+TEST_F(Breadcrumb, ClickingTheFirstBarOfThreeGoesBackToTheRoot) {
+  start();
+  app->openCategory(14, 2, true);  // while the root's bar still slides in
+  sim.advance(300);
+  app->openCategory(15, 3, true);
+  sim.advance(300);
+  ASSERT_EQ(app->breadcrumb().size(), 3u);
+  EXPECT_EQ(app->listTop(), 180 + 66);
+  EXPECT_EQ(app->header().getTop(app->breadcrumb()[0]), 158);
+  mainHost().click(120, 165);  // the visible top half of bar 1
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  EXPECT_EQ(app->list().returnedFrom, 14);
+  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->listTop(), 202);
+  ASSERT_EQ(app->list().memberRows.size(), 5u);  // lead row, category 14, three bookmarks
+  EXPECT_EQ(app->list().memberRows[1], 14);
+}
+
+TEST_F(Breadcrumb, TheTopBarSwitchesToTheVisitCountViewAndTheTabsResort) {
+  start();
+  sim.advance(300);
+  mainHost().click(120, 165);  // the top bar while a category is shown
+  EXPECT_EQ(app->list().currentCategory, -1);
+  EXPECT_EQ(app->list().currentView, list::View::VisitCount);
+  ASSERT_EQ(app->breadcrumb().size(), 2u);
+  EXPECT_EQ(app->header().getTop(app->breadcrumb()[1]), 136 + 44);  // placed at once
+  EXPECT_EQ(app->listTop(), 180 + 44);
+  const canvas::ObjectId marker = app->headerObjects().viewTabMarker;
+  EXPECT_EQ(app->header().getLeft(marker), 179);
+  EXPECT_EQ(app->header().getTop(marker), 224 - 42);
+  // The tab 添加 (x 67-115) in the 20 pixels below the marker's top.
+  mainHost().click(100, 182 + 10);
+  EXPECT_EQ(app->list().currentView, list::View::Added);
+  EXPECT_EQ(app->header().getLeft(marker), 66);
+  mainHost().click(118, 182 + 10);  // between two tabs: nothing
+  EXPECT_EQ(app->list().currentView, list::View::Added);
+  // Clicking the top (flat-view) bar in a flat view does nothing.
+  mainHost().click(120, 182 + 2 + 20);
+  EXPECT_EQ(app->breadcrumb().size(), 2u);
+  // The root's bar goes back and parks the marker.
+  mainHost().click(120, 165);
+  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  EXPECT_EQ(app->header().getLeft(marker), -100);
+  EXPECT_EQ(app->list().currentView, list::View::None);
+}
+
 TEST_F(StartUp, ANonEmptyBinShowsItsWindow) {
   std::string file = fixedStore(1);
   // Move bookmark 11 into the bin.
