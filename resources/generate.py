@@ -243,6 +243,20 @@ def list_pictures(out):
     save_png(out, 'InsertBadge', badge)
 
 
+def panel_buttons(out):
+    # The panels' 70 x 20 image buttons: 确定 (confirm) and 返回 (back).
+    for name, caption, fill in (('OkButton', '确定', (0, 170, 214, 255)), ('CancelButton', '返回', (170, 170, 170, 255)),
+                                ('OkButtonHover', '确定', (0, 150, 194, 255)),
+                                ('CancelButtonHover', '返回', (150, 150, 150, 255))):
+        img = rgba(70, 20)
+        d = ImageDraw.Draw(img)
+        rounded(d, [0, 0, 69, 19], 3, fill=fill)
+        f = font(12)
+        w = d.textlength(caption, font=f)
+        d.text((35 - w / 2, 2), caption, font=f, fill=WHITE)
+        save_png(out, name, img)
+
+
 # ------------------------------------------------------------ tray icon
 
 def tray_icon(out):
@@ -345,6 +359,7 @@ def main():
     edge_shadows(out)
     card_pictures(out)
     list_pictures(out)
+    panel_buttons(out)
     tray_icon(out)
     sounds(out)
     write_source(out)

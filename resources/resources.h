@@ -33,6 +33,10 @@ enum class Resource {
   BottomFade,
   InsertionLine,
   InsertBadge,
+  OkButton,
+  CancelButton,
+  OkButtonHover,
+  CancelButtonHover,
   TrayIcon,
   StartupSound,
 };

@@ -8,6 +8,7 @@
 #include "store/codec.h"
 #include "text/gbk.h"
 #include "text/ini.h"
+#include "text/rules.h"
 
 namespace lh::app {
 
@@ -205,6 +206,8 @@ void Application::buildWindows() {
   closeLabel_->setBounds(200, 130, 30, 14);
   closeLabel_->onClick = [this] { exitProgram(); };
 
+  buildCategoryPanel();
+
   // The search box over its frame (the search itself comes later).
   platform::EditOptions search;
   search.bounds = {146, 121, 147, 16};
@@ -288,6 +291,78 @@ void Application::buildWindows() {
   slideTimer_ = platform_.createTimer([this] { slideTick(); });
   barTimer_ = platform_.createTimer([this] { barTick(); });
   dragTimer_ = platform_.createTimer([this] { dragTick(); });
+}
+
+void Application::buildCategoryPanel() {
+  auto& raster = platform_.textRasterizer();
+  auto& page = pages_->page(1);
+  categoryPanel_ = &page.add<ui::PictureBox>("图片框2");
+  categoryPanel_->setBounds(0, 69, kMainWidth, 240);
+  categoryPrompt_ = &categoryPanel_->add<ui::Label>("标签12", raster, "请输入分类标题");
+  categoryPrompt_->setFont(fontB());
+  categoryPrompt_->setColour(0x515151);
+  categoryPrompt_->setBounds(51, 89 - 69, 217, 16);
+  platform::EditOptions o;
+  o.bounds = {51, 114 - 69, 251, 20};
+  o.maxBytes = 200;
+  categoryEdit_ = &categoryPanel_->add<ui::EditControl>("yy分类标题编辑框", main_->host(), o);
+  categoryEdit_->edit().onKeyDown = [this](int key, int) {
+    if (key == 13) {
+      confirmCategoryPanel();
+      return true;
+    }
+    if (key == 27) {
+      cancelCategoryPanel();
+      return true;
+    }
+    return false;
+  };
+  auto& ok = categoryPanel_->add<ui::ImageButton>("fl图形按钮k1");
+  ok.setBounds(139, 176 - 69, 70, 20);
+  ok.setPictures(picture(static_cast<int>(Resource::OkButton)), picture(static_cast<int>(Resource::OkButtonHover)));
+  ok.onClick = [this] { confirmCategoryPanel(); };
+  auto& cancel = categoryPanel_->add<ui::ImageButton>("fl图形按钮c1");
+  cancel.setBounds(228, 176 - 69, 70, 20);
+  cancel.setPictures(picture(static_cast<int>(Resource::CancelButton)),
+                     picture(static_cast<int>(Resource::CancelButtonHover)));
+  cancel.onClick = [this] { cancelCategoryPanel(); };
+}
+
+void Application::placePanel(int page) {
+  pages_->setBounds(0, 160, kMainWidth, std::max(0, bottomBar_->top() - 160));
+  pages_->select(page);
+  pages_->setVisible(true);
+}
+
+void Application::showCreatePanel() {
+  categoryPrompt_->setCaption("请输入分类标题");
+  categoryEdit_->setText("");
+  placePanel(1);
+  categoryEdit_->edit().focus();
+}
+
+void Application::showRenamePanel(store::EntryId id) {
+  if (id < 11) return;  // the fixed entries are never renamed
+  // The id is remembered now: the entry under the pointer may change.
+  renameTarget_ = id;
+  categoryPrompt_->setCaption("标题");
+  categoryEdit_->setText(store_->entry(id).title);
+  placePanel(1);
+  categoryEdit_->edit().focus();
+}
+
+void Application::cancelCategoryPanel() { pages_->setVisible(false); }
+
+void Application::confirmCategoryPanel() {
+  const std::string name = categoryEdit_->text();
+  if (name.empty()) return;  // refused silently; the panel stays
+  if (categoryPrompt_->caption() == "标题") {
+    store_->editCategory(renameTarget_, text::cleanTitle(name), 1, 0, false);
+  } else {
+    store_->addCategory(list_->currentCategory, platform_.oleNow(), name);
+  }
+  pages_->setVisible(false);
+  if (list_->currentCategory >= 1) list_->showCategory(list_->currentCategory, list_->firstRow);
 }
 
 void Application::layoutWindows() {
@@ -394,6 +469,7 @@ void Application::buildList() {
   hooks.openCategory = [this](store::EntryId id, int level, bool push) { openCategory(id, level, push); };
   hooks.barCount = [this] { return static_cast<int>(breadcrumb_.size()); };
   hooks.browserPath = [this] { return browserPath_; };
+  hooks.showRenamePanel = [this](store::EntryId id) { showRenamePanel(id); };
   interaction_ = std::make_unique<list::ListInteraction>(*list_, listControl_->box(), *store_, platform_, hooks);
 }
 
@@ -529,7 +605,11 @@ void Application::headerObjectReleased(canvas::ObjectId o) {
     backToLevel(level);
     return;
   }
-  if (o == objects_.browserBadge) pickBrowserAtPoint();
+  if (o == objects_.browserBadge) {
+    pickBrowserAtPoint();
+  } else if (o == objects_.newCategoryButton && list_->currentCategory != -1) {
+    showCreatePanel();
+  }
 }
 
 void Application::headerReleasedAt(int x, int y) {

@@ -119,7 +119,16 @@ class Application {
   void headerReleasedAt(int x, int y);
  public:
   void backToLevel(int level);
+  // The category panel (page 1 of 选择夹3).
+  void showCreatePanel();
+  void showRenamePanel(store::EntryId id);
+  void confirmCategoryPanel();
+  void cancelCategoryPanel();
+  ui::Label& categoryPrompt() { return *categoryPrompt_; }
+  ui::EditControl& categoryEdit() { return *categoryEdit_; }
  private:
+  void buildCategoryPanel();
+  void placePanel(int page);
   void barTick();
   void setListTop(int top);
   void onTrayEvent(platform::TrayEvent e);
@@ -155,6 +164,10 @@ class Application {
   ui::Label* closeLabel_ = nullptr;
   ui::Label* exitLabel_ = nullptr;
   HeaderObjects objects_;
+  ui::PictureBox* categoryPanel_ = nullptr;  // 图片框2
+  ui::Label* categoryPrompt_ = nullptr;      // 标签12
+  ui::EditControl* categoryEdit_ = nullptr;  // yy分类标题编辑框
+  store::EntryId renameTarget_ = 0;
 
   std::vector<std::string> iconRecords_;
   std::string browserPath_;

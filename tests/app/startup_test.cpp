@@ -349,6 +349,56 @@ TEST_F(Breadcrumb, TheTopBarSwitchesToTheVisitCountViewAndTheTabsResort) {
   EXPECT_EQ(app->list().currentView, list::View::None);
 }
 
+TEST_F(Breadcrumb, CreatingACategoryPutsItFirstWithItsNameAsTyped) {
+  start();
+  sim.advance(300);
+  host(app->mainWindow()).click(80, 125);  // NewCategoryButton at (61, 118)
+  ASSERT_TRUE(app->pages().visible());
+  EXPECT_EQ(app->pages().selected(), 1);
+  EXPECT_EQ(app->categoryPrompt().caption(), "请输入分类标题");
+  auto& edit = static_cast<platform::sim::SimEditBox&>(app->categoryEdit().edit());
+  EXPECT_TRUE(edit.pressKey(13));  // Enter with an empty name: refused, the panel stays
+  EXPECT_TRUE(app->pages().visible());
+  edit.type("R&D 资料");
+  edit.pressKey(13);
+  EXPECT_FALSE(app->pages().visible());
+  const store::EntryId id = app->store().count();
+  EXPECT_EQ(app->store().entry(id).title, "R&D 资料");  // kept whole when created
+  EXPECT_EQ(app->list().memberRows[1], id);            // the first row
+  const auto records = store::decodeLog(fs.files[kData + "\\bein"]);
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.back().op, store::LogOp::AddCategory);
+  EXPECT_EQ(store::getInt(records.back().fields[0]), 1);
+}
+
+TEST_F(Breadcrumb, RenamingTakesTheCategoryWhoseIconWasClicked) {
+  start();
+  sim.advance(300);
+  SimWindow& main = mainHost();
+  main.click(40, 202 + 20 + 5);  // the icon of row 2: category 14
+  ASSERT_TRUE(app->pages().visible());
+  EXPECT_EQ(app->categoryPrompt().caption(), "标题");
+  EXPECT_EQ(app->categoryEdit().text(), "Twenty");
+  auto& edit = static_cast<platform::sim::SimEditBox&>(app->categoryEdit().edit());
+  edit.setText("");
+  edit.type("\xA3\xC1\xA3\xC2&C");  // full-width A B, an ampersand
+  // The pointer wanders to another row before OK: the rename still goes to 14.
+  app->interaction().targetEntry = 11;
+  app->confirmCategoryPanel();
+  EXPECT_EQ(app->store().entry(14).title, "ABC");
+  EXPECT_EQ(app->store().entry(11).title, "b0");
+  const auto records = store::decodeLog(fs.files[kData + "\\bein"]);
+  EXPECT_EQ(records.back().op, store::LogOp::EditCategory);
+  // Esc cancels without a change; fixed entries never open the panel.
+  main.click(40, 202 + 20 + 5);
+  edit.setText("Other");
+  edit.pressKey(27);
+  EXPECT_FALSE(app->pages().visible());
+  EXPECT_EQ(app->store().entry(14).title, "ABC");
+  app->showRenamePanel(2);
+  EXPECT_FALSE(app->pages().visible());
+}
+
 TEST_F(StartUp, ANonEmptyBinShowsItsWindow) {
   std::string file = fixedStore(1);
   // Move bookmark 11 into the bin.
