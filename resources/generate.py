@@ -317,7 +317,26 @@ def chime(rate, seconds, notes):
     return bytes(frames)
 
 
+def short_sound(freq_from, freq_to):
+    """Half a second of 16-bit stereo at 44.1 kHz: a quick decaying sweep."""
+    rate = 44100
+    n = rate // 2
+    frames = bytearray()
+    phase = 0.0
+    for i in range(n):
+        t = i / n
+        freq = freq_from + (freq_to - freq_from) * t
+        phase += 2 * math.pi * freq / rate
+        v = math.sin(phase) * math.exp(-t * 6) * min(1.0, i / 100) * 12000
+        frames += struct.pack('<hh', int(v), int(v))
+    return rate, bytes(frames)
+
+
 def sounds(out):
+    rate, frames = short_sound(660, 990)
+    write_wav(out, 'SeparatorSound', rate, frames)
+    rate, frames = short_sound(880, 440)
+    write_wav(out, 'RemovalSound', rate, frames)
     # Start-up: 2 channels, 22,050 Hz, 16 bits, 241,512 bytes of samples.
     frames = chime(22050, 241512 / 4 / 22050, [(0.0, 523.25, 0.4), (0.18, 659.25, 0.5), (0.36, 783.99, 0.6),
                                                (0.54, 1046.5, 0.5)])

@@ -39,6 +39,8 @@ enum class Resource {
   CancelButtonHover,
   TrayIcon,
   StartupSound,
+  SeparatorSound,
+  RemovalSound,
 };
 
 // The file's bytes (PNG, ICO or WAV).

@@ -470,6 +470,8 @@ void Application::buildList() {
   hooks.barCount = [this] { return static_cast<int>(breadcrumb_.size()); };
   hooks.browserPath = [this] { return browserPath_; };
   hooks.showRenamePanel = [this](store::EntryId id) { showRenamePanel(id); };
+  hooks.separatorSound = [this] { platform_.playSound(resources::bytes(Resource::SeparatorSound)); };
+  hooks.removalSound = [this] { platform_.playSound(resources::bytes(Resource::RemovalSound)); };
   interaction_ = std::make_unique<list::ListInteraction>(*list_, listControl_->box(), *store_, platform_, hooks);
 }
 

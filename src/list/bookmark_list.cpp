@@ -286,6 +286,7 @@ bool BookmarkList::onMoving(ObjectId o, int, int top) {
 }
 
 void BookmarkList::onThumbMoved(int top) {
+  if (onThumbScroll) onThumbScroll();
   const ScrollGeometry g = geometry();
   scrollOffset = offsetForThumb(top, g);
   alignedOffset = 20 * static_cast<int>(std::floor(scrollOffset / 20.0));
@@ -319,6 +320,7 @@ void BookmarkList::wheel(int notches) {
 }
 
 void BookmarkList::scrollTo(int from, int to) {
+  if (onSmoothScroll) onSmoothScroll();
   scrollFrame_ = 0;
   scrollFrom_ = from;
   scrollTo_ = to;

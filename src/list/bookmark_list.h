@@ -35,6 +35,9 @@ class BookmarkList {
   std::function<Pic(const std::string& url)> iconOf;
   // Pushes the flat-view bar when a sorted view is chosen from a category.
   std::function<void(bool animate)> pushViewBar;
+  // A scroll by the thumb stops the row-gap animation; a smooth scroll the
+  // row bounce.
+  std::function<void()> onThumbScroll, onSmoothScroll;
   // The indicator labels (标签16: first row, 标签17: count).
   std::function<void(int first, int count)> showIndicator;
 

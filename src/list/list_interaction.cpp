@@ -10,6 +10,16 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
                                  platform::Platform& platform, Hooks hooks)
     : list_(list), box_(box), store_(store), platform_(platform), hooks_(std::move(hooks)) {
   highlightTimer_ = platform_.createTimer([this] { highlightTick(); });
+  gapTimer_ = platform_.createTimer([this] { gapTick(); });
+  bounceTimer_ = platform_.createTimer([this] { bounceTick(); });
+  list_.onThumbScroll = [this] {
+    platform_.setTimerPeriod(gapTimer_, 0);
+    gapFrame_ = 0;
+  };
+  list_.onSmoothScroll = [this] {
+    platform_.setTimerPeriod(bounceTimer_, 0);
+    bounceFrame_ = 0;
+  };
   auto& e = box_.events;
   // The list's own handlers (scrolling) run first; ours are chained after.
   e.pointerMove = [this, before = e.pointerMove](int x, int y) {
@@ -52,10 +62,10 @@ void ListInteraction::track(int x, int y) {
 void ListInteraction::highlight() {
   if (pointerRow == lastPointerRow) return;
   if (pressPending) {
-    // Leaving the pressed row with the button down inserts a separator
-    // (built with the separator rows); the press opens nothing then.
+    // Leaving the pressed row with the button down inserts a separator.
     pressPending = false;
     gapDragDone = true;
+    insertSeparator();
     return;
   }
   if (targetEntry != 0) {
@@ -99,7 +109,14 @@ void ListInteraction::click(canvas::ObjectId, canvas::ObjectId pressed) {
   if (targetEntry == 0 || targetEntry == -1) return;
   track(pointerX, pointerY);
   const store::Entry& e = store_.entry(targetEntry);
-  if (e.isSeparator()) return;  // the separator's plus and minus come with separator rows
+  if (e.isSeparator()) {
+    if (pointerX >= 176 && pointerX <= 319) {
+      removeSeparator(targetEntry);
+    } else if (pointerX >= 37 && pointerX <= 174) {
+      insertSeparatorBefore(list_.idAtRow(pressedRow));  // another one, before the pressed row
+    }
+    return;
+  }
   if (pointerRow + list_.firstRow > list_.rowCount) return;
   if (pointerX > 59) {
     open(targetEntry);
@@ -109,6 +126,104 @@ void ListInteraction::click(canvas::ObjectId, canvas::ObjectId pressed) {
     } else if (hooks_.openEditPanel) {
       hooks_.openEditPanel(targetEntry);
     }
+  }
+}
+
+void ListInteraction::insertSeparator() {
+  // Category mode only, inside the card, before an entry that is neither the
+  // lead row nor past the end nor a separator itself.
+  if (list_.currentCategory < 1 || pointerX < 25 || pointerX > 320) return;
+  if (pressedRow <= 1 || pressedRow > list_.rowCount) return;
+  const EntryId m = list_.idAtRow(pressedRow);
+  if (m == 0 || store_.entry(m).isSeparator()) return;
+  insertSeparatorBefore(m);
+}
+
+void ListInteraction::insertSeparatorBefore(EntryId m) {
+  if (list_.currentCategory < 1 || m == 0) return;
+  store_.addSeparator(list_.currentCategory, m);
+  list_.showCategory(list_.currentCategory, list_.firstRow);
+  if (hooks_.separatorSound) hooks_.separatorSound();
+  // The rows from the pressed one down start 20 pixels higher and spring
+  // into place.
+  gapPosition_ = pressedPosition;
+  gapFrame_ = 0;
+  platform_.setTimerPeriod(gapTimer_, 10);
+}
+
+void ListInteraction::gapTick() {
+  ++gapFrame_;
+  const double t = gapFrame_ / 35.0;
+  constexpr double kPi = 3.14159265358979323846;
+  const int d = static_cast<int>(20 * std::pow(2.0, -10 * t) * std::sin((t - 0.075) * 2 * kPi / 0.3));
+  list_.offsetRows(gapPosition_, d);
+  if (gapFrame_ >= 35) {
+    platform_.setTimerPeriod(gapTimer_, 0);
+    gapFrame_ = 0;
+  }
+}
+
+void ListInteraction::removeSeparator(EntryId s) {
+  if (list_.currentCategory < 1) return;
+  const int row = list_.firstRow + pointerRow;
+  if (row < 1 || row > list_.rowCount || list_.idAtRow(row) != s) return;
+  store_.purgeEntry(list_.currentCategory, s);
+  // The list drops the row itself instead of reloading.
+  list_.memberRows.erase(list_.memberRows.begin() + (row - 1));
+  --list_.rowCount;
+  list_.computeSlotOrder();
+  int p = pointerRow + (list_.topSlotHidden ? 1 : 0) + 1;
+  if (p == 2) {
+    p = 1;
+  } else {
+    const int above = std::min(list_.firstRow + p - 2, list_.rowCount);
+    const EntryId a = list_.idAtRow(above);
+    if (a != 0 && store_.entry(a).isSeparator()) --p;
+  }
+  list_.showFrom(list_.firstRow, false);
+  list_.offsetRows(p, 20);
+  const int under = list_.firstRow + pointerRow;
+  const bool separatorUnder = under <= list_.rowCount && list_.idAtRow(under) != 0 &&
+                              store_.entry(list_.idAtRow(under)).isSeparator();
+  if (!separatorUnder) {
+    if (under > list_.rowCount) {
+      box_.setTagNumber(list_.hoverHighlight(), 0);
+      box_.clearPicture(list_.hoverHighlight());
+    } else {
+      box_.setTagNumber(list_.hoverHighlight(), 1);
+      box_.setPicture(list_.hoverHighlight(), list_.look().hoverBand);
+    }
+  }
+  if (hooks_.removalSound) hooks_.removalSound();
+  bouncePosition_ = p;
+  bounceFrame_ = 0;
+  platform_.setTimerPeriod(bounceTimer_, 10);
+}
+
+// The bounce ease-out from `a` by `c` at t in 0..1.
+static int bounce(double t, double a, double c) {
+  double v;
+  if (t < 1 / 2.75) {
+    v = 7.5625 * t * t;
+  } else if (t < 2 / 2.75) {
+    const double u = t - 1.5 / 2.75;
+    v = 7.5625 * u * u + 0.75;
+  } else if (t < 2.5 / 2.75) {
+    const double u = t - 2.25 / 2.75;
+    v = 7.5625 * u * u + 0.9375;
+  } else {
+    const double u = t - 2.625 / 2.75;
+    v = 7.5625 * u * u + 0.984375;
+  }
+  return static_cast<int>(a + c * v);
+}
+
+void ListInteraction::bounceTick() {
+  ++bounceFrame_;
+  list_.offsetRows(bouncePosition_, bounce(bounceFrame_ / 30.0, 20, -20));
+  if (bounceFrame_ >= 30) {
+    platform_.setTimerPeriod(bounceTimer_, 0);
+    bounceFrame_ = 0;
   }
 }
 

@@ -19,6 +19,7 @@ class ListInteraction {
     std::function<std::string()> browserPath;
     std::function<void(EntryId)> openEditPanel;
     std::function<void(EntryId)> showRenamePanel;
+    std::function<void()> separatorSound, removalSound;
   };
 
   ListInteraction(BookmarkList& list, canvas::AnimationBox& box, store::BookmarkStore& store,
@@ -41,6 +42,11 @@ class ListInteraction {
   void highlight();
   void click(canvas::ObjectId released, canvas::ObjectId pressed);
   void highlightTick();
+  void insertSeparator();
+  void insertSeparatorBefore(EntryId m);
+  void removeSeparator(EntryId s);
+  void gapTick();
+  void bounceTick();
 
   BookmarkList& list_;
   canvas::AnimationBox& box_;
@@ -49,6 +55,10 @@ class ListInteraction {
   Hooks hooks_;
   platform::Platform::TimerId highlightTimer_ = 0;  // 时钟18
   int highlightFrame_ = 0, highlightFrom_ = 0, highlightTarget_ = 0;
+  platform::Platform::TimerId gapTimer_ = 0;     // 时钟7
+  platform::Platform::TimerId bounceTimer_ = 0;  // 时钟15
+  int gapFrame_ = 0, gapPosition_ = 0;
+  int bounceFrame_ = 0, bouncePosition_ = 0;
 };
 
 }  // namespace lh::list

@@ -399,6 +399,68 @@ TEST_F(Breadcrumb, RenamingTakesTheCategoryWhoseIconWasClicked) {
   EXPECT_FALSE(app->pages().visible());
 }
 
+class Separators : public StartUp {
+ protected:
+  int rowY(int r) { return 202 + 20 * (r - 1) + 5; }
+  void press(int x, int r) {
+    auto& e = host(app->mainWindow()).events;
+    e.pointerMove(x, rowY(r), false);
+    e.buttonDown(platform::MouseButton::Left, x, rowY(r));
+  }
+  void dragTo(int x, int r) { host(app->mainWindow()).events.pointerMove(x, rowY(r), true); }
+  void release(int x, int r) { host(app->mainWindow()).events.buttonUp(platform::MouseButton::Left, x, rowY(r)); }
+  std::vector<store::EntryId> members() { return app->store().members(1); }
+};
+
+TEST_F(Separators, DraggingOffABookmarkInsertsASeparatorAboveIt) {
+  start();
+  sim.advance(300);
+  press(120, 3);  // row 3: bookmark 12
+  dragTo(120, 2);
+  sim.advance(400);
+  release(120, 2);
+  ASSERT_EQ(members().size(), 4u);
+  const store::EntryId s = members()[1];
+  EXPECT_EQ(app->store().entry(s).kind, store::kSeparator);
+  EXPECT_EQ(members(), (std::vector<store::EntryId>{11, s, 12, 13}));
+  EXPECT_TRUE(sim.launches.empty());  // the release opens nothing
+  EXPECT_EQ(app->store().entry(12).visitCount, 0);
+  EXPECT_EQ(sim.sounds.size(), 2u);   // start-up, then the separator
+  EXPECT_EQ(store::decodeLog(fs.files[kData + "\\bein"]).back().op, store::LogOp::AddSeparator);
+}
+
+TEST_F(Separators, NoSeparatorFromTheLeadRowOrOutsideTheCard) {
+  start();
+  sim.advance(300);
+  press(120, 1);
+  dragTo(120, 2);
+  release(120, 2);
+  press(20, 3);  // x < 25
+  dragTo(20, 2);
+  release(20, 2);
+  EXPECT_EQ(members(), (std::vector<store::EntryId>{11, 12, 13}));
+}
+
+TEST_F(Separators, TheMinusHalfRemovesItAndThePlusHalfAddsAnother) {
+  fs.files[kData + "\\bein"] = store::encodeRecord({store::LogOp::AddSeparator, {store::intField(1), "12"}});
+  start();
+  sim.advance(300);
+  ASSERT_EQ(members(), (std::vector<store::EntryId>{11, 14, 12, 13}));
+  // The plus half (x 37-174) of the separator's row adds one before the pressed row.
+  host(app->mainWindow()).click(100, rowY(3));
+  ASSERT_EQ(members().size(), 5u);
+  EXPECT_EQ(app->store().entry(members()[1]).kind, store::kSeparator);
+  // The minus half (x 176-319) removes the separator under the pointer.
+  const store::EntryId under = app->list().idAtRow(3);
+  host(app->mainWindow()).click(250, rowY(3));
+  sim.advance(400);
+  const auto after = members();
+  EXPECT_EQ(after.size(), 4u);
+  EXPECT_EQ(std::count(after.begin(), after.end(), under), 0);
+  EXPECT_EQ(app->store().line(under), "");  // vacant from the next load on
+  EXPECT_EQ(app->list().rowCount, 5);
+}
+
 TEST_F(StartUp, ANonEmptyBinShowsItsWindow) {
   std::string file = fixedStore(1);
   // Move bookmark 11 into the bin.
