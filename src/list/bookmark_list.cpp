@@ -187,6 +187,20 @@ void BookmarkList::paintSlot(Slot& s) {
   }
 }
 
+void BookmarkList::paintCardRow(Slot& s, int r) {
+  // A row of the card; the last one before a separator or the end closes it.
+  if (box_.getTagNumber(s.background) == 1) {
+    box_.setPicture(s.background, look_.cardMiddle);
+    box_.setTagNumber(s.background, 0);
+  }
+  const EntryId next = idAtRow(r + 1);
+  if (r == rowCount || next == 0 || store_.entry(next).isSeparator()) {
+    box_.setPicture(s.background, look_.cardBottom);
+    box_.setTagNumber(s.background, 1);
+  }
+  box_.setTagNumber(s.text, 1);
+}
+
 void BookmarkList::paintCategorySlot(Slot& s) {
   const int r = s.row;
   if (r > rowCount || r < 1) {
@@ -209,16 +223,7 @@ void BookmarkList::paintCategorySlot(Slot& s) {
     }
     return;
   }
-  if (box_.getTagNumber(s.background) == 1) {
-    box_.setPicture(s.background, look_.cardMiddle);
-    box_.setTagNumber(s.background, 0);
-  }
-  const EntryId next = idAtRow(r + 1);
-  if (r == rowCount || next == 0 || store_.entry(next).isSeparator()) {
-    box_.setPicture(s.background, look_.cardBottom);
-    box_.setTagNumber(s.background, 1);
-  }
-  box_.setTagNumber(s.text, 1);
+  paintCardRow(s, r);
   if (entry.isCategory()) {
     box_.setPicture(s.icon, look_.categoryIcon);
     box_.setText(s.text, cutCategoryTitle(entry.title), look_.titleFont, e == returnedFrom ? 0x000000 : kTitleGrey);
@@ -258,16 +263,7 @@ void BookmarkList::paintFlatSlot(Slot& s) {
     }
     return;
   }
-  if (box_.getTagNumber(s.background) == 1) {
-    box_.setPicture(s.background, look_.cardMiddle);
-    box_.setTagNumber(s.background, 0);
-  }
-  const EntryId next = idAtRow(r + 1);
-  if (r == rowCount || next == 0 || store_.entry(next).isSeparator()) {
-    box_.setPicture(s.background, look_.cardBottom);
-    box_.setTagNumber(s.background, 1);
-  }
-  box_.setTagNumber(s.text, 1);
+  paintCardRow(s, r);
   box_.setPicture(s.icon, iconOf ? iconOf(entry.url) : look_.defaultSiteIcon);
   box_.setText(s.text, cutBookmarkTitle(entry.title), look_.titleFont, entry.dimmed == 1 ? kDimmed : kTitleGrey);
 }

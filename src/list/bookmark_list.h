@@ -96,6 +96,7 @@ class BookmarkList {
   void paintSlot(Slot& s);
   void paintCategorySlot(Slot& s);
   void paintFlatSlot(Slot& s);
+  void paintCardRow(Slot& s, int r);
   void hideSlot(Slot& s);
   void placeThumb();
   void onThumbMoved(int top);
