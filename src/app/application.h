@@ -17,8 +17,12 @@
 
 namespace lh::app {
 
+#ifndef LH_SERVER_HOST
+#define LH_SERVER_HOST "127.0.0.1"
+#endif
+
 struct Settings {
-  std::string serverHost = "127.0.0.1";  // the start-up ping's server
+  std::string serverHost = LH_SERVER_HOST;  // the start-up ping's server (a build setting)
   int serverPort = 333;
   int connectTimeoutMs = 3000;
   std::string productLabel = "Linkhoard v1.6";
