@@ -180,6 +180,12 @@ void BookmarkList::hideSlot(Slot& s) {
 }
 
 void BookmarkList::paintSlot(Slot& s) {
+  // A row past the end is hidden, never painted with stale data.
+  if (s.row > rowCount || s.row < 1) {
+    hideSlot(s);
+    return;
+  }
+  for (ObjectId o : {s.icon, s.text, s.background}) box_.setVisible(o, true);
   if (currentCategory == -1) {
     paintFlatSlot(s);
   } else {
@@ -203,11 +209,6 @@ void BookmarkList::paintCardRow(Slot& s, int r) {
 
 void BookmarkList::paintCategorySlot(Slot& s) {
   const int r = s.row;
-  if (r > rowCount || r < 1) {
-    hideSlot(s);
-    return;
-  }
-  for (ObjectId o : {s.icon, s.text, s.background}) box_.setVisible(o, true);
   const EntryId e = idAtRow(r);
   const store::Entry& entry = store_.entry(e);
   auto opensCard = [&](int next) {
@@ -235,11 +236,6 @@ void BookmarkList::paintCategorySlot(Slot& s) {
 
 void BookmarkList::paintFlatSlot(Slot& s) {
   const int r = s.row;
-  if (r > rowCount || r < 1) {
-    hideSlot(s);
-    return;
-  }
-  for (ObjectId o : {s.icon, s.text, s.background}) box_.setVisible(o, true);
   const EntryId e = idAtRow(r);
   const store::Entry& entry = store_.entry(e);
   if (e == 0 || entry.isSeparator()) {
