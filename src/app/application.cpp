@@ -206,6 +206,18 @@ void Application::buildWindows() {
   closeLabel_->setBounds(200, 130, 30, 14);
   closeLabel_->onClick = [this] { exitProgram(); };
 
+  // The position indicator, 20 pixels above the list: first row / rows.
+  indicator_ = &main_->add<ui::PictureBox>("位置外形框");
+  indicator_->setBounds(118, 202 - 20, 113, 20);
+  firstRowLabel_ = &indicator_->add<ui::Label>("标签16", raster, "1");
+  firstRowLabel_->setFont(fontB());
+  firstRowLabel_->setColour(0xA0A0A0);
+  firstRowLabel_->setBounds(20, 4, 40, 14);
+  rowCountLabel_ = &indicator_->add<ui::Label>("标签17", raster, "0");
+  rowCountLabel_->setFont(fontB());
+  rowCountLabel_->setColour(0xA0A0A0);
+  rowCountLabel_->setBounds(66, 4, 40, 14);
+
   buildCategoryPanel();
 
   // The search box over its frame (the search itself comes later).
@@ -461,6 +473,19 @@ void Application::buildList() {
   list_ = std::make_unique<list::BookmarkList>(listControl_->box(), *store_, platform_, std::move(look), screenH_);
   list_->buildSlots();
   list_->pushViewBar = [this](bool animate) { pushViewBar(animate); };
+  list_->showIndicator = [this](int first, int count) {
+    firstRowLabel_->setCaption(std::to_string(first));
+    rowCountLabel_->setCaption(std::to_string(count));
+  };
+  list_->showPositionIndicator = [this](bool shown) { indicator_->setVisible(shown); };
+  list_->confineToThumb = [this](bool confine) {
+    if (!confine) {
+      platform_.clipCursor(std::nullopt);
+      return;
+    }
+    // The thumb's column of the list, in screen coordinates.
+    platform_.clipCursor(platform::Bounds{main_->left() + 323, main_->top() + listTop(), 27, list_->listHeight});
+  };
   list::ListInteraction::Hooks hooks;
   hooks.activateWindow = [this] {
     main_->host().setForeground();
@@ -486,6 +511,7 @@ void Application::setListTop(int top) {
   // Only the position: the height stays the list's (the bottom bar, drawn
   // later, covers what reaches below it while a bar slides in).
   listControl_->setTop(top);
+  indicator_->setTop(top - 20);
 }
 
 void Application::openCategory(store::EntryId id, int level, bool push) {

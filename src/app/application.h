@@ -88,6 +88,9 @@ class Application {
   list::BookmarkList& list() { return *list_; }
   list::ListInteraction& interaction() { return *interaction_; }
   ui::CanvasControl& listCanvas() { return *listControl_; }
+  ui::Control& positionIndicator() { return *indicator_; }
+  ui::Label& firstRowLabel() { return *firstRowLabel_; }
+  ui::Label& rowCountLabel() { return *rowCountLabel_; }
   // Breadcrumb: show category `id` as level `level`, pushing its bar or not.
   void openCategory(store::EntryId id, int level, bool push);
   const std::vector<canvas::ObjectId>& breadcrumb() const { return breadcrumb_; }
@@ -168,6 +171,9 @@ class Application {
   ui::Label* closeLabel_ = nullptr;
   ui::Label* exitLabel_ = nullptr;
   HeaderObjects objects_;
+  ui::PictureBox* indicator_ = nullptr;      // 位置外形框
+  ui::Label* firstRowLabel_ = nullptr;       // 标签16
+  ui::Label* rowCountLabel_ = nullptr;       // 标签17
   ui::PictureBox* categoryPanel_ = nullptr;  // 图片框2
   ui::Label* categoryPrompt_ = nullptr;      // 标签12
   ui::EditControl* categoryEdit_ = nullptr;  // yy分类标题编辑框

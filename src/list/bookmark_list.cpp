@@ -66,13 +66,17 @@ void BookmarkList::buildSlots() {
     if (b == canvas::Button::Left) grabOffset = y - box_.getTop(thumb_);
   };
   e.objectLeftDown = [this](ObjectId o) {
-    if (o == thumb_ && o != 0) userScroll = true;
+    if (o == thumb_ && o != 0) {
+      userScroll = true;
+      if (confineToThumb) confineToThumb(true);
+    }
   };
   e.canvasPointerMove = [this](int, int y, ObjectId pressed) {
     if (pressed == thumb_ && pressed > 0) box_.moveObject(thumb_, kThumbX, y - grabOffset);
   };
   e.objectLeftUp = [this](ObjectId, ObjectId pressed) {
     if (pressed != thumb_ || pressed <= 0) return;
+    if (confineToThumb) confineToThumb(false);
     userScroll = false;
     // A drag always comes to rest on a whole row.
     if (firstRow != 1 && shownOffset != -alignedOffset) scrollTo(shownOffset, -alignedOffset);
@@ -113,6 +117,7 @@ void BookmarkList::showCategory(EntryId id, int first) {
   box_.setText(emptyNotice_, "空", look_.titleFont, kNoticeGrey);
   const int x = 175 - box_.getWidth(emptyNotice_) / 2;
   box_.moveObject(emptyNotice_, x, rowCount < 2 ? 60 : -100);
+  if (showPositionIndicator) showPositionIndicator(rowCount >= 2);
   firstRow = first;
   showFrom(first, false);
 }

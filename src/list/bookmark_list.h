@@ -38,6 +38,11 @@ class BookmarkList {
   // A scroll by the thumb stops the row-gap animation; a smooth scroll the
   // row bounce.
   std::function<void()> onThumbScroll, onSmoothScroll;
+  // Confines the pointer to the thumb's column of the canvas while it is
+  // dragged (true), or releases it (false).
+  std::function<void(bool)> confineToThumb;
+  // The position indicator (位置外形框) shown or hidden.
+  std::function<void(bool)> showPositionIndicator;
   // The indicator labels (标签16: first row, 标签17: count).
   std::function<void(int first, int count)> showIndicator;
 

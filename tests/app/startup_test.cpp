@@ -461,6 +461,30 @@ TEST_F(Separators, TheMinusHalfRemovesItAndThePlusHalfAddsAnother) {
   EXPECT_EQ(app->list().rowCount, 5);
 }
 
+TEST_F(StartUp, ThePositionIndicatorAndTheThumbDrag) {
+  start();
+  sim.advance(300);
+  EXPECT_TRUE(app->positionIndicator().visible());
+  EXPECT_EQ(app->positionIndicator().top(), 202 - 20);
+  EXPECT_EQ(app->firstRowLabel().caption(), "1");
+  EXPECT_EQ(app->rowCountLabel().caption(), "3");
+  // Pressing the thumb confines the pointer to its column; releasing frees it.
+  SimWindow& main = host(app->mainWindow());
+  const int thumbY = 202 + app->listCanvas().box().getTop(app->list().thumb()) + 40;
+  main.events.pointerMove(336, thumbY, false);
+  main.events.buttonDown(platform::MouseButton::Left, 336, thumbY);
+  ASSERT_TRUE(sim.cursorClip.has_value());
+  EXPECT_EQ(*sim.cursorClip, (platform::Bounds{6 + 323, 202, 27, app->list().listHeight}));
+  main.events.buttonUp(platform::MouseButton::Left, 336, thumbY);
+  EXPECT_FALSE(sim.cursorClip.has_value());
+}
+
+TEST_F(StartUp, AnEmptyRootHidesThePositionIndicator) {
+  fs.files[kData + "\\udb"] = fixedStore(0);
+  start();
+  EXPECT_FALSE(app->positionIndicator().visible());
+}
+
 TEST_F(StartUp, ANonEmptyBinShowsItsWindow) {
   std::string file = fixedStore(1);
   // Move bookmark 11 into the bin.
