@@ -253,6 +253,122 @@ TEST_F(EndToEnd, ClickingABookmarkStartsTheBrowserAndTheVisitIsStored) {
   EXPECT_EQ(static_cast<unsigned char>(log[5]), 12);
 }
 
+// The screen's pixels in a rectangle (BGRA).
+std::vector<std::uint32_t> grab(int left, int top, int width, int height) {
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, width, height, screen, left, top, SRCCOPY);
+  GdiFlush();
+  std::vector<std::uint32_t> out(static_cast<const std::uint32_t*>(bits),
+                                 static_cast<const std::uint32_t*>(bits) + width * height);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return out;
+}
+
+int differing(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
+  int n = 0;
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) n += (a[i] & 0xFFFFFF) != (b[i] & 0xFFFFFF);
+  return n;
+}
+
+// The root holds a category of 40 bookmarks and 300 bookmarks of its own.
+std::string largeStore() {
+  using lh::store::Entry;
+  std::string file;
+  auto line = [&file](const Entry& e) { file += lh::store::serializeLine(e) + "\r\n"; };
+  std::string root = "u11u";
+  for (int i = 0; i < 300; ++i) root += std::to_string(52 + i) + "u";
+  std::string inner = "u";
+  for (int i = 0; i < 40; ++i) inner += std::to_string(12 + i) + "u";
+  for (int i = 1; i <= 10; ++i) {
+    Entry e;
+    e.title = i == 1 ? "我的收藏" : (i == 2 ? "回收站" : "保留");
+    e.kind = lh::store::kCategory;
+    e.url = i == 1 ? root : "u";
+    line(e);
+  }
+  Entry cat;
+  cat.title = "工作资料";
+  cat.kind = lh::store::kCategory;
+  cat.url = inner;
+  cat.parentId = 1;
+  line(cat);
+  for (int i = 0; i < 340; ++i) {
+    Entry b;
+    b.title = (i < 40 ? "资料 " : "书签 ") + std::to_string(i);
+    b.url = "http://site" + std::to_string(i % 37) + ".com/" + std::to_string(i);
+    b.kind = lh::store::kBookmark;
+    b.parentId = i < 40 ? 11 : 1;
+    b.added = 46000 - i;
+    b.visitCount = i % 7;
+    b.lastVisit = b.visitCount ? 46000 - i / 3.0 : 0;
+    line(b);
+  }
+  return file;
+}
+
+TEST_F(EndToEnd, TheListScrollsOpensACategoryGoesBackAndShowsAView) {
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", largeStore());
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  Sleep(800);
+  HWND main = p.window(L"Linkhoard");
+  auto list = [] { return grab(6, 202, 350, 600); };
+  auto click = [main](int x, int y) {
+    const LPARAM at = MAKELPARAM(x, y);
+    PostMessageW(main, WM_MOUSEMOVE, 0, at);
+    PostMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(main, WM_LBUTTONUP, 0, at);
+  };
+  const auto root = list();
+  screenshot("list-root.png");
+
+  // Into the category (row 2, its title), then back through the root's bar.
+  click(120, 202 + 20 + 8);
+  Sleep(800);
+  const auto inside = list();
+  screenshot("list-category.png");
+  EXPECT_GT(differing(root, inside), 5000);
+  click(120, 165);
+  Sleep(800);
+  const auto back = list();
+  EXPECT_LT(differing(root, back), 3000);  // the same rows; the category's title now black
+
+  // The wheel: one notch towards the user scrolls the long list.
+  PostMessageW(main, WM_MOUSEMOVE, 0, MAKELPARAM(120, 400));
+  PostMessageW(main, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(6 + 120, 400));
+  Sleep(800);
+  const auto scrolled = list();
+  screenshot("list-scrolled.png");
+  EXPECT_GT(differing(back, scrolled), 5000);
+
+  // The top bar switches to the visit-count view.
+  click(120, 165);
+  Sleep(800);
+  screenshot("list-flat-view.png");
+  EXPECT_GT(differing(scrolled, list()), 5000);
+  p.stop();
+  // The category's visit reached the change log.
+  const std::string log = readFile(data + L"\\bein");
+  ASSERT_GE(log.size(), 6u);
+  EXPECT_EQ(static_cast<unsigned char>(log[0]), 2);
+  EXPECT_EQ(static_cast<unsigned char>(log[5]), 11);
+}
+
 TEST_F(EndToEnd, ClosingTheWindowRunsTheExitAndEndsTheProcess) {
   Program p(run);
   ASSERT_TRUE(p.start());
