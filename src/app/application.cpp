@@ -495,6 +495,11 @@ void Application::buildList() {
   hooks.barCount = [this] { return static_cast<int>(breadcrumb_.size()); };
   hooks.browserPath = [this] { return browserPath_; };
   hooks.showRenamePanel = [this](store::EntryId id) { showRenamePanel(id); };
+  hooks.binWindowVisible = [this] { return bin_->visible(); };
+  // The edit panel and the bin's restore come with their windows; their
+  // entry points are here already.
+  hooks.openEditPanel = [](store::EntryId) {};
+  hooks.restoreAll = [] {};
   hooks.separatorSound = [this] { platform_.playSound(resources::bytes(Resource::SeparatorSound)); };
   hooks.removalSound = [this] { platform_.playSound(resources::bytes(Resource::RemovalSound)); };
   interaction_ = std::make_unique<list::ListInteraction>(*list_, listControl_->box(), *store_, platform_, hooks);

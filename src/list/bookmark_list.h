@@ -94,6 +94,8 @@ class BookmarkList {
   ObjectId topFade() const { return topFade_; }
   ObjectId bottomFade() const { return bottomFade_; }
   ObjectId curtain() const { return curtain_; }
+  ObjectId insertBadge() const { return insertBadge_; }
+  ObjectId insertionLine() const { return insertionLine_; }
   // The id in row r of the current source (0 for no entry or past the end).
   EntryId idAtRow(int r) const;
 

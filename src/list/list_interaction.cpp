@@ -101,11 +101,15 @@ void ListInteraction::highlightTick() {
   }
 }
 
-void ListInteraction::click(canvas::ObjectId, canvas::ObjectId pressed) {
+void ListInteraction::click(canvas::ObjectId released, canvas::ObjectId pressed) {
   platform_.clipCursor(std::nullopt);
   if (pressed == list_.thumb() && pressed > 0) return;  // the thumb's drag ended
   if (gapDragDone) return;
   pressPending = false;
+  if (released == list_.insertBadge() && released > 0 && hooks_.binWindowVisible && hooks_.binWindowVisible()) {
+    if (list_.currentCategory != -1 && hooks_.restoreAll) hooks_.restoreAll();
+    return;
+  }
   if (targetEntry == 0 || targetEntry == -1) return;
   track(pointerX, pointerY);
   const store::Entry& e = store_.entry(targetEntry);

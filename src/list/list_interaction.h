@@ -20,6 +20,10 @@ class ListInteraction {
     std::function<void(EntryId)> openEditPanel;
     std::function<void(EntryId)> showRenamePanel;
     std::function<void()> separatorSound, removalSound;
+    // The recycle-bin window's restore mode: whether its window is shown,
+    // and putting its entries back at the pointed row (点击插入).
+    std::function<bool()> binWindowVisible;
+    std::function<void()> restoreAll;
   };
 
   ListInteraction(BookmarkList& list, canvas::AnimationBox& box, store::BookmarkStore& store,
