@@ -65,8 +65,13 @@ Application::Application(platform::Platform& platform, text::FileSystem& fs, Set
 Application::~Application() = default;
 
 std::shared_ptr<const canvas::Picture> Application::picture(int resource) {
-  canvas::Picture p = canvas::decodePicture(resources::bytes(static_cast<Resource>(resource)), canvas::Alpha::Premultiplied);
-  return std::make_shared<const canvas::Picture>(std::move(p));
+  // Decoded once: hover pictures are set on every pointer enter and leave.
+  auto& cached = pictures_[resource];
+  if (!cached) {
+    cached = std::make_shared<const canvas::Picture>(
+        canvas::decodePicture(resources::bytes(static_cast<Resource>(resource)), canvas::Alpha::Premultiplied));
+  }
+  return cached;
 }
 
 // ------------------------------------------------------------ start-up

@@ -2,6 +2,7 @@
 // sequences; the browser choice; the edge windows and the slides.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -180,6 +181,7 @@ class Application {
   store::EntryId renameTarget_ = 0;
 
   std::vector<std::string> iconRecords_;
+  std::map<int, std::shared_ptr<const canvas::Picture>> pictures_;
   std::string browserPath_;
   bool loading_ = false;
   bool loadedOnce_ = false;
