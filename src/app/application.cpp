@@ -32,6 +32,16 @@ canvas::FontSpec font(int size, bool bold) {
 const char* const kFixedTitles[10] = {"我的收藏", "回收站", "保留3", "保留4", "保留5",
                                        "保留6",   "保留7",  "保留8", "保留9", "保留10"};
 
+// A label in font B: caption, colour (COLORREF) and bounds within its parent.
+ui::Label& label(ui::Control& parent, const char* name, std::string caption, std::uint32_t colour,
+                 const platform::Bounds& b, canvas::TextRasterizer& raster) {
+  auto& l = parent.add<ui::Label>(name, raster, std::move(caption));
+  l.setFont(fontB());
+  l.setColour(colour);
+  l.setBounds(b.left, b.top, b.width, b.height);
+  return l;
+}
+
 // The display name of a browser: the file name without its extension.
 std::string displayName(const std::string& path) {
   const std::size_t slash = text::findLast(path, "\\");
@@ -172,15 +182,9 @@ void Application::buildWindows() {
   bar.setBounds(0, h - kBottomBarHeight, kMainWidth, kBottomBarHeight);
   bar.setBackground(0xF0F0F0);
   bottomBar_ = &bar;
-  exitLabel_ = &bar.add<ui::Label>("标签25", raster, "退出");
-  exitLabel_->setFont(fontB());
-  exitLabel_->setColour(0x808080);
-  exitLabel_->setBounds(300, 12, 30, 14);
+  exitLabel_ = &label(bar, "标签25", "退出", 0x808080, {300, 12, 30, 14}, raster);
   exitLabel_->onClick = [this] { exitProgram(); };
-  auto& about = bar.add<ui::Label>("标签26", raster, "关于");
-  about.setFont(fontB());
-  about.setColour(0x808080);
-  about.setBounds(262, 12, 30, 14);
+  label(bar, "标签26", "关于", 0x808080, {262, 12, 30, 14}, raster);
 
   pages_ = &main_->add<ui::TabControl>(
       "选择夹3", std::vector<std::string>{"收藏", "分类", "登陆", "选项", "关于", "导入", "同步"});
@@ -188,40 +192,22 @@ void Application::buildWindows() {
   pages_->setVisible(false);
   startPage_ = &pages_->page(2).add<ui::PictureBox>("图片框6");
   startPage_->setBounds(0, 0, kMainWidth, 160);
-  progress_ = &startPage_->add<ui::Label>("标签27", raster, "zovo");
-  progress_->setFont(fontB());
-  progress_->setColour(0x808080);
-  progress_->setBounds(150, 60, 60, 14);
-  versionLabel_ = &startPage_->add<ui::Label>("标签13", raster, settings_.productLabel);
-  versionLabel_->setFont(fontB());
-  versionLabel_->setColour(0xA0A0A0);
-  versionLabel_->setBounds(130, 90, 120, 14);
-  startLabel_ = &startPage_->add<ui::Label>("透明标签1", raster, "开始");
-  startLabel_->setFont(fontB());
-  startLabel_->setColour(0x404040);
-  startLabel_->setBounds(120, 130, 30, 14);
+  progress_ = &label(*startPage_, "标签27", "zovo", 0x808080, {150, 60, 60, 14}, raster);
+  versionLabel_ = &label(*startPage_, "标签13", settings_.productLabel, 0xA0A0A0, {130, 90, 120, 14}, raster);
+  startLabel_ = &label(*startPage_, "透明标签1", "开始", 0x404040, {120, 130, 30, 14}, raster);
   startLabel_->onClick = [this] {
     if (loading_) return;  // never a nested load
     startLabel_->setVisible(false);
     runLoadSequence();
   };
-  closeLabel_ = &startPage_->add<ui::Label>("透明标签2", raster, "关闭");
-  closeLabel_->setFont(fontB());
-  closeLabel_->setColour(0x404040);
-  closeLabel_->setBounds(200, 130, 30, 14);
+  closeLabel_ = &label(*startPage_, "透明标签2", "关闭", 0x404040, {200, 130, 30, 14}, raster);
   closeLabel_->onClick = [this] { exitProgram(); };
 
   // The position indicator, 20 pixels above the list: first row / rows.
   indicator_ = &main_->add<ui::PictureBox>("位置外形框");
   indicator_->setBounds(118, 202 - 20, 113, 20);
-  firstRowLabel_ = &indicator_->add<ui::Label>("标签16", raster, "1");
-  firstRowLabel_->setFont(fontB());
-  firstRowLabel_->setColour(0xA0A0A0);
-  firstRowLabel_->setBounds(20, 4, 40, 14);
-  rowCountLabel_ = &indicator_->add<ui::Label>("标签17", raster, "0");
-  rowCountLabel_->setFont(fontB());
-  rowCountLabel_->setColour(0xA0A0A0);
-  rowCountLabel_->setBounds(66, 4, 40, 14);
+  firstRowLabel_ = &label(*indicator_, "标签16", "1", 0xA0A0A0, {20, 4, 40, 14}, raster);
+  rowCountLabel_ = &label(*indicator_, "标签17", "0", 0xA0A0A0, {66, 4, 40, 14}, raster);
 
   buildCategoryPanel();
 
@@ -315,10 +301,7 @@ void Application::buildCategoryPanel() {
   auto& page = pages_->page(1);
   categoryPanel_ = &page.add<ui::PictureBox>("图片框2");
   categoryPanel_->setBounds(0, 69, kMainWidth, 240);
-  categoryPrompt_ = &categoryPanel_->add<ui::Label>("标签12", raster, "请输入分类标题");
-  categoryPrompt_->setFont(fontB());
-  categoryPrompt_->setColour(0x515151);
-  categoryPrompt_->setBounds(51, 89 - 69, 217, 16);
+  categoryPrompt_ = &label(*categoryPanel_, "标签12", "请输入分类标题", 0x515151, {51, 89 - 69, 217, 16}, raster);
   platform::EditOptions o;
   o.bounds = {51, 114 - 69, 251, 20};
   o.maxBytes = 200;

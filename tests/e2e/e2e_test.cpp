@@ -12,6 +12,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -39,24 +40,35 @@ void writeFile(const std::wstring& path, const std::string& bytes) {
   out << bytes;
 }
 
-// Saves the whole screen as a PNG test artifact.
-void screenshot(const std::string& name) {
-  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+// The screen's pixels in a rectangle (BGRA).
+std::vector<std::uint32_t> grab(int left, int top, int width, int height) {
   HDC screen = GetDC(nullptr);
   HDC mem = CreateCompatibleDC(screen);
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+  BitBlt(mem, 0, 0, width, height, screen, left, top, SRCCOPY);
   GdiFlush();
-  auto* px = static_cast<unsigned char*>(bits);
-  for (int i = 0; i < w * h; ++i) px[4 * i + 3] = 255;
+  std::vector<std::uint32_t> out(static_cast<const std::uint32_t*>(bits),
+                                 static_cast<const std::uint32_t*>(bits) + width * height);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return out;
+}
+
+// Saves the whole screen as a PNG test artifact.
+void screenshot(const std::string& name) {
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  std::vector<std::uint32_t> pixels = grab(0, 0, w, h);
+  for (std::uint32_t& px : pixels) px |= 0xFF000000u;
   png_image img{};
   img.version = PNG_IMAGE_VERSION;
   img.width = w;
@@ -64,11 +76,7 @@ void screenshot(const std::string& name) {
   img.format = PNG_FORMAT_BGRA;
   CreateDirectoryA(LH_ARTIFACTS, nullptr);
   const std::string path = std::string(LH_ARTIFACTS) + "/" + name;
-  png_image_write_to_file(&img, path.c_str(), 0, bits, 0, nullptr);
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
+  png_image_write_to_file(&img, path.c_str(), 0, pixels.data(), 0, nullptr);
 }
 
 class Program {
@@ -251,30 +259,6 @@ TEST_F(EndToEnd, ClickingABookmarkStartsTheBrowserAndTheVisitIsStored) {
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(static_cast<unsigned char>(log[0]), 2);
   EXPECT_EQ(static_cast<unsigned char>(log[5]), 12);
-}
-
-// The screen's pixels in a rectangle (BGRA).
-std::vector<std::uint32_t> grab(int left, int top, int width, int height) {
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = -height;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, width, height, screen, left, top, SRCCOPY);
-  GdiFlush();
-  std::vector<std::uint32_t> out(static_cast<const std::uint32_t*>(bits),
-                                 static_cast<const std::uint32_t*>(bits) + width * height);
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  return out;
 }
 
 int differing(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
