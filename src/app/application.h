@@ -1,18 +1,28 @@
-// The program: its windows, its store, and the start-up, load and exit
-// sequences; the browser choice; the edge windows and the slides.
+// The program's composition root: it builds the windows and the rooms of the
+// program in start-up order, hands each the few others it calls, and runs the
+// start-up, load and exit sequences. The behaviour itself lives in the rooms:
+// features/docking, features/breadcrumb, features/category_panel,
+// app/browser_choice, list/.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/browser_choice.h"
 #include "canvas/animation_box.h"
+#include "features/breadcrumb.h"
+#include "features/category_panel.h"
+#include "features/docking.h"
+#include "features/look.h"
+#include "features/overlay_pages.h"
 #include "list/bookmark_list.h"
 #include "list/list_interaction.h"
 #include "platform/platform.h"
 #include "store/bookmark_store.h"
 #include "store/data_paths.h"
 #include "text/filesystem.h"
+#include "ui/busy.h"
 #include "ui/controls.h"
 #include "ui/window.h"
 
@@ -29,10 +39,9 @@ struct Settings {
   std::string productLabel = "Linkhoard v1.6";
 };
 
-// Fonts of the program.
-canvas::FontSpec fontA();  // 新宋体 11 pt
-canvas::FontSpec fontB();  // 新宋体 9 pt
-canvas::FontSpec fontC();  // 新宋体 9 pt bold
+using features::fontA;
+using features::fontB;
+using features::fontC;
 
 class Application {
  public:
@@ -40,7 +49,8 @@ class Application {
   ~Application();
 
   // The main window's creation handler: every step from the server ping to
-  // the start-up sound.
+  // the start-up sound. A second copy on the same data folder shows the
+  // first one's window and ends here, before touching any file.
   void startUp();
   // Loading the store and everything that follows it (also run by the start
   // page's "开始" label; never nested).
@@ -51,29 +61,21 @@ class Application {
   // Repaints what changed in every window (the message loop's idle work).
   void paintAll();
 
-  // Browser choice.
-  void initBrowser();
-  void detectSystemBrowser();
-  void pickBrowserAtPoint();
-  void showBrowserBadge(const canvas::Picture& icon32);
-  const std::string& browserPath() const { return browserPath_; }
-
-  // Edge docking.
-  void slideIn();
-  void slideOut();
-  void hideAll();
-  void placeCompanions();
-  void layoutWindows();
-  bool windowShown() const { return windowShown_; }
-  platform::Point capturePoint() const;
+  // The rooms.
+  features::Docking& docking() { return *docking_; }
+  features::Breadcrumb& breadcrumbs() { return *breadcrumb_; }
+  features::CategoryPanel& categoryPanel() { return *categoryPanel_; }
+  features::OverlayPages& overlay() { return *overlay_; }
+  BrowserChoice& browser() { return *browser_; }
+  ui::Busy& busy() { return busy_; }
 
   // Parts, for the program's other layers and for tests.
   platform::Platform& platform() { return platform_; }
   store::BookmarkStore& store() { return *store_; }
   const store::DataPaths& paths() const { return paths_; }
   ui::Window& mainWindow() { return *main_; }
-  ui::Window& rightEdgeWindow() { return *rightEdge_; }
-  ui::Window& leftEdgeWindow() { return *leftEdge_; }
+  ui::Window& rightEdgeWindow() { return docking_->rightEdge(); }
+  ui::Window& leftEdgeWindow() { return docking_->leftEdge(); }
   ui::Window& recycleBinWindow() { return *bin_; }
   ui::Window& sideListWindow() { return *sideList_; }
   canvas::AnimationBox& header() { return header_->box(); }
@@ -92,10 +94,10 @@ class Application {
   ui::Control& positionIndicator() { return *indicator_; }
   ui::Label& firstRowLabel() { return *firstRowLabel_; }
   ui::Label& rowCountLabel() { return *rowCountLabel_; }
-  // Breadcrumb: show category `id` as level `level`, pushing its bar or not.
-  void openCategory(store::EntryId id, int level, bool push);
-  const std::vector<canvas::ObjectId>& breadcrumb() const { return breadcrumb_; }
+  const std::vector<canvas::ObjectId>& breadcrumb() const { return breadcrumb_->bars(); }
   int listTop() const { return listControl_->top(); }
+  const std::string& browserPath() const { return browser_->path(); }
+  bool trayIconShown() const { return trayShown_; }
 
   // Header objects (ids on the header canvas).
   struct HeaderObjects {
@@ -105,63 +107,41 @@ class Application {
   };
   const HeaderObjects& headerObjects() const { return objects_; }
 
-  // Row height and the other start-up defaults.
-  static constexpr int kRowHeight = 20;
+  static constexpr int kRowHeight = features::kRowHeight;
   static constexpr int kBinTitleLength = 42;
-  static constexpr int kMainWidth = 350;
-  static constexpr int kDockedLeft = 6;
+  static constexpr int kMainWidth = features::kMainWidth;
+  static constexpr int kDockedLeft = features::kDockedLeft;
 
  private:
   void buildWindows();
-  void recoverFromCrash();
+  void buildRooms();
+  bool recoverFromCrash();
   void ensureDataFiles();
   void loadIconStrip();
   void createHeaderObjects();
-  void openRoot();
   void buildList();
-  void pushCategoryBar(store::EntryId id);
-  void pushViewBar(bool animate);
-  void startBarAnimation(canvas::ObjectId bar);
-  void placeViewTabMarker(int listTop);
-  void headerObjectReleased(canvas::ObjectId o);
-  void headerReleasedAt(int x, int y);
- public:
-  void backToLevel(int level);
-  // The category panel (page 1 of 选择夹3).
-  void showCreatePanel();
-  void showRenamePanel(store::EntryId id);
-  void confirmCategoryPanel();
-  void cancelCategoryPanel();
-  ui::Label& categoryPrompt() { return *categoryPrompt_; }
-  ui::EditControl& categoryEdit() { return *categoryEdit_; }
- private:
-  void buildCategoryPanel();
-  void placePanel(int page);
-  void barTick();
-  void setListTop(int top);
+  void addTrayIcon();
   void onTrayEvent(platform::TrayEvent e);
-  void startSlide(int target);
-  void slideTick();
-  void dragTick();
-  void writeBrowser(const std::string& path, const std::string& exeName);
-  void presentAll();
-  std::shared_ptr<const canvas::Picture> picture(int resource);
+  void showFromAnotherCopy();
 
   platform::Platform& platform_;
   text::FileSystem& fs_;
   Settings settings_;
   store::DataPaths paths_;
   std::unique_ptr<store::BookmarkStore> store_;
+  features::Pictures pictures_;
+  ui::Busy busy_;
 
-  std::unique_ptr<ui::Window> main_, rightEdge_, leftEdge_, bin_, sideList_;
+  std::unique_ptr<ui::Window> main_, bin_, sideList_;
   ui::CanvasControl* header_ = nullptr;
   ui::CanvasControl* listControl_ = nullptr;
   std::unique_ptr<list::BookmarkList> list_;
   std::unique_ptr<list::ListInteraction> interaction_;
-  std::vector<canvas::ObjectId> breadcrumb_;  // BreadcrumbStack, bottom first
-  platform::Platform::TimerId barTimer_ = 0;  // 时钟2
-  int barFrame_ = 0, barTarget_ = 0;
-  canvas::ObjectId pushedBar_ = 0;
+  std::unique_ptr<features::OverlayPages> overlay_;
+  std::unique_ptr<features::Docking> docking_;
+  std::unique_ptr<features::Breadcrumb> breadcrumb_;
+  std::unique_ptr<features::CategoryPanel> categoryPanel_;
+  std::unique_ptr<BrowserChoice> browser_;
   ui::CanvasControl* bow_ = nullptr;
   ui::Control* bottomBar_ = nullptr;
   ui::TabControl* pages_ = nullptr;
@@ -172,28 +152,16 @@ class Application {
   ui::Label* closeLabel_ = nullptr;
   ui::Label* exitLabel_ = nullptr;
   HeaderObjects objects_;
-  ui::PictureBox* indicator_ = nullptr;      // 位置外形框
-  ui::Label* firstRowLabel_ = nullptr;       // 标签16
-  ui::Label* rowCountLabel_ = nullptr;       // 标签17
-  ui::PictureBox* categoryPanel_ = nullptr;  // 图片框2
-  ui::Label* categoryPrompt_ = nullptr;      // 标签12
-  ui::EditControl* categoryEdit_ = nullptr;  // yy分类标题编辑框
-  store::EntryId renameTarget_ = 0;
+  ui::PictureBox* indicator_ = nullptr;  // 位置外形框
+  ui::Label* firstRowLabel_ = nullptr;   // 标签16
+  ui::Label* rowCountLabel_ = nullptr;   // 标签17
 
   std::vector<std::string> iconRecords_;
-  std::map<int, std::shared_ptr<const canvas::Picture>> pictures_;
-  std::string browserPath_;
   bool loading_ = false;
   bool loadedOnce_ = false;
+  bool skipLogReplay_ = false;  // the change log of a crashed start could not be set aside
+  bool trayShown_ = false;
   int screenW_ = 0, screenH_ = 0;
-
-  // Slides and the drag along the top edge.
-  bool windowShown_ = true;
-  platform::Platform::TimerId slideTimer_ = 0;  // 时钟13
-  platform::Platform::TimerId dragTimer_ = 0;   // 时钟14
-  std::vector<int> slideFrames_;
-  std::size_t slideFrame_ = 0;
-  int dragOffset_ = 0;
 };
 
 }  // namespace lh::app

@@ -169,14 +169,17 @@ void AnimationBox::moveObject(ObjectId id, double left, double top) {
     o->top = top;
     return;
   }
-  if (events.objectMoving && !events.objectMoving(id, l, t)) return;
+  for (std::size_t i = 0; i < listeners_.size(); ++i) {
+    auto moving = listeners_[i].objectMoving;
+    if (moving && !moving(id, l, t)) return;
+  }
   o = find(id);  // the handler may have destroyed it
   if (!o) return;
   invalidateObject(*o);
   o->left = left;
   o->top = top;
   invalidateObject(*o);
-  if (events.objectMoved) events.objectMoved(id, l, t);
+  raise(&Events::objectMoved, id, l, t);
 }
 
 int AnimationBox::getLeft(ObjectId id) const {
@@ -459,56 +462,93 @@ ObjectId AnimationBox::livePressed() const {
   return pressed_;
 }
 
+AnimationBox::Events& AnimationBox::listen() { return listeners_.emplace_back(); }
+
+void AnimationBox::setObjectHandlers(ObjectId id, ObjectHandlers handlers) {
+  if (Object* o = find(id)) o->handlers = std::make_shared<const ObjectHandlers>(std::move(handlers));
+}
+
+std::function<void()> AnimationBox::objectHandler(ObjectId id, std::function<void()> ObjectHandlers::*member) const {
+  const Object* o = id > 0 ? find(id) : nullptr;
+  if (!o || !o->handlers) return {};
+  return (*o->handlers).*member;
+}
+
 void AnimationBox::pointerDown(Button b, int x, int y) {
-  if (events.pointerDown) events.pointerDown(b, x, y);
+  raise(&Events::pointerDown, b, x, y);
   const ObjectId hit = hitTest(x, y);
   if (b == Button::Left) {
+    doublePress_ = false;
     pressed_ = hit > 0 ? hit : -1;
-    if (events.objectLeftDown) events.objectLeftDown(hit);
-  } else if (events.objectRightDown) {
-    events.objectRightDown(hit);
+    raise(&Events::objectLeftDown, hit);
+    if (auto f = objectHandler(hit, &ObjectHandlers::press)) f();
+  } else {
+    raise(&Events::objectRightDown, hit);
+    if (auto f = objectHandler(hit, &ObjectHandlers::rightDown)) f();
   }
 }
 
 void AnimationBox::pointerUp(Button b, int x, int y) {
-  if (events.pointerUp) events.pointerUp(b, x, y);
+  if (b == Button::Left) {
+    releaseEndsDouble_ = doublePress_;
+    doublePress_ = false;
+  }
+  raise(&Events::pointerUp, b, x, y);
   if (b == Button::Left) {
     pressed_ = livePressed();
     const ObjectId hit = hitTest(x, y);
     const ObjectId pressed = pressed_;
-    if (events.objectLeftUp) events.objectLeftUp(hit, pressed);
+    raise(&Events::objectLeftUp, hit, pressed);
     pressed_ = 0;
+    if (hit > 0 && hit == pressed && !releaseEndsDouble_) {
+      if (auto f = objectHandler(hit, &ObjectHandlers::click)) f();
+    }
+    releaseEndsDouble_ = false;
   } else {
     const ObjectId hit = hitTest(x, y);
-    if (events.objectRightUp) events.objectRightUp(hit);
+    raise(&Events::objectRightUp, hit);
+    if (auto f = objectHandler(hit, &ObjectHandlers::rightUp)) f();
   }
 }
 
 void AnimationBox::doubleClick(int x, int y) {
-  if (events.doubleClick) events.doubleClick(x, y);
+  doublePress_ = true;
+  raise(&Events::doubleClick, x, y);
   const ObjectId hit = hitTest(x, y);
-  if (events.objectDoubleClick) events.objectDoubleClick(hit);
+  raise(&Events::objectDoubleClick, hit);
+  if (auto f = objectHandler(hit, &ObjectHandlers::doubleClick)) f();
 }
 
-void AnimationBox::wheel(int notches, int x, int y) {
-  if (events.wheel) events.wheel(notches, x, y);
-}
+void AnimationBox::wheel(int notches, int x, int y) { raise(&Events::wheel, notches, x, y); }
 
 void AnimationBox::pointerMove(int x, int y, bool leftHeld) {
-  if (events.pointerMove) events.pointerMove(x, y);
+  raise(&Events::pointerMove, x, y);
   pressed_ = leftHeld ? livePressed() : 0;
   if (hover_ > 0 && !find(hover_)) hover_ = 0;
   const ObjectId hit = hitTest(x, y);
   if (hover_ > 0 && hover_ != hit) {
     const ObjectId left = hover_;
     hover_ = 0;
-    if (events.objectLeave) events.objectLeave(left, pressed_);
+    raise(&Events::objectLeave, left, pressed_);
+    if (auto f = objectHandler(left, &ObjectHandlers::leave)) f();
   }
   if (hit > 0 && hit != hover_) {
     hover_ = hit;
-    if (events.objectEnter) events.objectEnter(hit, pressed_);
+    raise(&Events::objectEnter, hit, pressed_);
+    if (auto f = objectHandler(hit, &ObjectHandlers::enter)) f();
   }
-  if (events.canvasPointerMove) events.canvasPointerMove(x, y, pressed_);
+  raise(&Events::canvasPointerMove, x, y, pressed_);
+}
+
+void AnimationBox::pointerLeave() {
+  if (hover_ > 0 && !find(hover_)) hover_ = 0;
+  if (hover_ > 0) {
+    const ObjectId left = hover_;
+    hover_ = 0;
+    raise(&Events::objectLeave, left, pressed_);
+    if (auto f = objectHandler(left, &ObjectHandlers::leave)) f();
+  }
+  raise(&Events::pointerLeave);
 }
 
 }  // namespace lh::canvas

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,8 +31,8 @@ inline constexpr std::int64_t kTopLeftKeyColour = -2;
 
 class AnimationBox {
  public:
-  // Handlers; each may be empty. Ordinary events come first for every
-  // pointer message, then the object events.
+  // Canvas-wide handlers; each may be empty. Ordinary events come first for
+  // every pointer message, then the object events.
   struct Events {
     std::function<void(Button, int x, int y)> pointerDown, pointerUp;
     std::function<void(int x, int y)> pointerMove, doubleClick;
@@ -44,8 +45,21 @@ class AnimationBox {
     // Returning false cancels the move.
     std::function<bool(ObjectId, int left, int top)> objectMoving;
     std::function<void(ObjectId, int left, int top)> objectMoved;
+    // The pointer left the canvas (after the hovered object's leave).
+    std::function<void()> pointerLeave;
   };
-  Events events;
+  // Adds a set of canvas-wide handlers. Every set runs, in the order the sets
+  // were added; a move is cancelled when any objectMoving handler refuses it.
+  // The reference stays valid for the canvas's life.
+  Events& listen();
+
+  // Handlers of one object, set by whoever created it. They run after the
+  // canvas-wide handlers of the same message. `click` is a left press and
+  // release on the object, except the release that ends a double click.
+  struct ObjectHandlers {
+    std::function<void()> press, click, rightDown, rightUp, doubleClick, enter, leave;
+  };
+  void setObjectHandlers(ObjectId id, ObjectHandlers handlers);
 
   AnimationBox(int width, int height, TextRasterizer* rasterizer);
 
@@ -122,8 +136,14 @@ class AnimationBox {
   void pointerDown(Button b, int x, int y);
   void pointerUp(Button b, int x, int y);
   void pointerMove(int x, int y, bool leftHeld);
+  // The second press of a double click: a press, then the double-click
+  // events. Its release raises objectLeftUp but no object click.
   void doubleClick(int x, int y);
   void wheel(int notches, int x, int y);
+  // The pointer left the canvas: the hovered object is left.
+  void pointerLeave();
+  // True while the handlers of the release that ends a double click run.
+  bool releaseEndsDoubleClick() const { return releaseEndsDouble_; }
 
   ObjectId pressedObject() const { return pressed_; }
   ObjectId hoverObject() const { return hover_; }
@@ -149,6 +169,7 @@ class AnimationBox {
     FontSpec font;
     std::uint32_t textColour = 0;
     std::int64_t keyColour = kNoKeyColour;
+    std::shared_ptr<const ObjectHandlers> handlers;  // not copied by a clone
     Rect rect() const;
   };
 
@@ -161,6 +182,15 @@ class AnimationBox {
   void renderText(Object& o);
   static void assignPicture(Object& o, std::shared_ptr<const Picture> picture);
   ObjectId livePressed() const;
+  // The object's handler `member`, copied so that the handler may destroy it.
+  std::function<void()> objectHandler(ObjectId id, std::function<void()> ObjectHandlers::*member) const;
+  template <typename F, typename... A>
+  void raise(std::function<F> Events::*member, A... args) {
+    for (std::size_t i = 0; i < listeners_.size(); ++i) {
+      auto f = listeners_[i].*member;  // a handler may add listeners
+      if (f) f(args...);
+    }
+  }
 
   int width_, height_;
   TextRasterizer* rasterizer_;
@@ -170,6 +200,8 @@ class AnimationBox {
   ObjectId nextId_ = 1;
   ObjectId pressed_ = 0;
   ObjectId hover_ = 0;
+  bool doublePress_ = false, releaseEndsDouble_ = false;
+  std::deque<Events> listeners_;
   std::vector<std::uint32_t> pixels_;
   std::vector<Rect> dirty_;
   std::vector<Rect> painted_;

@@ -56,7 +56,14 @@ void BookmarkList::buildSlots() {
   curtain_ = object(350, 0, std::make_shared<const canvas::Picture>(std::move(sheet)), 8);
   emptyNotice_ = object(0, -100, nullptr, 8);
 
-  auto& e = box_.events;
+  box_.setObjectHandlers(thumb_, {.press =
+                                      [this] {
+                                        userScroll = true;
+                                        if (confineToThumb) confineToThumb(true);
+                                      },
+                                  .enter = [this] { box_.setPicture(thumb_, look_.scrollThumbHover); },
+                                  .leave = [this] { box_.setPicture(thumb_, look_.scrollThumb); }});
+  auto& e = box_.listen();
   e.objectMoving = [this](ObjectId o, int l, int t) { return onMoving(o, l, t); };
   e.objectMoved = [this](ObjectId o, int, int t) {
     if (o == thumb_ && userScroll) onThumbMoved(t);
@@ -64,12 +71,6 @@ void BookmarkList::buildSlots() {
   e.wheel = [this](int notches, int, int) { wheel(notches); };
   e.pointerDown = [this](canvas::Button b, int, int y) {
     if (b == canvas::Button::Left) grabOffset = y - box_.getTop(thumb_);
-  };
-  e.objectLeftDown = [this](ObjectId o) {
-    if (o == thumb_ && o != 0) {
-      userScroll = true;
-      if (confineToThumb) confineToThumb(true);
-    }
   };
   e.canvasPointerMove = [this](int, int y, ObjectId pressed) {
     if (pressed == thumb_ && pressed > 0) box_.moveObject(thumb_, kThumbX, y - grabOffset);
@@ -81,12 +82,6 @@ void BookmarkList::buildSlots() {
     // A drag always comes to rest on a whole row.
     if (firstRow != 1 && shownOffset != -alignedOffset) scrollTo(shownOffset, -alignedOffset);
   };
-  e.objectEnter = [this](ObjectId o, ObjectId) {
-    if (o == thumb_) box_.setPicture(thumb_, look_.scrollThumbHover);
-  };
-  e.objectLeave = [this](ObjectId o, ObjectId) {
-    if (o == thumb_) box_.setPicture(thumb_, look_.scrollThumb);
-  };
 }
 
 void BookmarkList::setListHeight(int h) {
@@ -96,11 +91,17 @@ void BookmarkList::setListHeight(int h) {
   slotCount = std::min<int>(g.slotCount, static_cast<int>(slots_.size()));
   wrapExtra = g.wrapExtra;
   box_.moveObject(bottomFade_, 0, h - 20);
-  if (static_cast<std::size_t>(slotCount) < slots_.size()) {
-    const Slot& parked = slots_[static_cast<std::size_t>(slotCount)];
+  // Every slot beyond the used count is parked: a list that lost several
+  // slots (a deeper breadcrumb) must not show rows of the list before it.
+  for (std::size_t k = static_cast<std::size_t>(std::max(0, slotCount)); k < slots_.size(); ++k) {
+    const Slot& parked = slots_[k];
     for (ObjectId o : {parked.background, parked.icon, parked.text}) box_.moveObject(o, -350, 0);
   }
 }
+
+void BookmarkList::hideHoverHighlight() { box_.moveObject(hoverHighlight_, 0, -100); }
+
+void BookmarkList::cancelAnimations() { stopScroll(); }
 
 EntryId BookmarkList::idAtRow(int r) const {
   const std::vector<EntryId>& rows = currentCategory == -1 ? displayRows : memberRows;
@@ -123,6 +124,9 @@ void BookmarkList::showCategory(EntryId id, int first) {
 }
 
 void BookmarkList::selectView(View v, bool animateBar) {
+  // The sort lets window messages through: the input that could change the
+  // rows it sorts waits until it is done.
+  ui::Busy::Scope busyScope(busy);
   if (currentCategory != -1) {
     if (pushViewBar) pushViewBar(animateBar);
     previousCategory = currentCategory;
@@ -140,7 +144,10 @@ void BookmarkList::selectView(View v, bool animateBar) {
 void BookmarkList::placeThumb() {
   const bool was = userScroll;
   userScroll = false;
-  box_.moveObject(thumb_, kThumbX, thumbTopFor(scrollOffset, geometry()));
+  // An empty list has no thumb (parked, so that it neither shows nor takes
+  // the wheel).
+  const bool empty = currentCategory == -1 ? bookmarkCount == 0 : rowCount < 2;
+  box_.moveObject(thumb_, empty ? -350 : kThumbX, empty ? 0 : thumbTopFor(scrollOffset, geometry()));
   userScroll = was;
 }
 

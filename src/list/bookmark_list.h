@@ -12,6 +12,7 @@
 #include "list/list_model.h"
 #include "platform/platform.h"
 #include "store/bookmark_store.h"
+#include "ui/busy.h"
 
 namespace lh::list {
 
@@ -46,7 +47,13 @@ class BookmarkList {
   // The indicator labels (标签16: first row, 标签17: count).
   std::function<void(int first, int count)> showIndicator;
 
+  // The busy state entered while a sort lets window messages through.
+  ui::Busy* busy = nullptr;
+
   void buildSlots();
+  void hideHoverHighlight();
+  // Stops the list's own animations (the smooth scroll) where they are.
+  void cancelAnimations();
   void setListHeight(int h);
   void showCategory(EntryId id, int firstRow);
   void selectView(View v, bool animateBar = true);

@@ -21,4 +21,10 @@ std::string browserCommandLine(std::string_view browserPath, std::string_view ad
   return line;
 }
 
+bool launchableAddress(std::string_view address) {
+  const std::size_t first = address.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return true;
+  return address[first] != '-' && address[first] != '/';
+}
+
 }  // namespace lh::list

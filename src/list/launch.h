@@ -13,4 +13,9 @@ namespace lh::list {
 // split their command line).
 std::string browserCommandLine(std::string_view browserPath, std::string_view address);
 
+// Whether the address may be passed to a browser at all: one that begins
+// (after blanks) with "-" or "/" would be read as a command-line switch of
+// the browser's own, and is refused.
+bool launchableAddress(std::string_view address);
+
 }  // namespace lh::list

@@ -6,43 +6,76 @@
 
 namespace lh::list {
 
+namespace {
+
+// The bounce ease-out from `a` by `c` at t in 0..1.
+int bounce(double t, double a, double c) {
+  double v;
+  if (t < 1 / 2.75) {
+    v = 7.5625 * t * t;
+  } else if (t < 2 / 2.75) {
+    const double u = t - 1.5 / 2.75;
+    v = 7.5625 * u * u + 0.75;
+  } else if (t < 2.5 / 2.75) {
+    const double u = t - 2.25 / 2.75;
+    v = 7.5625 * u * u + 0.9375;
+  } else {
+    const double u = t - 2.625 / 2.75;
+    v = 7.5625 * u * u + 0.984375;
+  }
+  return static_cast<int>(a + c * v);
+}
+
+}  // namespace
+
 ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, store::BookmarkStore& store,
                                  platform::Platform& platform, Hooks hooks)
-    : list_(list), box_(box), store_(store), platform_(platform), hooks_(std::move(hooks)) {
-  highlightTimer_ = platform_.createTimer([this] { highlightTick(); });
-  gapTimer_ = platform_.createTimer([this] { gapTick(); });
-  bounceTimer_ = platform_.createTimer([this] { bounceTick(); });
-  list_.onThumbScroll = [this] {
-    platform_.setTimerPeriod(gapTimer_, 0);
-    gapFrame_ = 0;
+    : list_(list),
+      box_(box),
+      store_(store),
+      platform_(platform),
+      hooks_(std::move(hooks)),
+      highlight_(platform),
+      gap_(platform),
+      bounce_(platform) {
+  list_.onThumbScroll = [this] { gap_.cancel(); };
+  list_.onSmoothScroll = [this] { bounce_.cancel(); };
+  // The list's own handlers (scrolling) were added first and run first.
+  auto& e = box_.listen();
+  e.pointerMove = [this](int x, int y) { track(x, y); };
+  e.pointerDown = [this](canvas::Button b, int x, int y) {
+    // A press is where the click happens, moved to or not (the pointer may
+    // rest where a slide or the previous click left it).
+    if (b == canvas::Button::Left) track(x, y);
   };
-  list_.onSmoothScroll = [this] {
-    platform_.setTimerPeriod(bounceTimer_, 0);
-    bounceFrame_ = 0;
-  };
-  auto& e = box_.events;
-  // The list's own handlers (scrolling) run first; ours are chained after.
-  e.pointerMove = [this, before = e.pointerMove](int x, int y) {
-    if (before) before(x, y);
-    track(x, y);
-  };
-  e.objectLeftDown = [this, before = e.objectLeftDown](canvas::ObjectId o) {
-    if (before) before(o);
+  e.objectLeftDown = [this](canvas::ObjectId) {
     pressPending = true;
     gapDragDone = false;
     list_.computeSlotOrder();
     pressedRow = pointerRow + list_.firstRow;
     pressedPosition = pointerRow + (list_.topSlotHidden ? 1 : 0) + 1;
   };
-  e.canvasPointerMove = [this, before = e.canvasPointerMove](int x, int y, canvas::ObjectId pressed) {
-    if (before) before(x, y, pressed);
+  e.canvasPointerMove = [this](int, int, canvas::ObjectId pressed) {
     if (pressed == list_.thumb() && pressed > 0) return;
     highlight();
   };
-  e.objectLeftUp = [this, before = e.objectLeftUp](canvas::ObjectId released, canvas::ObjectId pressed) {
-    if (before) before(released, pressed);
-    click(released, pressed);
-  };
+  e.objectLeftUp = [this](canvas::ObjectId released, canvas::ObjectId pressed) { click(released, pressed); };
+  e.pointerLeave = [this] { pointerLeft(); };
+}
+
+void ListInteraction::cancelAnimations() {
+  highlight_.cancel();
+  gap_.cancel();
+  bounce_.cancel();
+}
+
+void ListInteraction::pointerLeft() {
+  // Nothing is under the pointer any more: no highlight, and the next entry
+  // highlights its row again.
+  highlight_.cancel();
+  list_.hideHoverHighlight();
+  lastPointerRow = -1;
+  pressPending = false;
 }
 
 void ListInteraction::track(int x, int y) {
@@ -80,25 +113,18 @@ void ListInteraction::highlight() {
       }
       highlightFrom_ = box_.getTop(list_.hoverHighlight());
       highlightTarget_ = y1 - 3;
-      highlightFrame_ = 0;
-      platform_.setTimerPeriod(highlightTimer_, 10);
+      highlight_.start(11, [this](int f) { highlightStep(f); });
     }
   }
   lastPointerRow = pointerRow;
 }
 
-void ListInteraction::highlightTick() {
-  ++highlightFrame_;
+void ListInteraction::highlightStep(int f) {
   int p = highlightTarget_;
-  if (highlightFrame_ <= 10) {
-    p = static_cast<int>(highlightFrom_ + (highlightTarget_ - highlightFrom_) *
-                                              (1 - std::pow(2.0, -10.0 * highlightFrame_ / 10)));
+  if (f <= 10) {
+    p = static_cast<int>(highlightFrom_ + (highlightTarget_ - highlightFrom_) * (1 - std::pow(2.0, -10.0 * f / 10)));
   }
   box_.moveObject(list_.hoverHighlight(), 0, p);
-  if (highlightFrame_ >= 11) {
-    platform_.setTimerPeriod(highlightTimer_, 0);
-    highlightFrame_ = 0;
-  }
 }
 
 void ListInteraction::click(canvas::ObjectId released, canvas::ObjectId pressed) {
@@ -106,6 +132,9 @@ void ListInteraction::click(canvas::ObjectId released, canvas::ObjectId pressed)
   if (pressed == list_.thumb() && pressed > 0) return;  // the thumb's drag ended
   if (gapDragDone) return;
   pressPending = false;
+  // The release that ends a double click is no second click: the first one
+  // already opened the row (and a category's list now stands under it).
+  if (box_.releaseEndsDoubleClick()) return;
   if (released == list_.insertBadge() && released > 0 && hooks_.binWindowVisible && hooks_.binWindowVisible()) {
     if (list_.currentCategory != -1 && hooks_.restoreAll) hooks_.restoreAll();
     return;
@@ -151,20 +180,14 @@ void ListInteraction::insertSeparatorBefore(EntryId m) {
   // The rows from the pressed one down start 20 pixels higher and spring
   // into place.
   gapPosition_ = pressedPosition;
-  gapFrame_ = 0;
-  platform_.setTimerPeriod(gapTimer_, 10);
+  gap_.start(35, [this](int f) { gapStep(f); });
 }
 
-void ListInteraction::gapTick() {
-  ++gapFrame_;
-  const double t = gapFrame_ / 35.0;
+void ListInteraction::gapStep(int f) {
+  const double t = f / 35.0;
   constexpr double kPi = 3.14159265358979323846;
   const int d = static_cast<int>(20 * std::pow(2.0, -10 * t) * std::sin((t - 0.075) * 2 * kPi / 0.3));
   list_.offsetRows(gapPosition_, d);
-  if (gapFrame_ >= 35) {
-    platform_.setTimerPeriod(gapTimer_, 0);
-    gapFrame_ = 0;
-  }
 }
 
 void ListInteraction::removeSeparator(EntryId s) {
@@ -200,41 +223,17 @@ void ListInteraction::removeSeparator(EntryId s) {
   }
   if (hooks_.removalSound) hooks_.removalSound();
   bouncePosition_ = p;
-  bounceFrame_ = 0;
-  platform_.setTimerPeriod(bounceTimer_, 10);
+  bounce_.start(30, [this](int f) { list_.offsetRows(bouncePosition_, bounce(f / 30.0, 20, -20)); });
 }
 
-// The bounce ease-out from `a` by `c` at t in 0..1.
-static int bounce(double t, double a, double c) {
-  double v;
-  if (t < 1 / 2.75) {
-    v = 7.5625 * t * t;
-  } else if (t < 2 / 2.75) {
-    const double u = t - 1.5 / 2.75;
-    v = 7.5625 * u * u + 0.75;
-  } else if (t < 2.5 / 2.75) {
-    const double u = t - 2.25 / 2.75;
-    v = 7.5625 * u * u + 0.9375;
-  } else {
-    const double u = t - 2.625 / 2.75;
-    v = 7.5625 * u * u + 0.984375;
-  }
-  return static_cast<int>(a + c * v);
-}
-
-void ListInteraction::bounceTick() {
-  ++bounceFrame_;
-  list_.offsetRows(bouncePosition_, bounce(bounceFrame_ / 30.0, 20, -20));
-  if (bounceFrame_ >= 30) {
-    platform_.setTimerPeriod(bounceTimer_, 0);
-    bounceFrame_ = 0;
-  }
-}
 
 void ListInteraction::open(EntryId id) {
-  if (list_.currentCategory == 9 || id == 0) return;
+  if (list_.currentCategory == 9 || id == 0 || !store_.valid(id)) return;
   const store::Entry& e = store_.entry(id);
   if (e.isSeparator()) return;
+  // An address the browser would read as a switch of its own is never
+  // passed: nothing starts and no visit is counted.
+  if (e.isBookmark() && !launchableAddress(e.url)) return;
   store_.recordVisit(id, platform_.oleNow(), e.visitCount + 1);
   if (e.isCategory()) {
     // Categories open wherever they are shown, fixed entries included.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "list/bookmark_list.h"
+#include "ui/animation.h"
 
 namespace lh::list {
 
@@ -32,6 +33,8 @@ class ListInteraction {
   // The main window lost the activation: the next move activates it again.
   void deactivated() { hoverActivated = false; }
   void open(EntryId e);
+  // Stops the highlight, gap and bounce animations where they are.
+  void cancelAnimations();
 
   int pointerRow = 0, pointerX = 0, pointerY = 0, lastPointerRow = -1;
   EntryId targetEntry = -1;
@@ -45,24 +48,23 @@ class ListInteraction {
   void track(int x, int y);
   void highlight();
   void click(canvas::ObjectId released, canvas::ObjectId pressed);
-  void highlightTick();
+  void highlightStep(int frame);
+  void pointerLeft();
   void insertSeparator();
   void insertSeparatorBefore(EntryId m);
   void removeSeparator(EntryId s);
-  void gapTick();
-  void bounceTick();
+  void gapStep(int frame);
 
   BookmarkList& list_;
   canvas::AnimationBox& box_;
   store::BookmarkStore& store_;
   platform::Platform& platform_;
   Hooks hooks_;
-  platform::Platform::TimerId highlightTimer_ = 0;  // 时钟18
-  int highlightFrame_ = 0, highlightFrom_ = 0, highlightTarget_ = 0;
-  platform::Platform::TimerId gapTimer_ = 0;     // 时钟7
-  platform::Platform::TimerId bounceTimer_ = 0;  // 时钟15
-  int gapFrame_ = 0, gapPosition_ = 0;
-  int bounceFrame_ = 0, bouncePosition_ = 0;
+  ui::Animation highlight_;  // 时钟18
+  ui::Animation gap_;        // 时钟7
+  ui::Animation bounce_;     // 时钟15
+  int highlightFrom_ = 0, highlightTarget_ = 0;
+  int gapPosition_ = 0, bouncePosition_ = 0;
 };
 
 }  // namespace lh::list

@@ -39,7 +39,12 @@ inline constexpr int kCtrl = 1, kShift = 2, kAlt = 4;
 // coordinates. Every handler may be empty.
 struct WindowEvents {
   std::function<void(MouseButton, int x, int y)> buttonDown, buttonUp;
+  // The second left press of a double click. It is reported instead of
+  // buttonDown (as the system does), so it is a press in its own right; a
+  // buttonUp follows it.
   std::function<void(int x, int y)> doubleClick;
+  // The pointer left the window's client area.
+  std::function<void()> pointerLeave;
   // `leftHeld`: the left button is down during the move.
   std::function<void(int x, int y, bool leftHeld)> pointerMove;
   // Notches: wheel delta / 120, positive away from the user.
@@ -167,7 +172,10 @@ class Platform {
   virtual canvas::TextRasterizer& textRasterizer() = 0;
 
   // ------------------------------------------------------------ shell
-  virtual void addTrayIcon(std::string_view icoBytes, const std::string& tooltip,
+  // Adds the notification-area icon. It is added again whenever the
+  // taskbar is recreated (the shell restarted), and retried while the shell
+  // refuses it. False when the first try failed (the retries go on).
+  virtual bool addTrayIcon(std::string_view icoBytes, const std::string& tooltip,
                            std::function<void(TrayEvent)> onEvent) = 0;
   virtual void removeTrayIcon() = 0;
   // A balloon tip pointing at a screen point; it closes itself after
@@ -192,6 +200,11 @@ class Platform {
   [[noreturn]] virtual void exitProcess(int code) = 0;
   // The directory of the running executable, no trailing separator (GBK).
   virtual std::string runDirectory() = 0;
+  // One running copy per `key` (a data folder's path; letter case does not
+  // matter). True for the first copy: `onShowRequest` runs on the GUI thread
+  // whenever a later copy starts. False when another copy holds the key: it
+  // has been asked to show its window, and this copy should end.
+  virtual bool claimSingleInstance(const std::string& key, std::function<void()> onShowRequest) = 0;
 
   // ------------------------------------------------------------ other windows
   virtual ForeignWindow windowAt(Point screen) = 0;

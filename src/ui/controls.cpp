@@ -60,6 +60,11 @@ void CanvasControl::wheel(int notches, int x, int y) {
   box_.wheel(notches, x, y);
 }
 
+void CanvasControl::pointerLeave() {
+  Control::pointerLeave();
+  box_.pointerLeave();
+}
+
 void CanvasControl::update() {
   box_.paint();
   for (const Rect& r : box_.takePaintedRects()) invalidate(r);

@@ -78,6 +78,13 @@ void Control::pointerMove(int x, int y, bool leftHeld) {
 void Control::wheel(int notches, int x, int y) {
   if (onWheel) onWheel(notches, x, y);
 }
+bool Control::receivesInput() const {
+  for (const Control* c = this; c; c = c->parent_) {
+    if (!c->inputEnabled_) return false;
+  }
+  return true;
+}
+
 void Control::pointerLeave() {
   if (onPointerLeave) onPointerLeave();
 }
@@ -102,28 +109,35 @@ Window::Window(platform::Platform& platform, const platform::WindowOptions& opti
   setBounds(options.bounds);
   auto& e = host_->events;
   e.buttonDown = [this](MouseButton b, int x, int y) {
-    Control* c = captured_ ? captured_ : target(x, y);
+    Control* c = inputTarget(x, y);
     if (!c) return;
     captured_ = c;
     toLocal(*c, x, y);
     c->buttonDown(b, x, y);
   };
   e.buttonUp = [this](MouseButton b, int x, int y) {
-    Control* c = captured_ ? captured_ : target(x, y);
+    Control* c = inputTarget(x, y);
     captured_ = nullptr;
     if (!c) return;
     toLocal(*c, x, y);
     c->buttonUp(b, x, y);
   };
+  // The second press of a double click is a press first.
   e.doubleClick = [this](int x, int y) {
-    if (Control* c = target(x, y)) {
-      toLocal(*c, x, y);
-      c->doubleClick(x, y);
-    }
+    Control* c = inputTarget(x, y);
+    if (!c) return;
+    captured_ = c;
+    toLocal(*c, x, y);
+    c->buttonDown(MouseButton::Left, x, y);
+    if (captured_ == c) c->doubleClick(x, y);
   };
   e.pointerMove = [this](int x, int y, bool leftHeld) { routeMove(x, y, leftHeld); };
+  e.pointerLeave = [this] {
+    if (!captured_) leaveHovered();
+  };
   e.wheel = [this](int notches, int x, int y) {
-    if (Control* c = target(x, y)) {
+    Control* c = target(x, y);
+    if (c && c->receivesInput()) {
       toLocal(*c, x, y);
       c->wheel(notches, x, y);
     }
@@ -213,13 +227,21 @@ void Window::toLocal(Control& c, int& x, int& y) const {
   y -= r.top;
 }
 
-void Window::routeMove(int x, int y, bool leftHeld) {
+Control* Window::inputTarget(int x, int y) {
   Control* c = captured_ ? captured_ : target(x, y);
-  if (hovered_ && hovered_ != c) {
-    Control* left = hovered_;
-    hovered_ = nullptr;
-    left->pointerLeave();
-  }
+  return c && c->receivesInput() ? c : nullptr;
+}
+
+void Window::leaveHovered() {
+  if (!hovered_) return;
+  Control* left = hovered_;
+  hovered_ = nullptr;
+  left->pointerLeave();
+}
+
+void Window::routeMove(int x, int y, bool leftHeld) {
+  Control* c = inputTarget(x, y);
+  if (hovered_ != c) leaveHovered();
   hovered_ = c;
   if (!c) return;
   toLocal(*c, x, y);

@@ -45,6 +45,12 @@ class Control {
   void setVisible(bool v);
   // Visible, and every ancestor too.
   bool shown() const;
+  // Pointer input to the control and its children is dropped while it is
+  // disabled (while long work lets messages through, for example).
+  void setInputEnabled(bool enabled) { inputEnabled_ = enabled; }
+  bool inputEnabled() const { return inputEnabled_; }
+  // Enabled, and every ancestor too.
+  bool receivesInput() const;
 
   template <typename T, typename... Args>
   T& add(Args&&... args) {
@@ -96,6 +102,7 @@ class Control {
   std::string name_;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   bool visible_ = true;
+  bool inputEnabled_ = true;
   Control* parent_ = nullptr;
   Window* window_ = nullptr;
   std::vector<std::unique_ptr<Control>> children_;
@@ -138,6 +145,10 @@ class Window {
   Control* targetIn(Control& c, int x, int y);
   void toLocal(Control& c, int& x, int& y) const;
   void routeMove(int x, int y, bool leftHeld);
+  void leaveHovered();
+  // The control for pointer input at the point, or the one holding the
+  // button; nullptr when input to it is disabled.
+  Control* inputTarget(int x, int y);
 
   platform::Platform& platform_;
   std::unique_ptr<platform::HostWindow> host_;

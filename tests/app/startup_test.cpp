@@ -136,9 +136,9 @@ TEST_F(StartUp, SlidesFollowAQuarticEaseOutAndIgnoreASecondRequest) {
     old(l, t);
     lefts.push_back(l);
   };
-  app->slideOut();
+  app->docking().slideOut();
   sim.advance(50);
-  app->slideIn();  // ignored: a slide is running
+  app->docking().slideIn();  // ignored: a slide is running
   sim.advance(500);
   // Twenty frames; the last ones repeat a position, which raises no move.
   ASSERT_LE(lefts.size(), 20u);
@@ -146,7 +146,7 @@ TEST_F(StartUp, SlidesFollowAQuarticEaseOutAndIgnoreASecondRequest) {
   // Frame 1 of 20 from 6 to -350: 6 + (-356)(1 - 0.95^4), truncated.
   EXPECT_EQ(lefts[0], static_cast<int>(6 + (-356) * (1 - std::pow(0.95, 4))));
   EXPECT_EQ(lefts.back(), -350);
-  EXPECT_FALSE(app->windowShown());
+  EXPECT_FALSE(app->docking().windowShown());
   EXPECT_EQ(app->rightEdgeWindow().left(), 0);
   EXPECT_EQ(app->recycleBinWindow().left(), 10);
 }
@@ -154,7 +154,7 @@ TEST_F(StartUp, SlidesFollowAQuarticEaseOutAndIgnoreASecondRequest) {
 TEST_F(StartUp, TheRightEdgeBringsTheWindowBack) {
   start();
   sim.advance(300);
-  app->slideOut();
+  app->docking().slideOut();
   sim.advance(300);
   SimWindow& right = host(app->rightEdgeWindow());
   right.events.pointerMove(5, 100, false);  // below the top 20 pixels: nothing
@@ -304,9 +304,9 @@ class Breadcrumb : public StartUp {
 
 TEST_F(Breadcrumb, ClickingTheFirstBarOfThreeGoesBackToTheRoot) {
   start();
-  app->openCategory(14, 2, true);  // while the root's bar still slides in
+  app->breadcrumbs().openCategory(14, 2, true);  // while the root's bar still slides in
   sim.advance(300);
-  app->openCategory(15, 3, true);
+  app->breadcrumbs().openCategory(15, 3, true);
   sim.advance(300);
   ASSERT_EQ(app->breadcrumb().size(), 3u);
   EXPECT_EQ(app->listTop(), 180 + 66);
@@ -355,8 +355,8 @@ TEST_F(Breadcrumb, CreatingACategoryPutsItFirstWithItsNameAsTyped) {
   host(app->mainWindow()).click(80, 125);  // NewCategoryButton at (61, 118)
   ASSERT_TRUE(app->pages().visible());
   EXPECT_EQ(app->pages().selected(), 1);
-  EXPECT_EQ(app->categoryPrompt().caption(), "请输入分类标题");
-  auto& edit = static_cast<platform::sim::SimEditBox&>(app->categoryEdit().edit());
+  EXPECT_EQ(app->categoryPanel().prompt().caption(), "请输入分类标题");
+  auto& edit = static_cast<platform::sim::SimEditBox&>(app->categoryPanel().edit().edit());
   EXPECT_TRUE(edit.pressKey(13));  // Enter with an empty name: refused, the panel stays
   EXPECT_TRUE(app->pages().visible());
   edit.type("R&D 资料");
@@ -377,14 +377,14 @@ TEST_F(Breadcrumb, RenamingTakesTheCategoryWhoseIconWasClicked) {
   SimWindow& main = mainHost();
   main.click(40, 202 + 20 + 5);  // the icon of row 2: category 14
   ASSERT_TRUE(app->pages().visible());
-  EXPECT_EQ(app->categoryPrompt().caption(), "标题");
-  EXPECT_EQ(app->categoryEdit().text(), "Twenty");
-  auto& edit = static_cast<platform::sim::SimEditBox&>(app->categoryEdit().edit());
+  EXPECT_EQ(app->categoryPanel().prompt().caption(), "标题");
+  EXPECT_EQ(app->categoryPanel().edit().text(), "Twenty");
+  auto& edit = static_cast<platform::sim::SimEditBox&>(app->categoryPanel().edit().edit());
   edit.setText("");
   edit.type("\xA3\xC1\xA3\xC2&C");  // full-width A B, an ampersand
   // The pointer wanders to another row before OK: the rename still goes to 14.
   app->interaction().targetEntry = 11;
-  app->confirmCategoryPanel();
+  app->categoryPanel().confirm();
   EXPECT_EQ(app->store().entry(14).title, "ABC");
   EXPECT_EQ(app->store().entry(11).title, "b0");
   const auto records = store::decodeLog(fs.files[kData + "\\bein"]);
@@ -395,7 +395,7 @@ TEST_F(Breadcrumb, RenamingTakesTheCategoryWhoseIconWasClicked) {
   edit.pressKey(27);
   EXPECT_FALSE(app->pages().visible());
   EXPECT_EQ(app->store().entry(14).title, "ABC");
-  app->showRenamePanel(2);
+  app->categoryPanel().showRename(2);
   EXPECT_FALSE(app->pages().visible());
 }
 
@@ -574,7 +574,7 @@ TEST_F(Browser, ClickingTheBadgeTakesTheProcessOfTheWindowAtTheCapturePoint) {
   desk.processFileName = "explorer.exe";
   desk.screenBounds = {0, 0, 1920, 1080};
   sim.addForeignWindow(desk);
-  const platform::Point p = app->capturePoint();
+  const platform::Point p = app->docking().capturePoint();
   EXPECT_EQ(p, (platform::Point{6 + 350 + 20, 121}));
   SimWindow& main = host(app->mainWindow());
   main.click(310, 125);  // the badge at (300, 118)

@@ -37,7 +37,7 @@ class CanvasTest : public ::testing::Test {
   std::vector<std::string> log;
 
   void record() {
-    auto& e = box.events;
+    auto& e = box.listen();
     e.pointerDown = [this](Button b, int x, int y) { log.push_back("down"); };
     e.pointerUp = [this](Button, int, int) { log.push_back("up"); };
     e.pointerMove = [this](int, int) { log.push_back("move"); };
@@ -212,11 +212,12 @@ TEST_F(CanvasTest, RightButtonAndDoubleClick) {
 TEST_F(CanvasTest, MovesRaiseEventsUnlessTheTruncatedPositionStays) {
   const ObjectId a = box.createObject(1.2, 1.7);
   std::vector<std::string> seen;
-  box.events.objectMoving = [&](ObjectId o, int l, int t) {
+  auto& e = box.listen();
+  e.objectMoving = [&](ObjectId o, int l, int t) {
     seen.push_back("moving " + std::to_string(l) + "," + std::to_string(t));
     return true;
   };
-  box.events.objectMoved = [&](ObjectId o, int l, int t) {
+  e.objectMoved = [&](ObjectId o, int l, int t) {
     seen.push_back("moved " + std::to_string(l) + "," + std::to_string(t));
   };
   box.moveObject(a, 1.9, 1.1);  // still (1, 1): no events, values kept
@@ -230,7 +231,8 @@ TEST_F(CanvasTest, MovesRaiseEventsUnlessTheTruncatedPositionStays) {
 TEST_F(CanvasTest, AMovingHandlerMayClampAndCancel) {
   const ObjectId thumb = box.createObject(323, 10);
   std::vector<std::string> seen;
-  box.events.objectMoving = [&](ObjectId o, int l, int t) {
+  auto& e = box.listen();
+  e.objectMoving = [&](ObjectId o, int l, int t) {
     seen.push_back("moving " + std::to_string(t));
     if (t < 0) {
       box.moveObject(o, 323, 0);  // runs completely, events included
@@ -238,7 +240,7 @@ TEST_F(CanvasTest, AMovingHandlerMayClampAndCancel) {
     }
     return true;
   };
-  box.events.objectMoved = [&](ObjectId o, int l, int t) { seen.push_back("moved " + std::to_string(t)); };
+  e.objectMoved = [&](ObjectId o, int l, int t) { seen.push_back("moved " + std::to_string(t)); };
   box.moveObject(thumb, 323, -40);
   EXPECT_EQ(box.getTop(thumb), 0);
   EXPECT_EQ(seen, (std::vector<std::string>{"moving -40", "moving 0", "moved 0"}));

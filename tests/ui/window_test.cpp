@@ -51,7 +51,7 @@ TEST_F(WindowTest, InputGoesToTheTopmostControlInItsCoordinates) {
   const canvas::ObjectId o = obj.createObject(10, 10);
   obj.setPicture(o, solid(5, 5, canvas::argb(255, 1, 2, 3)));
   std::vector<std::string> seen;
-  obj.events.objectLeftUp = [&](canvas::ObjectId released, canvas::ObjectId pressed) {
+  obj.listen().objectLeftUp = [&](canvas::ObjectId released, canvas::ObjectId pressed) {
     seen.push_back("up " + std::to_string(released) + " " + std::to_string(pressed));
   };
   auto& label = window.add<Label>("label", sim.textRasterizer(), "退出");

@@ -1,5 +1,8 @@
 #include "platform/sim/sim_platform.h"
 
+#include <cctype>
+#include <cstdlib>
+
 #include <algorithm>
 
 namespace lh::platform::sim {
@@ -87,10 +90,43 @@ void SimWindow::setForeground() {
 
 void SimWindow::takeFocus() { platform_.focused = this; }
 
-void SimWindow::click(int x, int y, MouseButton b) {
-  if (events.pointerMove) events.pointerMove(x, y, false);
+void SimWindow::press(int x, int y, MouseButton b) {
+  if (b == MouseButton::Left) {
+    const std::int64_t now = platform_.monotonicMs();
+    const bool second = pairOpen_ && now - lastPressMs_ <= kDoubleClickMs && std::abs(x - lastPress_.x) <= 4 &&
+                        std::abs(y - lastPress_.y) <= 4;
+    lastPressMs_ = now;
+    lastPress_ = {x, y};
+    pairOpen_ = !second;
+    if (second) {
+      if (events.doubleClick) events.doubleClick(x, y);
+      return;
+    }
+  }
   if (events.buttonDown) events.buttonDown(b, x, y);
+}
+
+void SimWindow::release(int x, int y, MouseButton b) {
   if (events.buttonUp) events.buttonUp(b, x, y);
+}
+
+void SimWindow::move(int x, int y, bool leftHeld) {
+  if (events.pointerMove) events.pointerMove(x, y, leftHeld);
+}
+
+void SimWindow::click(int x, int y, MouseButton b) {
+  move(x, y);
+  press(x, y, b);
+  release(x, y, b);
+}
+
+void SimWindow::doubleClick(int x, int y) {
+  click(x, y);
+  click(x, y);
+}
+
+void SimWindow::leave() {
+  if (events.pointerLeave) events.pointerLeave();
 }
 
 void SimWindow::requestClose() {
@@ -162,15 +198,49 @@ void SimPlatform::clipCursor(std::optional<Bounds> r) {
   }
 }
 
-void SimPlatform::addTrayIcon(std::string_view icoBytes, const std::string& tooltip,
+bool SimPlatform::addTrayIcon(std::string_view icoBytes, const std::string& tooltip,
                               std::function<void(TrayEvent)> onEvent) {
   note("tray add");
-  tray = Tray{true, tooltip, icoBytes.size(), std::move(onEvent)};
+  tray = Tray{traySucceeds, tooltip, icoBytes.size(), std::move(onEvent)};
+  trayIcon_ = std::string(icoBytes);
+  return traySucceeds;
+}
+
+void SimPlatform::recreateTaskbar() {
+  tray.present = false;
+  // As the Windows platform does on "TaskbarCreated": the icon the program
+  // added (and did not remove) is added again.
+  if (!trayIcon_.empty()) {
+    note("tray add");
+    tray.present = traySucceeds;
+  }
 }
 
 void SimPlatform::removeTrayIcon() {
   note("tray remove");
   tray.present = false;
+  trayIcon_.clear();
+}
+
+bool SimPlatform::claimSingleInstance(const std::string& key, std::function<void()> onShowRequest) {
+  // Upper case in single-byte characters only (a GBK trail byte is no letter).
+  std::string k = key;
+  for (std::size_t i = 0; i < k.size(); ++i) {
+    const auto c = static_cast<unsigned char>(k[i]);
+    if (c >= 0x81 && i + 1 < k.size()) {
+      ++i;
+      continue;
+    }
+    k[i] = static_cast<char>(std::toupper(c));
+  }
+  note("instance " + k);
+  auto it = instances.find(k);
+  if (it != instances.end()) {
+    if (it->second) it->second();
+    return false;
+  }
+  instances[k] = std::move(onShowRequest);
+  return true;
 }
 
 void SimPlatform::showBalloon(Point at, const std::string& text, int timeoutMs) {

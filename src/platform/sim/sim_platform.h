@@ -75,8 +75,20 @@ class SimWindow : public HostWindow {
   int presentCount = 0;
   const WindowOptions options;
 
-  // Input, as the window manager would deliver it.
+  // Input, as the window manager would deliver it. A left press within
+  // kDoubleClickMs of the previous left press and at most 4 pixels from it
+  // (virtual time, same window) is reported as a double click instead of a
+  // press, as the system does; the press after that starts a new pair.
+  static constexpr int kDoubleClickMs = 500;
+  void press(int x, int y, MouseButton b = MouseButton::Left);
+  void release(int x, int y, MouseButton b = MouseButton::Left);
+  void move(int x, int y, bool leftHeld = false);
+  // A move to the point, a press and a release.
   void click(int x, int y, MouseButton b = MouseButton::Left);
+  // Two clicks at the point with no time between them.
+  void doubleClick(int x, int y);
+  // The pointer leaves the window.
+  void leave();
   void requestClose();
 
  private:
@@ -84,6 +96,9 @@ class SimWindow : public HostWindow {
   std::uint64_t id_;
   Bounds bounds_;
   bool visible_ = false;
+  std::int64_t lastPressMs_ = -1000000;
+  Point lastPress_{-100, -100};
+  bool pairOpen_ = false;
 };
 
 struct FakeWindow {
@@ -157,8 +172,11 @@ class SimPlatform : public Platform {
   void clipCursor(std::optional<Bounds> r) override;
   canvas::TextRasterizer& textRasterizer() override { return raster_; }
 
-  void addTrayIcon(std::string_view icoBytes, const std::string& tooltip,
+  bool addTrayIcon(std::string_view icoBytes, const std::string& tooltip,
                    std::function<void(TrayEvent)> onEvent) override;
+  // The shell restarted: the icon is gone until the program adds it again.
+  void recreateTaskbar();
+  bool traySucceeds = true;
   void removeTrayIcon() override;
   void showBalloon(Point at, const std::string& text, int timeoutMs) override;
   void messageBox(const std::string& text, const std::string& title) override;
@@ -170,6 +188,9 @@ class SimPlatform : public Platform {
   void trimWorkingSet() override;
   [[noreturn]] void exitProcess(int code) override;
   std::string runDirectory() override { return runDir; }
+  bool claimSingleInstance(const std::string& key, std::function<void()> onShowRequest) override;
+  // The copies running on this machine, by key (upper case).
+  std::map<std::string, std::function<void()>> instances;
 
   ForeignWindow windowAt(Point screen) override;
   ForeignWindow parentOf(ForeignWindow w) override;
@@ -203,6 +224,7 @@ class SimPlatform : public Platform {
   bool watcherInstalled_ = false;
   std::function<void()> onClipboardChange_;
   std::string clipboard_;
+  std::string trayIcon_;
 };
 
 }  // namespace lh::platform::sim

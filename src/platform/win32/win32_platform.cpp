@@ -39,14 +39,24 @@ const wchar_t kWindowClass[] = L"LinkhoardWindow";
 const wchar_t kMessageClass[] = L"LinkhoardMessages";
 
 // A top-down 32-bit DIB section of w x h pixels; `bits` receives its pixels.
+// Null (and `bits` null) when the system could not make one: out of GDI
+// memory, or an empty size. Callers never write through a null `bits`.
 HBITMAP createDib32(HDC dc, int w, int h, void** bits) {
+  *bits = nullptr;
+  if (w <= 0 || h <= 0) return nullptr;
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
   bi.bmiHeader.biWidth = w;
   bi.bmiHeader.biHeight = -h;
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
-  return CreateDIBSection(dc, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
+  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
+  if (bmp && !*bits) {
+    DeleteObject(bmp);
+    bmp = nullptr;
+  }
+  if (!bmp) *bits = nullptr;
+  return bmp;
 }
 
 class Win32Window;
@@ -80,6 +90,11 @@ class GdiRasterizer : public canvas::TextRasterizer {
     // White text on black in a 32-bit DIB: the green channel is the coverage.
     void* bits = nullptr;
     HBITMAP bmp = createDib32(dc_, m.width, m.height, &bits);
+    if (!bmp) {
+      SelectObject(dc_, old);
+      m.width = m.height = 0;
+      return m;
+    }
     HGDIOBJ oldBmp = SelectObject(dc_, bmp);
     std::fill_n(static_cast<std::uint32_t*>(bits), static_cast<std::size_t>(m.width) * m.height, 0u);
     SetBkMode(dc_, TRANSPARENT);
@@ -249,6 +264,7 @@ class Win32Window : public HostWindow {
 
   void present(const std::uint32_t* pixels, int width, int height, const std::vector<canvas::Rect>& dirty) override {
     ensureDib(width, height);
+    if (!bits_) return;
     for (const canvas::Rect& r : dirty) {
       const canvas::Rect c = r.intersect({0, 0, width, height});
       for (int y = c.top; y < c.bottom; ++y) {
@@ -267,6 +283,11 @@ class Win32Window : public HostWindow {
     HDC mem = CreateCompatibleDC(screen);
     void* bits = nullptr;
     HBITMAP bmp = createDib32(mem, p.width, p.height, &bits);
+    if (!bmp) {
+      DeleteDC(mem);
+      ReleaseDC(nullptr, screen);
+      return;
+    }
     std::copy(p.pixels.begin(), p.pixels.end(), static_cast<std::uint32_t*>(bits));
     HGDIOBJ old = SelectObject(mem, bmp);
     POINT dst{bounds_.left, bounds_.top};
@@ -312,10 +333,24 @@ class Win32Window : public HostWindow {
         if (events.buttonUp) events.buttonUp(msg == WM_LBUTTONUP ? MouseButton::Left : MouseButton::Right, x, y);
         return 0;
       case WM_LBUTTONDBLCLK:
+        // The system sends this instead of the second WM_LBUTTONDOWN.
+        SetCapture(hwnd_);
         if (events.doubleClick) events.doubleClick(x, y);
         return 0;
+      case WM_RBUTTONDBLCLK:
+        SetCapture(hwnd_);
+        if (events.buttonDown) events.buttonDown(MouseButton::Right, x, y);
+        return 0;
       case WM_MOUSEMOVE:
+        if (!trackingLeave_) {
+          TRACKMOUSEEVENT t{sizeof(TRACKMOUSEEVENT), TME_LEAVE, hwnd_, 0};
+          trackingLeave_ = TrackMouseEvent(&t) != FALSE;
+        }
         if (events.pointerMove) events.pointerMove(x, y, (wp & MK_LBUTTON) != 0);
+        return 0;
+      case WM_MOUSELEAVE:
+        trackingLeave_ = false;
+        if (events.pointerLeave) events.pointerLeave();
         return 0;
       case WM_MOUSEWHEEL: {
         POINT pt{x, y};
@@ -390,8 +425,8 @@ class Win32Window : public HostWindow {
     void* bits = nullptr;
     dib_ = createDib32(nullptr, width, height, &bits);
     bits_ = static_cast<std::uint32_t*>(bits);
-    dibWidth_ = width;
-    dibHeight_ = height;
+    dibWidth_ = dib_ ? width : 0;
+    dibHeight_ = dib_ ? height : 0;
   }
 
   WindowOptions options_;
@@ -401,6 +436,7 @@ class Win32Window : public HostWindow {
   HBITMAP dib_ = nullptr;
   std::uint32_t* bits_ = nullptr;
   int dibWidth_ = 0, dibHeight_ = 0;
+  bool trackingLeave_ = false;
 };
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -618,6 +654,12 @@ class Platform32 : public Win32Platform {
     HDC mem = CreateCompatibleDC(screen);
     void* bits = nullptr;
     HBITMAP bmp = createDib32(mem, 32, 32, &bits);
+    if (!bmp) {
+      DeleteDC(mem);
+      ReleaseDC(nullptr, screen);
+      DestroyIcon(icon);
+      return {};
+    }
     HGDIOBJ old = SelectObject(mem, bmp);
     std::fill_n(static_cast<std::uint32_t*>(bits), 32 * 32, 0xFFFFFFFFu);  // white
     DrawIconEx(mem, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);

@@ -1,0 +1,41 @@
+#include "features/look.h"
+
+#include "canvas/decode.h"
+
+namespace lh::features {
+
+namespace {
+
+canvas::FontSpec font(int size, bool bold) {
+  canvas::FontSpec f;
+  f.size = size;
+  f.bold = bold;
+  f.face = "新宋体";
+  return f;
+}
+
+}  // namespace
+
+canvas::FontSpec fontA() { return font(11, false); }
+canvas::FontSpec fontB() { return font(9, false); }
+canvas::FontSpec fontC() { return font(9, true); }
+
+std::shared_ptr<const canvas::Picture> Pictures::operator()(Resource r) {
+  auto& cached = cache_[r];
+  if (!cached) {
+    cached = std::make_shared<const canvas::Picture>(
+        canvas::decodePicture(resources::bytes(r), canvas::Alpha::Premultiplied));
+  }
+  return cached;
+}
+
+ui::Label& addLabel(ui::Control& parent, const char* name, std::string caption, std::uint32_t colour,
+                    const platform::Bounds& b, canvas::TextRasterizer& raster) {
+  auto& l = parent.add<ui::Label>(name, raster, std::move(caption));
+  l.setFont(fontB());
+  l.setColour(colour);
+  l.setBounds(b.left, b.top, b.width, b.height);
+  return l;
+}
+
+}  // namespace lh::features

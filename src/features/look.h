@@ -1,0 +1,47 @@
+// What the program's rooms share to draw with: the three fonts, the
+// embedded pictures decoded once, the label helper, and the main window's
+// fixed geometry.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "canvas/picture.h"
+#include "canvas/text_raster.h"
+#include "resources/resources.h"
+#include "ui/controls.h"
+
+namespace lh::features {
+
+using resources::Resource;
+
+canvas::FontSpec fontA();  // 新宋体 11 pt
+canvas::FontSpec fontB();  // 新宋体 9 pt
+canvas::FontSpec fontC();  // 新宋体 9 pt bold
+
+inline constexpr int kMainWidth = 350;
+inline constexpr int kDockedLeft = 6;
+inline constexpr int kBottomBarHeight = 36;
+inline constexpr int kEdgeWidth = 20;
+inline constexpr int kRowHeight = 20;
+// The list's top for a breadcrumb of `bars` bars.
+inline constexpr int listTopFor(int bars) { return 180 + 22 * bars; }
+// A bar's resting top for its 1-based level.
+inline constexpr int barTopFor(int level) { return 136 + 22 * level; }
+
+// The embedded pictures, decoded once (hover pictures are set on every
+// pointer enter and leave) and shared.
+class Pictures {
+ public:
+  std::shared_ptr<const canvas::Picture> operator()(Resource r);
+
+ private:
+  std::map<Resource, std::shared_ptr<const canvas::Picture>> cache_;
+};
+
+// A label in font B: caption, colour (COLORREF) and bounds within its parent.
+ui::Label& addLabel(ui::Control& parent, const char* name, std::string caption, std::uint32_t colour,
+                    const platform::Bounds& b, canvas::TextRasterizer& raster);
+
+}  // namespace lh::features
