@@ -35,6 +35,7 @@ std::string narrow(const std::wstring& w) { return narrow(w.data(), w.size()); }
 
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kPostedMessage = WM_APP + 2;
+constexpr UINT kShowRequestMessage = WM_APP + 3;  // a later copy asks the first one to show itself
 const wchar_t kWindowClass[] = L"LinkhoardWindow";
 const wchar_t kMessageClass[] = L"LinkhoardMessages";
 
@@ -470,6 +471,11 @@ class Platform32 : public Win32Platform {
     mc.lpszClassName = kMessageClass;
     RegisterClassExW(&mc);
     messages_ = CreateWindowExW(0, kMessageClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+    // The tray icon's owner: a hidden top-level window, since message-only
+    // windows do not receive the shell's "TaskbarCreated" broadcast.
+    shell_ = CreateWindowExW(WS_EX_TOOLWINDOW, kMessageClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     WSADATA wsa;
@@ -569,7 +575,7 @@ class Platform32 : public Win32Platform {
   canvas::TextRasterizer& textRasterizer() override { return raster_; }
 
   // shell
-  void addTrayIcon(std::string_view icoBytes, const std::string& tooltip, std::function<void(TrayEvent)> onEvent) override {
+  bool addTrayIcon(std::string_view icoBytes, const std::string& tooltip, std::function<void(TrayEvent)> onEvent) override {
     trayHandler_ = std::move(onEvent);
     // The one image of the icon file: its data after the 6 + 16 byte header.
     HICON icon = nullptr;
@@ -580,16 +586,52 @@ class Platform32 : public Win32Platform {
     }
     tray_ = NOTIFYICONDATAW{};
     tray_.cbSize = sizeof tray_;
-    tray_.hWnd = messages_;
+    tray_.hWnd = shell_ ? shell_ : messages_;
     tray_.uID = 1;
     tray_.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
     tray_.uCallbackMessage = kTrayMessage;
     tray_.hIcon = icon;
     const std::wstring tip = wide(tooltip);
     wcsncpy(tray_.szTip, tip.c_str(), sizeof tray_.szTip / sizeof(wchar_t) - 1);
-    Shell_NotifyIconW(NIM_ADD, &tray_);
+    trayWanted_ = true;
+    return showTrayIcon();
   }
-  void removeTrayIcon() override { Shell_NotifyIconW(NIM_DELETE, &tray_); }
+  void removeTrayIcon() override {
+    trayWanted_ = false;
+    KillTimer(messages_, kTrayRetryTimer);
+    Shell_NotifyIconW(NIM_DELETE, &tray_);
+  }
+
+  bool claimSingleInstance(const std::string& key, std::function<void()> onShowRequest) override {
+    // The key's upper-case UTF-16 form, hashed (FNV-1a) into the names of a
+    // mutex and of a message window that a later copy finds.
+    std::wstring k = wide(key);
+    CharUpperBuffW(k.data(), static_cast<DWORD>(k.size()));
+    std::uint64_t h = 14695981039346656037ull;
+    for (wchar_t c : k) {
+      h ^= static_cast<std::uint16_t>(c);
+      h *= 1099511628211ull;
+    }
+    wchar_t hex[17];
+    swprintf(hex, 17, L"%016llx", static_cast<unsigned long long>(h));
+    const std::wstring name = std::wstring(L"Linkhoard-") + hex;
+    instanceMutex_ = CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
+    if (instanceMutex_ && GetLastError() == ERROR_ALREADY_EXISTS) {
+      // The first copy may still be starting (no window yet): it shows itself.
+      if (HWND other = FindWindowExW(HWND_MESSAGE, nullptr, kMessageClass, name.c_str())) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(other, &pid);
+        AllowSetForegroundWindow(pid);
+        SendMessageTimeoutW(other, kShowRequestMessage, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 3000, nullptr);
+      }
+      return false;
+    }
+    // Without a mutex (an odd system) the program runs rather than not.
+    showRequest_ = std::move(onShowRequest);
+    instanceWindow_ = CreateWindowExW(0, kMessageClass, name.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+    return true;
+  }
 
   void showBalloon(Point at, const std::string& textIn, int timeoutMs) override {
     if (!balloon_) {
@@ -816,6 +858,7 @@ class Platform32 : public Win32Platform {
 
  private:
   static constexpr UINT_PTR kBalloonTimer = 0x7000;
+  static constexpr UINT_PTR kTrayRetryTimer = 0x7001;
   struct Timer {
     std::function<void()> tick;
     int period = 0;
@@ -835,12 +878,34 @@ class Platform32 : public Win32Platform {
     out = static_cast<double>(u.QuadPart) / kTicksPerDay - kDaysFrom1601To1899;
   }
 
+  // Adds the icon; while the shell refuses it (not running yet, or busy),
+  // tries again every two seconds.
+  bool showTrayIcon() {
+    if (!trayWanted_) return false;
+    const bool ok = Shell_NotifyIconW(NIM_ADD, &tray_) != FALSE;
+    if (ok) {
+      KillTimer(messages_, kTrayRetryTimer);
+    } else {
+      SetTimer(messages_, kTrayRetryTimer, 2000, nullptr);
+    }
+    return ok;
+  }
+
   static LRESULT CALLBACK messageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     Platform32* p = gPlatform;
     if (!p) return DefWindowProcW(hwnd, msg, wp, lp);
+    if (msg == p->taskbarCreated_ && p->taskbarCreated_ != 0) {
+      p->showTrayIcon();  // the shell restarted: the icon is gone
+      return 0;
+    }
     switch (msg) {
+      case kShowRequestMessage:
+        if (p->showRequest_) p->showRequest_();
+        return 0;
       case WM_TIMER:
-        if (wp == kBalloonTimer) {
+        if (wp == kTrayRetryTimer) {
+          p->showTrayIcon();
+        } else if (wp == kBalloonTimer) {
           KillTimer(hwnd, kBalloonTimer);
           if (p->balloon_) SendMessageW(p->balloon_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&p->balloonTool_));
         } else if (wp >= 1 && wp <= p->timers_.size()) {
@@ -898,6 +963,12 @@ class Platform32 : public Win32Platform {
   }
 
   HWND messages_ = nullptr;
+  HWND shell_ = nullptr;
+  UINT taskbarCreated_ = 0;
+  bool trayWanted_ = false;
+  HANDLE instanceMutex_ = nullptr;
+  HWND instanceWindow_ = nullptr;
+  std::function<void()> showRequest_;
   std::vector<Timer> timers_;
   std::mutex postedMutex_;
   std::vector<std::function<void()>> posted_;
