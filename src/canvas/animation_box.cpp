@@ -125,6 +125,7 @@ ObjectId AnimationBox::cloneObject(ObjectId source, std::optional<double> left, 
   if (!src) return -1;
   auto o = std::make_unique<Object>(*src);
   o->id = nextId_++;
+  o->handlers.reset();  // whoever makes the clone gives it handlers of its own
   if (left) o->left = *left;
   if (top) o->top = *top;
   if (visible) o->visible = *visible;

@@ -110,6 +110,7 @@ Window::Window(platform::Platform& platform, const platform::WindowOptions& opti
   auto& e = host_->events;
   e.buttonDown = [this](MouseButton b, int x, int y) {
     Control* c = inputTarget(x, y);
+    dropRelease_ = !c;  // a dropped press drops its release: it would complete a click
     if (!c) return;
     captured_ = c;
     toLocal(*c, x, y);
@@ -118,6 +119,10 @@ Window::Window(platform::Platform& platform, const platform::WindowOptions& opti
   e.buttonUp = [this](MouseButton b, int x, int y) {
     Control* c = inputTarget(x, y);
     captured_ = nullptr;
+    if (dropRelease_) {
+      dropRelease_ = false;
+      return;
+    }
     if (!c) return;
     toLocal(*c, x, y);
     c->buttonUp(b, x, y);
@@ -125,6 +130,7 @@ Window::Window(platform::Platform& platform, const platform::WindowOptions& opti
   // The second press of a double click is a press first.
   e.doubleClick = [this](int x, int y) {
     Control* c = inputTarget(x, y);
+    dropRelease_ = !c;
     if (!c) return;
     captured_ = c;
     toLocal(*c, x, y);

@@ -159,6 +159,7 @@ class Window {
   std::vector<Rect> dirty_;
   Control* captured_ = nullptr;  // the control a held button belongs to
   Control* hovered_ = nullptr;
+  bool dropRelease_ = false;  // the press was dropped (no control took it)
 };
 
 }  // namespace lh::ui

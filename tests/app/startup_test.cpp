@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/application.h"
+#include "app_fixture.h"
 #include "platform/sim/sim_platform.h"
 #include "store/codec.h"
 #include "text/ini.h"
@@ -14,61 +15,10 @@
 namespace lh::app {
 namespace {
 
+using namespace simtest;
 using platform::sim::ProcessExit;
 using platform::sim::SimPlatform;
 using platform::sim::SimWindow;
-
-const std::string kRun = "C:\\Linkhoard";
-const std::string kData = kRun + "\\data";
-
-std::string fixedStore(int extraBookmarks = 0) {
-  std::string file;
-  for (int i = 1; i <= 10; ++i) {
-    store::Entry e;
-    e.title = "f" + std::to_string(i);
-    e.kind = store::kCategory;
-    e.url = "u";
-    if (i == 1) {
-      for (int k = 0; k < extraBookmarks; ++k) e.url += std::to_string(11 + k) + "u";
-    }
-    file += store::serializeLine(e) + "\r\n";
-  }
-  for (int k = 0; k < extraBookmarks; ++k) {
-    store::Entry b;
-    b.title = "b" + std::to_string(k);
-    b.url = "http://x" + std::to_string(k) + ".com/";
-    b.kind = store::kBookmark;
-    b.parentId = 1;
-    file += store::serializeLine(b) + "\r\n";
-  }
-  return file;
-}
-
-class StartUp : public ::testing::Test {
- protected:
-  SimPlatform sim;
-  text::MemoryFileSystem fs;
-  std::unique_ptr<Application> app;
-
-  void SetUp() override {
-    sim.runDir = kRun;
-    fs.directories.insert(kData);
-    fs.files[kData + "\\udb"] = fixedStore(3);
-    // A browser already chosen: no registry, no balloon.
-    fs.files[kData + "\\config.ini"] = "[浏览器]\r\n地址=C:\\B\\b.exe\r\n名称=b\r\n";
-  }
-
-  void start() {
-    app = std::make_unique<Application>(sim, fs);
-    app->startUp();
-  }
-  SimWindow& host(ui::Window& w) { return static_cast<SimWindow&>(w.host()); }
-  std::size_t indexOf(const std::string& line) {
-    const auto it = std::find(sim.journal.begin(), sim.journal.end(), line);
-    EXPECT_NE(it, sim.journal.end()) << line;
-    return static_cast<std::size_t>(it - sim.journal.begin());
-  }
-};
 
 TEST_F(StartUp, RunsItsStepsInOrder) {
   std::vector<std::string> withMarker;

@@ -354,3 +354,114 @@ TEST_F(CanvasTest, IncrementalPaintingEqualsAFullRepaint) {
 
 }  // namespace
 }  // namespace lh::canvas
+
+namespace lh::canvas {
+namespace {
+
+TEST(CanvasHandlers, ListenersRunInTheOrderTheyWereAddedAndAnyMayRefuseAMove) {
+  FixedWidthRasterizer raster;
+  AnimationBox box{40, 30, &raster};
+  const ObjectId a = box.createObject(0, 0);
+  std::vector<std::string> seen;
+  auto& first = box.listen();
+  auto& second = box.listen();
+  first.pointerMove = [&](int, int) { seen.push_back("first"); };
+  second.pointerMove = [&](int, int) { seen.push_back("second"); };
+  box.pointerMove(1, 1, false);
+  EXPECT_EQ(seen, (std::vector<std::string>{"first", "second"}));
+  first.objectMoving = [](ObjectId, int, int) { return true; };
+  second.objectMoving = [](ObjectId, int, int t) { return t < 10; };
+  box.moveObject(a, 0, 5);
+  box.moveObject(a, 0, 20);  // refused by the second
+  EXPECT_EQ(box.getTop(a), 5);
+}
+
+TEST(CanvasHandlers, AnObjectsOwnHandlersRunForItAloneAndAreNotCloned) {
+  FixedWidthRasterizer raster;
+  AnimationBox box{40, 30, &raster};
+  const ObjectId a = box.createObject(0, 0);
+  box.setPicture(a, solid(10, 10, argb(255, 1, 2, 3)));
+  const ObjectId b = box.createObject(20, 0);
+  box.setPicture(b, solid(10, 10, argb(255, 1, 2, 3)));
+  std::vector<std::string> seen;
+  box.setObjectHandlers(a, {.press = [&] { seen.push_back("press"); },
+                            .click = [&] { seen.push_back("click"); },
+                            .rightUp = [&] { seen.push_back("rightUp"); },
+                            .enter = [&] { seen.push_back("enter"); },
+                            .leave = [&] { seen.push_back("leave"); }});
+  const ObjectId c = box.cloneObject(a, 0.0, 15.0);
+  box.pointerMove(5, 5, false);
+  box.pointerDown(Button::Left, 5, 5);
+  box.pointerUp(Button::Left, 5, 5);
+  box.pointerDown(Button::Left, 5, 5);
+  box.pointerUp(Button::Left, 25, 5);  // released over b: no click
+  box.pointerUp(Button::Right, 5, 5);
+  box.pointerMove(25, 5, false);  // b: a is left
+  box.pointerMove(5, 20, false);  // the clone: nothing of a's
+  box.pointerDown(Button::Left, 5, 20);
+  box.pointerUp(Button::Left, 5, 20);
+  EXPECT_EQ(seen, (std::vector<std::string>{"enter", "press", "click", "press", "rightUp", "leave"}));
+  EXPECT_TRUE(box.exists(c));
+}
+
+TEST(CanvasHandlers, TheReleaseThatEndsADoubleClickIsNoClick) {
+  FixedWidthRasterizer raster;
+  AnimationBox box{40, 30, &raster};
+  const ObjectId a = box.createObject(0, 0);
+  box.setPicture(a, solid(10, 10, argb(255, 1, 2, 3)));
+  int clicks = 0, doubles = 0, ups = 0, endingDouble = 0;
+  box.setObjectHandlers(a, {.click = [&] { ++clicks; }, .doubleClick = [&] { ++doubles; }});
+  box.listen().objectLeftUp = [&](ObjectId, ObjectId) {
+    ++ups;
+    endingDouble += box.releaseEndsDoubleClick();
+  };
+  box.pointerDown(Button::Left, 5, 5);
+  box.pointerUp(Button::Left, 5, 5);
+  box.pointerDown(Button::Left, 5, 5);  // the second press of the pair...
+  box.doubleClick(5, 5);                // ...reported as a double click
+  box.pointerUp(Button::Left, 5, 5);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(doubles, 1);
+  EXPECT_EQ(ups, 2);
+  EXPECT_EQ(endingDouble, 1);
+  EXPECT_FALSE(box.releaseEndsDoubleClick());
+  box.pointerDown(Button::Left, 5, 5);  // a new pair
+  box.pointerUp(Button::Left, 5, 5);
+  EXPECT_EQ(clicks, 2);
+}
+
+TEST(CanvasHandlers, LeavingTheCanvasLeavesTheHoveredObject) {
+  FixedWidthRasterizer raster;
+  AnimationBox box{40, 30, &raster};
+  const ObjectId a = box.createObject(0, 0);
+  box.setPicture(a, solid(10, 10, argb(255, 1, 2, 3)));
+  std::vector<std::string> seen;
+  box.setObjectHandlers(a, {.leave = [&] { seen.push_back("leave a"); }});
+  box.listen().pointerLeave = [&] { seen.push_back("canvas"); };
+  box.pointerMove(5, 5, false);
+  box.pointerLeave();
+  box.pointerLeave();  // nothing hovered any more
+  EXPECT_EQ(seen, (std::vector<std::string>{"leave a", "canvas", "canvas"}));
+  EXPECT_EQ(box.hoverObject(), 0);
+}
+
+TEST(CanvasHandlers, AHandlerMayDestroyItsObject) {
+  FixedWidthRasterizer raster;
+  AnimationBox box{40, 30, &raster};
+  const ObjectId a = box.createObject(0, 0);
+  box.setPicture(a, solid(10, 10, argb(255, 1, 2, 3)));
+  int clicks = 0;
+  box.setObjectHandlers(a, {.click = [&] {
+                              ++clicks;
+                              box.destroyObject(a);
+                            }});
+  box.pointerDown(Button::Left, 5, 5);
+  box.pointerUp(Button::Left, 5, 5);
+  box.pointerDown(Button::Left, 5, 5);
+  box.pointerUp(Button::Left, 5, 5);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_FALSE(box.exists(a));
+}
+
+}  // namespace
+}  // namespace lh::canvas
