@@ -3,9 +3,6 @@
 // pages or changes the control's visibility.
 #pragma once
 
-#include <functional>
-#include <vector>
-
 #include "ui/controls.h"
 
 namespace lh::features {
@@ -25,12 +22,8 @@ class OverlayPages {
   void hide();
   // The page shown, or -1.
   int shown() const { return tabs_.visible() ? tabs_.selected() : -1; }
-  // Runs for the page that is hidden or replaced by another (its owner
-  // forgets what it was doing).
-  std::vector<std::function<void(int page)>> onLeave;
 
  private:
-  void leaving(int next);
   ui::TabControl& tabs_;
   ui::Control& bottomBar_;
 };

@@ -68,18 +68,25 @@ TEST(Animation, AStepMayRestartOrCancelItsOwnAnimation) {
   EXPECT_EQ(steps, 1);
 }
 
-TEST(Busy, GuardedControlsTakeNoPointerInputWhileBusyScopesNest) {
+// A window with a label that counts its clicks, guarded by a busy state.
+class BusyTest : public ::testing::Test {
+ protected:
   SimPlatform sim;
   Window window{sim, {{0, 0, 100, 100}, true, false, false, "w"}, 0xFFFFFF};
-  auto& label = window.add<Label>("l", sim.textRasterizer(), "x");
-  label.setBounds(0, 0, 50, 50);
-  int clicks = 0;
-  label.onClick = [&] { ++clicks; };
+  Label& label = window.add<Label>("l", sim.textRasterizer(), "x");
   Busy busy;
-  busy.guard(label);
+  int clicks = 0;
+  platform::sim::SimWindow& host = static_cast<platform::sim::SimWindow&>(window.host());
+  void SetUp() override {
+    label.setBounds(0, 0, 50, 50);
+    label.onClick = [this] { ++clicks; };
+    busy.guard(label);
+  }
+};
+
+TEST_F(BusyTest, GuardedControlsTakeNoPointerInputWhileBusyScopesNest) {
   std::vector<bool> changes;
   busy.onChange.push_back([&](bool b) { changes.push_back(b); });
-  auto& host = static_cast<platform::sim::SimWindow&>(window.host());
   {
     auto outer = busy.scope();
     {
@@ -97,16 +104,7 @@ TEST(Busy, GuardedControlsTakeNoPointerInputWhileBusyScopesNest) {
   EXPECT_EQ(clicks, 1);
 }
 
-TEST(Busy, AReleaseDuringTheBusyStateIsDroppedAfterAPressBeforeIt) {
-  SimPlatform sim;
-  Window window{sim, {{0, 0, 100, 100}, true, false, false, "w"}, 0xFFFFFF};
-  auto& label = window.add<Label>("l", sim.textRasterizer(), "x");
-  label.setBounds(0, 0, 50, 50);
-  int clicks = 0;
-  label.onClick = [&] { ++clicks; };
-  Busy busy;
-  busy.guard(label);
-  auto& host = static_cast<platform::sim::SimWindow&>(window.host());
+TEST_F(BusyTest, AReleaseDuringTheBusyStateIsDroppedAfterAPressBeforeIt) {
   host.press(10, 10);
   {
     auto scope = busy.scope();
