@@ -174,11 +174,11 @@ void Application::buildWindows() {
   firstRowLabel_ = &addLabel(*indicator_, "标签16", "1", 0xA0A0A0, {20, 4, 40, 14}, raster);
   rowCountLabel_ = &addLabel(*indicator_, "标签17", "0", 0xA0A0A0, {66, 4, 40, 14}, raster);
 
-  // The search box over its frame (the search itself comes later).
+  // The search box over its frame.
   platform::EditOptions search;
   search.bounds = {146, 121, 147, 16};
   search.maxBytes = 200;
-  main_->add<ui::EditControl>("查找编辑框", main_->host(), search);
+  searchBox_ = &main_->add<ui::EditControl>("查找编辑框", main_->host(), search);
 
   // The badge canvas: composes the browser badge, never shown.
   bow_ = &main_->add<ui::CanvasControl>("bow", raster, 36, 22);
@@ -332,9 +332,8 @@ void Application::buildRooms() {
       platform_, *store_, header_->box(), *listControl_, *indicator_, *bottomBar_, *list_, pictures_});
   breadcrumb_->cancelOnNavigation.push_back([this] { list_->cancelAnimations(); });
   breadcrumb_->cancelOnNavigation.push_back([this] { interaction_->cancelAnimations(); });
-  breadcrumb_->leftFlatView = [this] {
-    if (auto* search = main_->find("查找编辑框")) static_cast<ui::EditControl*>(search)->setText("");
-  };
+  search_ = std::make_unique<features::Search>(platform_, busy_, *store_, *list_, *breadcrumb_, *searchBox_);
+  breadcrumb_->leftFlatView = [this] { search_->clear(); };
   categoryPanel_ = std::make_unique<features::CategoryPanel>(platform_, *store_, *list_, *overlay_, *main_, pictures_);
   categoryPanel_->showCategory = [this](store::EntryId id, int firstRow) {
     breadcrumb_->settle();

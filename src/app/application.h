@@ -16,6 +16,7 @@
 #include "features/docking.h"
 #include "features/look.h"
 #include "features/overlay_pages.h"
+#include "features/search.h"
 #include "list/bookmark_list.h"
 #include "list/list_interaction.h"
 #include "platform/platform.h"
@@ -66,6 +67,8 @@ class Application {
   features::Breadcrumb& breadcrumbs() { return *breadcrumb_; }
   features::CategoryPanel& categoryPanel() { return *categoryPanel_; }
   features::OverlayPages& overlay() { return *overlay_; }
+  features::Search& search() { return *search_; }
+  ui::EditControl& searchBox() { return *searchBox_; }
   BrowserChoice& browser() { return *browser_; }
   ui::Busy& busy() { return busy_; }
 
@@ -141,6 +144,8 @@ class Application {
   std::unique_ptr<features::Docking> docking_;
   std::unique_ptr<features::Breadcrumb> breadcrumb_;
   std::unique_ptr<features::CategoryPanel> categoryPanel_;
+  std::unique_ptr<features::Search> search_;
+  ui::EditControl* searchBox_ = nullptr;  // 查找编辑框
   std::unique_ptr<BrowserChoice> browser_;
   ui::CanvasControl* bow_ = nullptr;
   ui::Control* bottomBar_ = nullptr;

@@ -154,6 +154,8 @@ void Breadcrumb::placeViewTabMarker(int listTop) {
   parts_.header.moveObject(viewTabMarker_, x, listTop - 42);
 }
 
+void Breadcrumb::parkViewTabMarker() { parts_.header.moveObject(viewTabMarker_, -100, -100); }
+
 void Breadcrumb::backToLevel(int level) {
   settle();
   auto& h = parts_.header;
@@ -189,7 +191,7 @@ void Breadcrumb::barClicked(canvas::ObjectId o) {
   }
   if (h.getTagText(o).empty()) return;
   if (list.currentCategory == -1) {
-    h.moveObject(viewTabMarker_, -100, -100);
+    parkViewTabMarker();
     if (leftFlatView) leftFlatView();
   }
   list.currentView = list::View::None;

@@ -48,6 +48,9 @@ class Breadcrumb {
 
   // Finishes the bar push and cancels what would fight with a navigation.
   void settle();
+  // The view-tab marker under the tab of the list's view, or parked.
+  void showViewTabMarker() { placeViewTabMarker(listTop()); }
+  void parkViewTabMarker();
   // Animations of other rooms cancelled by settle() (scroll, gap, bounce,
   // highlight).
   std::vector<std::function<void()>> cancelOnNavigation;

@@ -123,14 +123,19 @@ void BookmarkList::showCategory(EntryId id, int first) {
   showFrom(first, false);
 }
 
+void BookmarkList::enterFlatView(bool animateBar) {
+  if (currentCategory == -1) return;
+  if (pushViewBar) pushViewBar(animateBar);
+  previousCategory = currentCategory;
+  currentCategory = -1;
+}
+
 void BookmarkList::selectView(View v, bool animateBar) {
   // The sort lets window messages through: the input that could change the
   // rows it sorts waits until it is done.
   ui::Busy::Scope busyScope(busy);
   if (currentCategory != -1) {
-    if (pushViewBar) pushViewBar(animateBar);
-    previousCategory = currentCategory;
-    currentCategory = -1;
+    enterFlatView(animateBar);
     searchResults = bookmarkMembers(store_, memberRows);
   }
   currentView = v;
@@ -139,6 +144,22 @@ void BookmarkList::selectView(View v, bool animateBar) {
   displayRows = list::displayRows(store_, searchResults, v, platform_.oleNow());
   rowCount = static_cast<int>(displayRows.size());
   showFrom(1, false);
+}
+
+void BookmarkList::showNotFound(const std::string& notice) {
+  searchResults.clear();
+  displayRows.clear();
+  bookmarkCount = 0;
+  rowCount = 0;
+  box_.setText(emptyNotice_, notice, look_.titleFont, kNoticeGrey);
+  box_.moveObject(emptyNotice_, 175 - box_.getWidth(emptyNotice_) / 2, 60);
+  if (showPositionIndicator) showPositionIndicator(false);
+  showFrom(1, false);
+}
+
+void BookmarkList::hideEmptyNotice() {
+  box_.moveObject(emptyNotice_, 175 - box_.getWidth(emptyNotice_) / 2, -100);
+  if (showPositionIndicator) showPositionIndicator(true);
 }
 
 void BookmarkList::placeThumb() {

@@ -57,6 +57,11 @@ class BookmarkList {
   void setListHeight(int h);
   void showCategory(EntryId id, int firstRow);
   void selectView(View v, bool animateBar = true);
+  // Leaves the category shown for a flat view (pushing its bar).
+  void enterFlatView(bool animateBar);
+  // A flat view with no rows and the notice in the middle ("未找到").
+  void showNotFound(const std::string& notice);
+  void hideEmptyNotice();
   void showFrom(int firstRow, bool keepPositions);
   void placeRows(int offset, bool repaintAll, bool keepPositions);
   void scrollTo(int from, int to);

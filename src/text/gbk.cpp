@@ -31,9 +31,30 @@ std::size_t find(std::string_view hay, std::string_view needle, std::size_t from
   return findImpl(hay, needle, from, [](char a, char b) { return a == b; });
 }
 
+bool matchesCaselessAt(std::string_view hay, std::size_t at, std::string_view needle) {
+  if (at > hay.size() || needle.size() > hay.size() - at) return false;
+  for (std::size_t k = 0; k < needle.size();) {
+    if (charLength(hay, at + k) == 2) {
+      // A double-byte character matches only itself, byte for byte.
+      if (k + 1 >= needle.size() || hay[at + k] != needle[k] || hay[at + k + 1] != needle[k + 1]) return false;
+      k += 2;
+    } else {
+      if (asciiLower(hay[at + k]) != asciiLower(needle[k])) return false;
+      ++k;
+    }
+  }
+  return true;
+}
+
 std::size_t findCaseless(std::string_view hay, std::string_view needle, std::size_t from) {
-  return findImpl(hay, needle, from,
-                  [](char a, char b) { return asciiLower(a) == asciiLower(b); });
+  if (needle.empty()) return from <= hay.size() ? from : npos;
+  if (needle.size() > hay.size()) return npos;
+  const std::size_t last = hay.size() - needle.size();
+  const char first = asciiLower(needle[0]);
+  for (std::size_t i = from; i <= last; i += charLength(hay, i)) {
+    if (asciiLower(hay[i]) == first && matchesCaselessAt(hay, i, needle)) return i;
+  }
+  return npos;
 }
 
 std::size_t findLast(std::string_view hay, std::string_view needle, std::size_t end) {

@@ -32,9 +32,12 @@ inline std::size_t charLength(std::string_view s, std::size_t pos) {
 // is found at `from`.
 std::size_t find(std::string_view hay, std::string_view needle, std::size_t from = 0);
 
-// As find, with the ASCII letters A-Z and a-z equal to each other in every
-// byte (second bytes of double-byte characters included).
+// As find, with the ASCII letters A-Z and a-z equal to each other in
+// single-byte characters only: a double-byte character matches only itself
+// (its second byte may look like a letter, but it is none).
 std::size_t findCaseless(std::string_view hay, std::string_view needle, std::size_t from = 0);
+// Whether `needle` stands at `at` (a character boundary of `hay`) by that rule.
+bool matchesCaselessAt(std::string_view hay, std::size_t at, std::string_view needle);
 
 // Last occurrence starting at a character boundary that lies wholly before
 // byte `end` (npos for the whole text); npos when absent.

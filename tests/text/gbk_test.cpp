@@ -16,13 +16,19 @@ TEST(GbkSearch, MatchesOnlyAtCharacterBoundaries) {
   EXPECT_EQ(findCaseless("\xAB\x6C" "L", "l"), 2u);
 }
 
-TEST(GbkSearch, CaselessFoldsAsciiLettersInEveryByte) {
+TEST(GbkSearch, CaselessFoldsAsciiLettersInSingleByteCharactersOnly) {
   EXPECT_EQ(findCaseless("Hello .COM", ".com"), 6u);
   EXPECT_EQ(findCaseless("abc", "ABC"), 0u);
+  EXPECT_EQ(findCaseless("中国Zg", "zG"), 4u);
   // Second bytes 41 ('A') and 61 ('a') of two double-byte characters with
-  // the same first byte compare equal too.
-  EXPECT_EQ(findCaseless("x\x81\x61", "\x81\x41"), 1u);
+  // the same first byte are different characters: 亇 (81 61) is not 丂 (81 41).
+  EXPECT_EQ(findCaseless("x\x81\x61", "\x81\x41"), npos);
+  EXPECT_EQ(findCaseless("x\x81\x41", "\x81\x41"), 1u);
   EXPECT_EQ(find("x\x81\x61", "\x81\x41"), npos);
+  // A needle that ends inside a double-byte character of the text.
+  EXPECT_EQ(findCaseless("\x81\x41", "\x81"), npos);
+  EXPECT_TRUE(matchesCaselessAt("ab中", 0, "AB中"));
+  EXPECT_FALSE(matchesCaselessAt("ab", 1, "bc"));
 }
 
 TEST(GbkSearch, FindLastStopsBeforeTheLimit) {

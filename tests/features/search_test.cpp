@@ -1,0 +1,254 @@
+// The search: its matching and tree walk (pure), and the search box in the
+// program (simulator).
+#include <gtest/gtest.h>
+
+#include "../app/app_fixture.h"
+#include "../store/store_fixture.h"
+#include "features/search_query.h"
+#include "text/gbk.h"
+
+namespace lh::features {
+namespace {
+
+using store::EntryId;
+
+store::Entry bookmark(std::string title, std::string url) {
+  store::Entry e;
+  store::BookmarkStore::setTitle(e, std::move(title));
+  store::BookmarkStore::setUrl(e, std::move(url));
+  e.kind = store::kBookmark;
+  return e;
+}
+
+TEST(SearchWords, SplitAtAsciiSpacesOnlySkippingEmptyOnes) {
+  EXPECT_EQ(searchWords("  a  b "), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(searchWords("中\xA1\xA1国"), (std::vector<std::string>{"中\xA1\xA1国"}));  // ideographic space
+  EXPECT_TRUE(searchWords("   ").empty());
+  EXPECT_TRUE(onlySpaces(" \xA1\xA1 "));
+  EXPECT_TRUE(onlySpaces(""));
+  EXPECT_FALSE(onlySpaces(" a"));
+  EXPECT_FALSE(onlySpaces("\xA1\xA2"));
+}
+
+TEST(SearchWord, AddressOrTitleKeyInAnyLetterCase) {
+  const auto b = bookmark("My GitHub page", "http://example.org/");
+  EXPECT_TRUE(SearchWord("github").matches(b));
+  EXPECT_TRUE(SearchWord("EXAMPLE").matches(b));
+  EXPECT_FALSE(SearchWord("gitlab").matches(b));
+}
+
+TEST(SearchWord, HanziSearchTheTitleAndLettersTheKey) {
+  const auto b = bookmark("中国", "http://www.gov.cn/");
+  EXPECT_EQ(b.titleKey, "zg");
+  EXPECT_TRUE(SearchWord("zg").matches(b));
+  EXPECT_TRUE(SearchWord("ZG").matches(b));
+  EXPECT_TRUE(SearchWord("中国").matches(b));
+  EXPECT_FALSE(SearchWord("中g").matches(b));  // titles only: 中g is not in 中国
+}
+
+TEST(SearchWord, ASecondByteThatLooksLikeALetterIsNoLetter) {
+  // 丂 is 81 41 and 亇 is 81 61: one must not find the other.
+  const auto b = bookmark("x", "http://a/\x81\x61");
+  EXPECT_FALSE(SearchWord("\x81\x41").matches(b));
+  EXPECT_TRUE(SearchWord("\x81\x61").matches(b));
+}
+
+class SearchTree : public store::test::StoreTest {};
+
+TEST_F(SearchTree, WalksDepthFirstNarrowsByEveryWordAndSkipsCategoriesAndTheBin) {
+  const EntryId a = store.addBookmark("alpha one", "http://a.com/", "", 1, 1.0, -1);
+  const EntryId sub = store.addCategory(1, 1.0, "alpha category");
+  const EntryId deep = store.addCategory(sub, 1.0, "deeper");
+  const EntryId b = store.addBookmark("alpha two", "http://b.com/", "", deep, 1.0, -1);
+  const EntryId c = store.addBookmark("beta", "http://alpha.org/x", "", sub, 1.0, -1);
+  const EntryId d = store.addBookmark("alpha three", "http://d.com/", "", 1, 1.0, -1);
+  const EntryId binned = store.addBookmark("alpha binned", "http://e.com/", "", 1, 1.0, -1);
+  store.moveEntries(std::to_string(binned) + "u", store::kRecycleBin, -2, false);
+  // The new category is put first in the root: sub's members, deep's first.
+  EXPECT_EQ(searchTree(store, {"alpha"}), (std::vector<EntryId>{b, c, a, d}));
+  EXPECT_EQ(searchTree(store, {"alpha", "com"}), (std::vector<EntryId>{b, a, d}));
+  EXPECT_EQ(searchTree(store, {"alpha", "com", "TWO"}), (std::vector<EntryId>{b}));
+  EXPECT_TRUE(searchTree(store, {"nothing"}).empty());
+  EXPECT_TRUE(searchTree(store, {}).empty());
+}
+
+TEST_F(SearchTree, ACategoryListingItselfOrAnAncestorIsWalkedOnce) {
+  std::string file = store::test::fixedEntriesFile();
+  // Root lists 11; 11 lists itself, the root and 12; 12 lists 11.
+  store::Entry root;
+  file.clear();
+  for (int i = 1; i <= 10; ++i) {
+    store::Entry e;
+    e.title = "f";
+    e.kind = store::kCategory;
+    e.url = i == 1 ? "u11u" : "u";
+    file += store::serializeLine(e) + "\r\n";
+  }
+  store::Entry c11;
+  c11.kind = store::kCategory;
+  c11.url = "u11u1u13u12u";
+  file += store::serializeLine(c11) + "\r\n";
+  store::Entry c12;
+  c12.kind = store::kCategory;
+  c12.url = "u11u13u";
+  file += store::serializeLine(c12) + "\r\n";
+  file += store::serializeLine(bookmark("loop", "http://loop/")) + "\r\n";
+  fs.files[store::test::kStore] = file;
+  store::BookmarkStore damaged(fs, store::test::kStore, store::test::kLog);
+  damaged.load();
+  EXPECT_EQ(searchTree(damaged, {"loop"}), (std::vector<EntryId>{13, 13}));
+}
+
+TEST_F(SearchTree, TenThousandNestedCategoriesDoNotOverflowTheStack) {
+  constexpr int kDepth = 10000;
+  std::string file;
+  for (int i = 1; i <= 10; ++i) {
+    store::Entry e;
+    e.kind = store::kCategory;
+    e.url = i == 1 ? "u11u" : "u";
+    file += store::serializeLine(e) + "\r\n";
+  }
+  for (int k = 0; k < kDepth; ++k) {
+    store::Entry e;
+    e.kind = store::kCategory;
+    e.url = "u" + std::to_string(k + 1 < kDepth ? 12 + k : 11 + kDepth) + "u";
+    file += store::serializeLine(e) + "\r\n";
+  }
+  file += store::serializeLine(bookmark("at the bottom", "http://deep/")) + "\r\n";
+  fs.files[store::test::kStore] = file;
+  store::BookmarkStore deep(fs, store::test::kStore, store::test::kLog);
+  deep.load();
+  EXPECT_EQ(searchTree(deep, {"bottom"}), (std::vector<EntryId>{11 + kDepth}));
+}
+
+}  // namespace
+}  // namespace lh::features
+
+namespace lh::app {
+namespace {
+
+using namespace simtest;
+
+class SearchBox : public StartUp {
+ protected:
+  platform::sim::SimEditBox& box() { return static_cast<platform::sim::SimEditBox&>(app->searchBox().edit()); }
+  // Typing key by key, as a person does.
+  void type(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+      const std::size_t n = text::charLength(text, i);
+      box().type(text.substr(i, n));
+      i += n;
+    }
+  }
+  void eraseAll() {
+    while (!box().text().empty()) {
+      std::string t = box().text();
+      t.pop_back();
+      box().setText(t);
+    }
+  }
+  SimWindow& main() { return host(app->mainWindow()); }
+};
+
+TEST_F(SearchBox, TypingShowsTheMatchesBySiteAndEmptyingGoesBack) {
+  start();
+  sim.advance(300);
+  type("x1");
+  EXPECT_EQ(app->list().currentCategory, -1);
+  EXPECT_EQ(app->list().currentView, list::View::Domain);
+  EXPECT_EQ(app->list().searchResults, (std::vector<store::EntryId>{12}));
+  // The lead row, the site's heading, the bookmark.
+  EXPECT_EQ(app->list().displayRows.size(), 3u);
+  EXPECT_EQ(app->list().displayRows.back(), 12);
+  EXPECT_EQ(app->breadcrumb().size(), 2u);
+  sim.advance(300);
+  EXPECT_EQ(app->header().getLeft(app->headerObjects().viewTabMarker), 235);
+  eraseAll();
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().rowCount, 4);
+  EXPECT_EQ(app->header().getLeft(app->headerObjects().viewTabMarker), -100);
+}
+
+TEST_F(SearchBox, NoMatchShowsNotFoundAndNoRows) {
+  start();
+  sim.advance(300);
+  type("nothing-like-it");
+  auto& canvas = app->listCanvas().box();
+  EXPECT_EQ(canvas.getText(app->list().emptyNotice()), "未找到");
+  EXPECT_EQ(canvas.getTop(app->list().emptyNotice()), 60);
+  EXPECT_FALSE(app->positionIndicator().visible());
+  EXPECT_EQ(app->list().rowCount, 0);
+  const auto& slots = app->list().slots();
+  for (int k = 0; k < app->list().slotCount; ++k) EXPECT_FALSE(canvas.getVisible(slots[static_cast<std::size_t>(k)].background));
+  // A match again hides the notice.
+  box().setText("x2");
+  EXPECT_EQ(canvas.getTop(app->list().emptyNotice()), -100);
+  EXPECT_TRUE(app->positionIndicator().visible());
+}
+
+TEST_F(SearchBox, SpacesPushNoBarAndEmptyingAlwaysReturnsToTheCategory) {
+  start();
+  sim.advance(300);
+  type("  ");
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  EXPECT_EQ(app->list().currentCategory, 1);
+  eraseAll();
+  type("x");
+  EXPECT_EQ(app->breadcrumb().size(), 2u);
+  box().setText(" ");  // spaces while searching: the category again
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  EXPECT_EQ(app->list().currentCategory, 1);
+  type("b1");
+  EXPECT_EQ(app->breadcrumb().size(), 2u);
+  EXPECT_EQ(app->list().searchResults, (std::vector<store::EntryId>{12}));
+  eraseAll();
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  EXPECT_EQ(app->list().currentCategory, 1);
+}
+
+TEST_F(SearchBox, KeysTypedDuringTheBarsPushAreNotLost) {
+  start();
+  sim.advance(300);
+  type("x");
+  sim.advance(50);  // the flat-view bar is still sliding in
+  type("2");
+  EXPECT_EQ(app->list().searchResults, (std::vector<store::EntryId>{13}));
+  sim.advance(300);
+  EXPECT_EQ(app->listTop(), 180 + 44);
+}
+
+TEST_F(SearchBox, TextTypedWhileAViewIsSortedIsSearchedAfterTheSort) {
+  fs.files[kData + "\\udb"] = fixedStore(3000);
+  start();
+  sim.advance(300);
+  sim.post([&] { type("b2999"); });
+  main().click(120, 165);  // the visit-count view: a sort that lets messages through
+  sim.processPendingMessages();
+  EXPECT_EQ(app->list().currentView, list::View::Domain);
+  EXPECT_EQ(app->list().searchResults, (std::vector<store::EntryId>{3010}));
+  EXPECT_EQ(app->breadcrumb().size(), 2u);
+  eraseAll();
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  EXPECT_EQ(app->list().rowCount, 3001);
+}
+
+TEST_F(SearchBox, ALowerBarEmptiesTheBoxAndGoesBackOnce) {
+  fs.files[kData + "\\bein"] =
+      store::encodeRecord({store::LogOp::AddCategory, {store::intField(1), store::dateField(1.0), "Sub"}});
+  start();
+  sim.advance(300);
+  main().click(120, 202 + 25);  // category 14
+  sim.advance(600);
+  type("x0");
+  sim.advance(300);
+  ASSERT_EQ(app->breadcrumb().size(), 3u);
+  main().click(120, 165);  // the root's bar
+  EXPECT_EQ(box().text(), "");
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_FALSE(app->search().active());
+}
+
+}  // namespace
+}  // namespace lh::app
