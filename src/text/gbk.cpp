@@ -1,6 +1,8 @@
 #include "text/gbk.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace lh::text {
 
@@ -46,15 +48,47 @@ bool matchesCaselessAt(std::string_view hay, std::size_t at, std::string_view ne
   return true;
 }
 
+namespace {
+
+// Whether `at` is a character boundary of `hay`. Bytes 81..FE can only be
+// first bytes or (after one) second bytes, and a byte below 81 always ends
+// a character; so of the run of 81..FE bytes just before `at`, an even
+// length means whole pairs and `at` starts a character.
+bool isBoundary(std::string_view hay, std::size_t at) {
+  std::size_t run = 0;
+  while (run < at && isLeadByte(static_cast<unsigned char>(hay[at - run - 1]))) ++run;
+  if (run % 2 == 0) return true;
+  // An odd run: the last lead byte pairs with the byte at `at` if that can
+  // be a second byte.
+  return !isTrailByte(static_cast<unsigned char>(hay[at]));
+}
+
+}  // namespace
+
 std::size_t findCaseless(std::string_view hay, std::string_view needle, std::size_t from) {
   if (needle.empty()) return from <= hay.size() ? from : npos;
-  if (needle.size() > hay.size()) return npos;
+  if (needle.size() > hay.size() || from > hay.size() - needle.size()) return npos;
   const std::size_t last = hay.size() - needle.size();
-  const char first = asciiLower(needle[0]);
-  for (std::size_t i = from; i <= last; i += charLength(hay, i)) {
-    if (asciiLower(hay[i]) == first && matchesCaselessAt(hay, i, needle)) return i;
+  // Candidates by their first byte in either case (memchr, one position
+  // kept per case), then the boundary and the whole needle: no stepping
+  // character by character (the search runs this over every bookmark at
+  // each keystroke).
+  const char lower = asciiLower(needle[0]);
+  const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 32) : lower;
+  auto next = [&](char c, std::size_t at) -> std::size_t {
+    if (at > last) return npos;
+    const void* p = std::memchr(hay.data() + at, c, last - at + 1);
+    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - hay.data()) : npos;
+  };
+  std::size_t nextLower = next(lower, from);
+  std::size_t nextUpper = upper == lower ? npos : next(upper, from);
+  for (;;) {
+    const std::size_t i = std::min(nextLower, nextUpper);
+    if (i == npos) return npos;
+    if ((i == from || isBoundary(hay.substr(from), i - from)) && matchesCaselessAt(hay, i, needle)) return i;
+    if (i == nextLower) nextLower = next(lower, i + 1);
+    if (i == nextUpper) nextUpper = next(upper, i + 1);
   }
-  return npos;
 }
 
 std::size_t findLast(std::string_view hay, std::string_view needle, std::size_t end) {
