@@ -257,6 +257,32 @@ def panel_buttons(out):
         save_png(out, name, img)
 
 
+def panel_background(out):
+    # The bookmark panel (350 x 500): the captions above the three boxes and
+    # their frames (boxes at 49,148 251x20; 49,202 251x20; 49,258 251x60).
+    img = rgba(350, 500, (255, 255, 255, 255))
+    d = ImageDraw.Draw(img)
+    f = font(12)
+    grey = (120, 120, 120, 255)
+    frame = (210, 210, 210, 255)
+    for caption, top, height in (('标题', 148, 20), ('地址', 202, 20), ('备注', 258, 60)):
+        d.text((49, top - 19), caption, font=f, fill=grey)
+        d.rectangle([47, top - 2, 49 + 251 + 1, top + height + 1], outline=frame)
+    d.line([49, 110, 300, 110], fill=(235, 235, 235, 255))
+    save_png(out, 'PanelBackground', img)
+
+
+def about_background(out):
+    # The about page (350 x 300): the product's name over a quiet background.
+    img = rgba(350, 300, (255, 255, 255, 255))
+    d = ImageDraw.Draw(img)
+    f = font(16)
+    w = d.textlength('Linkhoard', font=f)
+    d.text((175 - w / 2, 30), 'Linkhoard', font=f, fill=(0, 170, 214, 255))
+    d.line([49, 62, 300, 62], fill=(235, 235, 235, 255))
+    save_png(out, 'AboutBackground', img)
+
+
 # ------------------------------------------------------------ tray icon
 
 def tray_icon(out):
@@ -379,6 +405,8 @@ def main():
     card_pictures(out)
     list_pictures(out)
     panel_buttons(out)
+    panel_background(out)
+    about_background(out)
     tray_icon(out)
     sounds(out)
     write_source(out)

@@ -37,6 +37,8 @@ enum class Resource {
   CancelButton,
   OkButtonHover,
   CancelButtonHover,
+  PanelBackground,
+  AboutBackground,
   TrayIcon,
   StartupSound,
   SeparatorSound,

@@ -206,6 +206,12 @@ void Application::buildWindows() {
   browser_ = std::make_unique<BrowserChoice>(platform_, fs_, paths_, *bow_, pictures_);
 }
 
+void Application::showBinWindow() {
+  // (Its rows come with the recycle-bin window itself.)
+  if (!bin_->visible()) bin_->moveTo(main_->left() + main_->width() + 10, bin_->top());
+  bin_->setVisible(true);
+}
+
 void Application::paintAll() {
   if (!main_) return;
   main_->paint();
@@ -252,10 +258,7 @@ void Application::runLoadSequence() {
     if (!skipLogReplay_) store_->replayLog(&observer);
     breadcrumb_->openRoot();
   }
-  if (store_->count() >= store::kRecycleBin && store_->entry(store::kRecycleBin).members() != "u") {
-    bin_->moveTo(main_->left() + main_->width() + 10, bin_->top());
-    bin_->setVisible(true);
-  }
+  if (store_->count() >= store::kRecycleBin && store_->entry(store::kRecycleBin).members() != "u") showBinWindow();
   platform_.processPendingMessages();
   browser_->init();
   platform_.trimWorkingSet();
@@ -318,9 +321,8 @@ void Application::buildList() {
   hooks.browserPath = [this] { return browser_->path(); };
   hooks.showRenamePanel = [this](store::EntryId id) { categoryPanel_->showRename(id); };
   hooks.binWindowVisible = [this] { return bin_->visible(); };
-  // The edit panel and the bin's restore come with their windows; their
-  // entry points are here already.
-  hooks.openEditPanel = [](store::EntryId) {};
+  hooks.openEditPanel = [this](store::EntryId id) { editPanel_->openEditPanel(id); };
+  // The bin's restore comes with its window; its entry point is here already.
   hooks.restoreAll = [] {};
   hooks.separatorSound = [this] { platform_.playSound(resources::bytes(Resource::SeparatorSound)); };
   hooks.removalSound = [this] { platform_.playSound(resources::bytes(Resource::RemovalSound)); };
@@ -335,10 +337,19 @@ void Application::buildRooms() {
   search_ = std::make_unique<features::Search>(platform_, busy_, *store_, *list_, *breadcrumb_, *searchBox_);
   breadcrumb_->leftFlatView = [this] { search_->clear(); };
   categoryPanel_ = std::make_unique<features::CategoryPanel>(platform_, *store_, *list_, *overlay_, *main_, pictures_);
-  categoryPanel_->showCategory = [this](store::EntryId id, int firstRow) {
+  auto showCategory = [this](store::EntryId id, int firstRow) {
     breadcrumb_->settle();
     list_->showCategory(id, firstRow);
   };
+  categoryPanel_->showCategory = showCategory;
+  capture::EditPanel::Hooks panelHooks;
+  panelHooks.iconOf = [this](const std::string&) { return list_->look().defaultSiteIcon; };
+  panelHooks.showCategory = showCategory;
+  panelHooks.showBin = [this] { showBinWindow(); };
+  panelHooks.slidOut = [this] { return main_->left() < 21 - main_->width(); };
+  panelHooks.slideIn = [this] { docking_->slideIn(); };
+  editPanel_ = std::make_unique<capture::EditPanel>(platform_, *store_, *list_, *overlay_, *main_, pictures_,
+                                                    std::move(panelHooks));
 }
 
 void Application::createHeaderObjects() {
@@ -353,11 +364,8 @@ void Application::createHeaderObjects() {
   docking_->createTopStrip(h, pictures_);
   objects_.pinStrip = docking_->topStrip();
   objects_.toolbarStrip = plain(0, 87, 8, pictures_(Resource::ToolbarStrip));
-  // The add button: its panel comes later; its hover picture now.
-  objects_.addButton = plain(11, 118, 8, pictures_(Resource::ButtonHitArea));
-  h.setObjectHandlers(objects_.addButton,
-                      {.enter = [this] { header_->box().setPicture(objects_.addButton, pictures_(Resource::AddButtonHover)); },
-                       .leave = [this] { header_->box().setPicture(objects_.addButton, pictures_(Resource::ButtonHitArea)); }});
+  editPanel_->createHeaderButton(h, pictures_);
+  objects_.addButton = editPanel_->headerButton();
   categoryPanel_->createHeaderButton(h, pictures_);
   objects_.newCategoryButton = categoryPanel_->headerButton();
   objects_.searchFieldFrame = plain(112, 118, 8, pictures_(Resource::SearchFieldFrame));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/browser_choice.h"
+#include "capture/edit_panel.h"
 #include "canvas/animation_box.h"
 #include "features/breadcrumb.h"
 #include "features/category_panel.h"
@@ -68,6 +69,7 @@ class Application {
   features::CategoryPanel& categoryPanel() { return *categoryPanel_; }
   features::OverlayPages& overlay() { return *overlay_; }
   features::Search& search() { return *search_; }
+  capture::EditPanel& editPanel() { return *editPanel_; }
   ui::EditControl& searchBox() { return *searchBox_; }
   BrowserChoice& browser() { return *browser_; }
   ui::Busy& busy() { return busy_; }
@@ -126,6 +128,7 @@ class Application {
   void addTrayIcon();
   void onTrayEvent(platform::TrayEvent e);
   void showFromAnotherCopy();
+  void showBinWindow();
 
   platform::Platform& platform_;
   text::FileSystem& fs_;
@@ -145,6 +148,7 @@ class Application {
   std::unique_ptr<features::Breadcrumb> breadcrumb_;
   std::unique_ptr<features::CategoryPanel> categoryPanel_;
   std::unique_ptr<features::Search> search_;
+  std::unique_ptr<capture::EditPanel> editPanel_;
   ui::EditControl* searchBox_ = nullptr;  // 查找编辑框
   std::unique_ptr<BrowserChoice> browser_;
   ui::CanvasControl* bow_ = nullptr;

@@ -1,6 +1,7 @@
 // End-to-end tests of the real Linkhoard.exe, run under Wine (or on Windows):
-// this program starts it in a fresh run directory, plays the user through
-// window messages, and reads the windows and the data files.
+// this program starts it in a fresh run directory, plays the user with real
+// input (SendInput: the system makes the double clicks, focus and hover as
+// it does for a person), and reads the windows, the screen and the files.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 
 #include "store/codec.h"
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -64,6 +66,71 @@ std::vector<std::uint32_t> grab(int left, int top, int width, int height) {
   return out;
 }
 
+// ------------------------------------------------------------ the user's hands
+
+void sendMouse(DWORD flags, int x = 0, int y = 0, DWORD data = 0) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = flags;
+  in.mi.mouseData = data;
+  if (flags & MOUSEEVENTF_ABSOLUTE) {
+    // Normalised 0..65535 over the primary screen.
+    in.mi.dx = static_cast<LONG>((x * 65536LL + GetSystemMetrics(SM_CXSCREEN) / 2) / GetSystemMetrics(SM_CXSCREEN));
+    in.mi.dy = static_cast<LONG>((y * 65536LL + GetSystemMetrics(SM_CYSCREEN) / 2) / GetSystemMetrics(SM_CYSCREEN));
+  }
+  SendInput(1, &in, sizeof in);
+}
+
+// Moves the pointer to the screen point and waits until it is there.
+void pointTo(int x, int y) {
+  sendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y);
+  waitUntil(
+      [&] {
+        POINT p{};
+        GetCursorPos(&p);
+        return p.x == x && p.y == y;
+      },
+      5000);
+}
+
+void clickAt(int x, int y) {
+  pointTo(x, y);
+  sendMouse(MOUSEEVENTF_LEFTDOWN);
+  sendMouse(MOUSEEVENTF_LEFTUP);
+}
+
+void doubleClickAt(int x, int y) {
+  pointTo(x, y);
+  for (int i = 0; i < 2; ++i) {
+    sendMouse(MOUSEEVENTF_LEFTDOWN);
+    sendMouse(MOUSEEVENTF_LEFTUP);
+  }
+}
+
+void wheelAt(int x, int y, int notches) {
+  pointTo(x, y);
+  sendMouse(MOUSEEVENTF_WHEEL, 0, 0, static_cast<DWORD>(notches * WHEEL_DELTA));
+}
+
+void typeText(const std::wstring& text) {
+  for (wchar_t c : text) {
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wScan = in[1].ki.wScan = c;
+    in[0].ki.dwFlags = KEYEVENTF_UNICODE;
+    in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof in[0]);
+  }
+}
+
+void pressKey(WORD vk) {
+  INPUT in[2]{};
+  in[0].type = in[1].type = INPUT_KEYBOARD;
+  in[0].ki.wVk = in[1].ki.wVk = vk;
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, in, sizeof in[0]);
+}
+
 // Saves the whole screen as a PNG test artifact.
 void screenshot(const std::string& name) {
   const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
@@ -77,6 +144,18 @@ void screenshot(const std::string& name) {
   CreateDirectoryA(LH_ARTIFACTS, nullptr);
   const std::string path = std::string(LH_ARTIFACTS) + "/" + name;
   png_image_write_to_file(&img, path.c_str(), 0, pixels.data(), 0, nullptr);
+}
+
+// The list's pixels once they stop changing (an animation has ended).
+std::vector<std::uint32_t> settledList() {
+  std::vector<std::uint32_t> last = grab(6, 202, 350, 600);
+  for (int i = 0; i < 100; ++i) {
+    Sleep(60);
+    std::vector<std::uint32_t> now = grab(6, 202, 350, 600);
+    if (now == last) return now;
+    last = std::move(now);
+  }
+  return last;
 }
 
 class Program {
@@ -106,6 +185,14 @@ class Program {
     return w && IsWindowVisible(w) && rect(L"Linkhoard").left == 6;
   }
   bool waitDocked() { return waitUntil([this] { return docked(); }, 30000); }
+  // Docked, and both shadows beside the window (they follow its last move).
+  bool waitDockedWithShadows() {
+    return waitUntil(
+        [this] {
+          return docked() && rect(L"RightEdgeTabWindow").left == 356 && rect(L"LeftEdgeTabWindow").left == 6 - 20;
+        },
+        30000);
+  }
   bool ended(int timeoutMs) { return !started_ || WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
   DWORD exitCode() {
     DWORD code = 0;
@@ -152,7 +239,9 @@ class EndToEnd : public ::testing::Test {
 TEST_F(EndToEnd, StartsAndDocksAtTheLeftEdgeWithItsShadows) {
   Program p(run);
   ASSERT_TRUE(p.start());
-  ASSERT_TRUE(p.waitDocked()) << "left " << p.rect(L"Linkhoard").left;
+  ASSERT_TRUE(p.waitDockedWithShadows()) << "left " << p.rect(L"Linkhoard").left << " shadows "
+                                          << p.rect(L"RightEdgeTabWindow").left << " "
+                                          << p.rect(L"LeftEdgeTabWindow").left;
   const RECT main = p.rect(L"Linkhoard");
   EXPECT_EQ(main.right - main.left, 350);
   EXPECT_EQ(main.top, 0);
@@ -168,7 +257,7 @@ TEST_F(EndToEnd, StartsAndDocksAtTheLeftEdgeWithItsShadows) {
   EXPECT_TRUE(fileExists(data + L"\\udb"));
   EXPECT_TRUE(fileExists(data + L"\\ico"));
   EXPECT_FALSE(fileExists(run + L"\\sat"));
-  Sleep(500);
+  settledList();
   screenshot("docked.png");
 }
 
@@ -222,7 +311,7 @@ TEST_F(EndToEnd, ShowsTheRootCategory) {
   Program p(run);
   ASSERT_TRUE(p.start());
   ASSERT_TRUE(p.waitDocked());
-  Sleep(800);
+  settledList();
   screenshot("root-list.png");
 }
 
@@ -243,17 +332,18 @@ TEST_F(EndToEnd, ClickingABookmarkStartsTheBrowserAndTheVisitIsStored) {
   Program p(run);
   ASSERT_TRUE(p.start());
   ASSERT_TRUE(p.waitDocked());
-  Sleep(500);
-  // Row 3 of the list (the second member, 新浪首页), on its title.
-  HWND main = p.window(L"Linkhoard");
-  const LPARAM at = MAKELPARAM(120, 202 + 2 * 20 + 8);
-  PostMessageW(main, WM_MOUSEMOVE, 0, at);
-  PostMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  PostMessageW(main, WM_LBUTTONUP, 0, at);
+  // Row 3 of the list (the second member, 新浪首页), on its title: a double
+  // click, which starts the browser once.
+  doubleClickAt(6 + 120, 202 + 2 * 20 + 8);
   const std::wstring launched = run + L"\\Browser Dir\\launched.txt";
   ASSERT_TRUE(waitUntil([&] { return fileExists(launched) && !readUtf16(launched).empty(); }, 15000));
   EXPECT_EQ(readUtf16(launched), L"\"" + browser + L"\" \"http://www.sina.com.cn/\"");
+  // One visit, one record in the change log (a second launch would append a
+  // second line to the recorder's file and a second record here).
+  ASSERT_TRUE(waitUntil([&] { return !lh::store::decodeLog(readFile(data + L"\\bein")).empty(); }, 10000));
   p.stop();
+  EXPECT_EQ(readUtf16(launched), L"\"" + browser + L"\" \"http://www.sina.com.cn/\"");
+  EXPECT_EQ(lh::store::decodeLog(readFile(data + L"\\bein")).size(), 1u);
   // The visit is in the change log: record 02 for entry 12 (新浪首页).
   const std::string log = readFile(data + L"\\bein");
   ASSERT_FALSE(log.empty());
@@ -309,48 +399,40 @@ TEST_F(EndToEnd, TheListScrollsOpensACategoryGoesBackAndShowsAView) {
   Program p(run);
   ASSERT_TRUE(p.start());
   ASSERT_TRUE(p.waitDocked());
-  Sleep(800);
-  HWND main = p.window(L"Linkhoard");
   auto list = [] { return grab(6, 202, 350, 600); };
-  auto click = [main](int x, int y) {
-    const LPARAM at = MAKELPARAM(x, y);
-    PostMessageW(main, WM_MOUSEMOVE, 0, at);
-    PostMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(main, WM_LBUTTONUP, 0, at);
-  };
-  const auto root = list();
+  pointTo(6 + 200, 60);  // off the list: no hover band in the pictures compared
+  const auto root = settledList();
   screenshot("list-root.png");
 
   // Into the category (row 2, its title), then back through the root's bar.
-  click(120, 202 + 20 + 8);
-  Sleep(800);
-  const auto inside = list();
+  clickAt(6 + 120, 202 + 20 + 8);
+  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) > 5000; }, 10000));
+  const auto inside = settledList();
   screenshot("list-category.png");
-  EXPECT_GT(differing(root, inside), 5000);
-  click(120, 165);
-  Sleep(800);
-  const auto back = list();
-  EXPECT_LT(differing(root, back), 3000);  // the same rows; the category's title now black
+  clickAt(6 + 120, 165);
+  pointTo(6 + 200, 60);
+  // The same rows; the category's title now black.
+  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) < 3000; }, 10000));
+  const auto back = settledList();
+  EXPECT_GT(differing(inside, back), 5000);
 
   // The wheel: one notch towards the user scrolls the long list.
-  PostMessageW(main, WM_MOUSEMOVE, 0, MAKELPARAM(120, 400));
-  PostMessageW(main, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(6 + 120, 400));
-  Sleep(800);
-  const auto scrolled = list();
+  wheelAt(6 + 120, 400, -1);
+  ASSERT_TRUE(waitUntil([&] { return differing(back, list()) > 5000; }, 10000));
+  const auto scrolled = settledList();
   screenshot("list-scrolled.png");
-  EXPECT_GT(differing(back, scrolled), 5000);
 
   // The top bar switches to the visit-count view.
-  click(120, 165);
-  Sleep(800);
+  clickAt(6 + 200, 165);  // away from the earlier click there: no double click
+  ASSERT_TRUE(waitUntil([&] { return differing(scrolled, list()) > 5000; }, 10000));
+  settledList();
   screenshot("list-flat-view.png");
-  EXPECT_GT(differing(scrolled, list()), 5000);
   p.stop();
   // The category's visit reached the change log.
-  const std::string log = readFile(data + L"\\bein");
-  ASSERT_GE(log.size(), 6u);
-  EXPECT_EQ(static_cast<unsigned char>(log[0]), 2);
-  EXPECT_EQ(static_cast<unsigned char>(log[5]), 11);
+  const auto records = lh::store::decodeLog(readFile(data + L"\\bein"));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].op, lh::store::LogOp::RecordVisit);
+  EXPECT_EQ(lh::store::getInt(records[0].fields[0]), 11);
 }
 
 TEST_F(EndToEnd, ClosingTheWindowRunsTheExitAndEndsTheProcess) {
@@ -396,8 +478,8 @@ TEST_F(EndToEnd, AStaleStartMarkerShowsTheRecoveryMessageOnceAndKeepsTheLog) {
 
   Program again(run);
   ASSERT_TRUE(again.start());
+  // The message would come before the window slides in.
   ASSERT_TRUE(again.waitDocked());
-  Sleep(1000);
   EXPECT_EQ(findRecoveryDialog(), nullptr);
 }
 
@@ -423,6 +505,86 @@ TEST_F(EndToEnd, TheSystemBrowserFromTheRegistryGoesIntoTheSettings) {
     RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(old), oldSize);
   }
   RegCloseKey(key);
+}
+
+// The data folder's files and their bytes.
+std::vector<std::pair<std::wstring, std::string>> folderContents(const std::wstring& dir) {
+  std::vector<std::pair<std::wstring, std::string>> out;
+  WIN32_FIND_DATAW f;
+  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &f);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    if (!(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.emplace_back(f.cFileName, readFile(dir + L"\\" + f.cFileName));
+  } while (FindNextFileW(h, &f));
+  FindClose(h);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TEST_F(EndToEnd, ASecondStartOnTheSameFolderShowsTheFirstCopyAndEnds) {
+  Program first(run);
+  ASSERT_TRUE(first.start());
+  ASSERT_TRUE(first.waitDockedWithShadows());
+  // Out of sight by a double click on the top strip.
+  doubleClickAt(6 + 100, 10);
+  ASSERT_TRUE(waitUntil([&] { return first.rect(L"Linkhoard").left == -350; }, 10000));
+  const auto before = folderContents(data);
+  ASSERT_FALSE(before.empty());
+  Program second(run);
+  ASSERT_TRUE(second.start());
+  EXPECT_TRUE(second.ended(10000));
+  EXPECT_EQ(second.exitCode(), 0u);
+  // The first copy slid in; the second touched no file.
+  EXPECT_TRUE(first.waitDocked());
+  EXPECT_EQ(folderContents(data), before);
+  EXPECT_FALSE(fileExists(run + L"\\sat"));
+}
+
+// The store file's entries, field by field.
+std::vector<lh::store::Entry> readStore(const std::wstring& path) {
+  std::vector<lh::store::Entry> out;
+  const std::string file = readFile(path);
+  std::size_t at = 0;
+  for (std::int64_t n = 1; at < file.size(); ++n) {
+    const lh::store::ParsedLine line = lh::store::parseLine(file, at, n);
+    if (line.next <= at) break;
+    out.push_back(line.entry);
+    at = line.next;
+  }
+  return out;
+}
+
+TEST_F(EndToEnd, AnEmptyStoreGetsItsFixedEntriesAndANewCategoryLandsInTheRoot) {
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", "");
+  {
+    Program p(run);
+    ASSERT_TRUE(p.start());
+    ASSERT_TRUE(p.waitDocked());
+    settledList();
+    clickAt(6 + 80, 125);  // the new-category button; its edit box takes the focus
+    typeText(L"Projects");
+    pressKey(VK_RETURN);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+          const auto records = lh::store::decodeLog(readFile(data + L"\\bein"));
+          return !records.empty() && records.back().op == lh::store::LogOp::AddCategory;
+        },
+        10000));
+    p.stop();
+  }
+  Program again(run);
+  ASSERT_TRUE(again.start());
+  ASSERT_TRUE(again.waitDocked());
+  settledList();
+  screenshot("empty-store-new-category.png");
+  again.stop();
+  const auto entries = readStore(data + L"\\udb");
+  ASSERT_EQ(entries.size(), 11u);
+  EXPECT_EQ(entries[0].title, "我的收藏");
+  EXPECT_EQ(entries[0].members(), "u11u");
+  EXPECT_EQ(entries[10].title, "Projects");
+  EXPECT_EQ(entries[10].parentId, 1);
 }
 
 }  // namespace

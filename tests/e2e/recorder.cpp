@@ -1,5 +1,6 @@
 // A stand-in browser for the end-to-end tests: writes its own command line
-// (UTF-16) to "launched.txt" beside itself, then ends.
+// (UTF-16) at the end of "launched.txt" beside itself, then ends; two
+// launches leave the line twice.
 #include <windows.h>
 
 #include <string>
@@ -10,7 +11,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::wstring path(self, n);
   path = path.substr(0, path.find_last_of(L'\\')) + L"\\launched.txt";
   const std::wstring line = GetCommandLineW();
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE f = CreateFileW(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
   WriteFile(f, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written, nullptr);
   CloseHandle(f);
