@@ -2,6 +2,7 @@
 
 #include "resources/resources.h"
 #include "store/codec.h"
+#include "list/launch.h"
 #include "text/gbk.h"
 
 namespace lh::app {
@@ -148,7 +149,6 @@ void Application::buildWindows() {
   bottomBar_ = &bar;
   exitLabel_ = &addLabel(bar, "标签25", "退出", 0x808080, {300, 12, 30, 14}, raster);
   exitLabel_->onClick = [this] { exitProgram(); };
-  addLabel(bar, "标签26", "关于", 0x808080, {262, 12, 30, 14}, raster);
 
   pages_ = &main_->add<ui::TabControl>(
       "选择夹3", std::vector<std::string>{"收藏", "分类", "登陆", "选项", "关于", "导入", "同步"});
@@ -348,6 +348,9 @@ void Application::buildRooms() {
   panelHooks.showBin = [this] { showBinWindow(); };
   panelHooks.slidOut = [this] { return main_->left() < 21 - main_->width(); };
   panelHooks.slideIn = [this] { docking_->slideIn(); };
+  about_ = std::make_unique<features::About>(platform_, *overlay_, *bottomBar_, pictures_, settings_.productLabel, [this] {
+    platform_.launch(list::browserCommandLine(browser_->path(), settings_.productSite));
+  });
   editPanel_ = std::make_unique<capture::EditPanel>(platform_, *store_, *list_, *overlay_, *main_, pictures_,
                                                     std::move(panelHooks));
 }

@@ -12,6 +12,7 @@
 #include "app/browser_choice.h"
 #include "capture/edit_panel.h"
 #include "canvas/animation_box.h"
+#include "features/about.h"
 #include "features/breadcrumb.h"
 #include "features/category_panel.h"
 #include "features/docking.h"
@@ -33,12 +34,16 @@ namespace lh::app {
 #ifndef LH_SERVER_HOST
 #define LH_SERVER_HOST "127.0.0.1"
 #endif
+#ifndef LH_PRODUCT_SITE
+#define LH_PRODUCT_SITE "https://linkhoard.example.org/"
+#endif
 
 struct Settings {
   std::string serverHost = LH_SERVER_HOST;  // the start-up ping's server (a build setting)
   int serverPort = 333;
   int connectTimeoutMs = 3000;
   std::string productLabel = "Linkhoard v1.6";
+  std::string productSite = LH_PRODUCT_SITE;  // opened by the about page's text
 };
 
 using features::fontA;
@@ -70,6 +75,7 @@ class Application {
   features::OverlayPages& overlay() { return *overlay_; }
   features::Search& search() { return *search_; }
   capture::EditPanel& editPanel() { return *editPanel_; }
+  features::About& about() { return *about_; }
   ui::EditControl& searchBox() { return *searchBox_; }
   BrowserChoice& browser() { return *browser_; }
   ui::Busy& busy() { return busy_; }
@@ -149,6 +155,7 @@ class Application {
   std::unique_ptr<features::CategoryPanel> categoryPanel_;
   std::unique_ptr<features::Search> search_;
   std::unique_ptr<capture::EditPanel> editPanel_;
+  std::unique_ptr<features::About> about_;
   ui::EditControl* searchBox_ = nullptr;  // 查找编辑框
   std::unique_ptr<BrowserChoice> browser_;
   ui::CanvasControl* bow_ = nullptr;
