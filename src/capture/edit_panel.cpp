@@ -148,6 +148,10 @@ void EditPanel::openEditPanel(store::EntryId id) {
 }
 
 void EditPanel::confirmPanel() {
+  // Only the panel on screen confirms: a key or click that arrives after it
+  // closed (a second Enter) must neither add twice nor save a bookmark
+  // edited earlier with this panel's texts.
+  if (pages_.shown() != features::OverlayPages::Bookmark) return;
   if (panel_->tagText == "0") {
     saveEditedBookmark();
     pages_.hide();

@@ -58,6 +58,12 @@ TEST_F(Panel, TheTitleIsAskedForFirstThenTheAddress) {
   EXPECT_EQ(panel().modeMarker(), "0");
   const store::EntryId id = app->store().count();
   EXPECT_EQ(app->store().entry(id).url, "http://new.org/");
+  // A second Enter after the panel closed changes nothing.
+  const std::string log = fs.files[kData + "\\bein"];
+  address().pressKey(13);
+  panel().confirmPanel();
+  EXPECT_EQ(fs.files[kData + "\\bein"], log);
+  EXPECT_FALSE(app->recycleBinWindow().visible());
   EXPECT_EQ(members(1).back(), id);
   EXPECT_EQ(app->list().memberRows.back(), id);  // the category shown again
 }
@@ -94,6 +100,7 @@ TEST_F(Panel, ANoteOfTwoLinesIsStoredWithACaretAndComesBackAsTwoLines) {
   EXPECT_TRUE(note().pressKey(13, platform::kCtrl));
   const store::EntryId id = app->store().count();
   EXPECT_EQ(app->store().entry(id).note, "first^second");
+  EXPECT_FALSE(app->recycleBinWindow().visible());
   panel().openEditPanel(id);
   EXPECT_EQ(note().text(), "first\r\nsecond");
   note().setText("one\r\ntwo\r\nthree");

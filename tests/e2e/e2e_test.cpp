@@ -229,7 +229,12 @@ class EndToEnd : public ::testing::Test {
     wchar_t tmp[MAX_PATH];
     GetTempPathW(MAX_PATH, tmp);
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    run = std::wstring(tmp) + L"linkhoard-e2e-" + widen(info->name()) + L"-" + std::to_wstring(GetCurrentProcessId());
+    // A fresh folder every time: under Wine the process id repeats from run
+    // to run, and an old folder would bring its change log along.
+    LARGE_INTEGER tick{};
+    QueryPerformanceCounter(&tick);
+    run = std::wstring(tmp) + L"linkhoard-e2e-" + widen(info->name()) + L"-" + std::to_wstring(GetCurrentProcessId()) +
+          L"-" + std::to_wstring(tick.QuadPart);
     CreateDirectoryW(run.c_str(), nullptr);
     data = run + L"\\data";
     ASSERT_TRUE(CopyFileW(widen(LH_PROGRAM).c_str(), (run + L"\\Linkhoard.exe").c_str(), FALSE));
@@ -507,6 +512,65 @@ TEST_F(EndToEnd, TheSystemBrowserFromTheRegistryGoesIntoTheSettings) {
   RegCloseKey(key);
 }
 
+// The edit control of the program's window under the screen point.
+HWND editAt(HWND main, int x, int y) {
+  struct Search {
+    POINT at;
+    HWND found;
+  } search{{x, y}, nullptr};
+  EnumChildWindows(
+      main,
+      [](HWND w, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lp);
+        wchar_t cls[16] = {};
+        GetClassNameW(w, cls, 15);
+        RECT r{};
+        GetWindowRect(w, &r);
+        if (_wcsicmp(cls, L"Edit") == 0 && IsWindowVisible(w) && PtInRect(&r, s->at)) {
+          s->found = w;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Clicks into the edit box at the screen point and waits until it has the
+// keyboard focus (typing before that would go elsewhere).
+bool focusEditAt(HWND main, int x, int y) {
+  clickAt(x, y);
+  return waitUntil(
+      [&] {
+        HWND edit = editAt(main, x, y);
+        GUITHREADINFO info{sizeof info};
+        return edit && GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus == edit;
+      },
+      10000);
+}
+
+// An edit control's text: WM_GETTEXT, since GetWindowText does not ask a
+// control of another process for it.
+std::wstring textOf(HWND w) {
+  wchar_t buf[1024] = {};
+  SendMessageW(w, WM_GETTEXT, 1023, reinterpret_cast<LPARAM>(buf));
+  return buf;
+}
+
+void withKeyDown(WORD vk, const std::function<void()>& f) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = vk;
+  SendInput(1, &in, sizeof in);
+  f();
+  in.ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(1, &in, sizeof in);
+}
+
+std::vector<lh::store::LogRecord> logRecords(const std::wstring& data) {
+  return lh::store::decodeLog(readFile(data + L"\\bein"));
+}
+
 // The data folder's files and their bytes.
 std::vector<std::pair<std::wstring, std::string>> folderContents(const std::wstring& dir) {
   std::vector<std::pair<std::wstring, std::string>> out;
@@ -563,6 +627,14 @@ TEST_F(EndToEnd, AnEmptyStoreGetsItsFixedEntriesAndANewCategoryLandsInTheRoot) {
     ASSERT_TRUE(p.waitDocked());
     settledList();
     clickAt(6 + 80, 125);  // the new-category button; its edit box takes the focus
+    ASSERT_TRUE(waitUntil(
+        [&] {
+          GUITHREADINFO info{sizeof info};
+          HWND w = p.window(L"Linkhoard");
+          return GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) && info.hwndFocus &&
+                 info.hwndFocus == editAt(w, 6 + 60, 160 + 69 + 45 + 8);
+        },
+        10000));
     typeText(L"Projects");
     pressKey(VK_RETURN);
     ASSERT_TRUE(waitUntil(
@@ -585,6 +657,109 @@ TEST_F(EndToEnd, AnEmptyStoreGetsItsFixedEntriesAndANewCategoryLandsInTheRoot) {
   EXPECT_EQ(entries[0].members(), "u11u");
   EXPECT_EQ(entries[10].title, "Projects");
   EXPECT_EQ(entries[10].parentId, 1);
+}
+
+TEST_F(EndToEnd, ABookmarkTypedInKeepsItsTwoLineNoteAndASavedAddressGoesToTheBin) {
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", sampleStore());
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  HWND main = p.window(L"Linkhoard");
+  // The panel's boxes, in screen coordinates (the window is at x 6): title
+  // at 49,148, address at 49,202, note at 49,258 of the panel at 160 + 80.
+  const POINT titleAt{6 + 60, 240 + 148 + 8}, addressAt{6 + 60, 240 + 202 + 8}, noteAt{6 + 60, 240 + 258 + 8};
+  clickAt(6 + 30, 125);  // the add button
+  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) != nullptr; }, 10000));
+  ASSERT_TRUE(focusEditAt(main, titleAt.x, titleAt.y));
+  typeText(L"Typed page");
+  ASSERT_TRUE(focusEditAt(main, addressAt.x, addressAt.y));
+  typeText(L"http://typed.example/");
+  ASSERT_TRUE(focusEditAt(main, noteAt.x, noteAt.y));
+  typeText(L"first");
+  pressKey(VK_RETURN);  // a line break in the note
+  typeText(L"second");
+  ASSERT_TRUE(waitUntil([&] { return textOf(editAt(main, noteAt.x, noteAt.y)) == L"first\r\nsecond"; }, 10000))
+      << "note: " << textOf(editAt(main, noteAt.x, noteAt.y)).size();
+  EXPECT_EQ(textOf(editAt(main, titleAt.x, titleAt.y)), L"Typed page");
+  EXPECT_EQ(textOf(editAt(main, addressAt.x, addressAt.y)), L"http://typed.example/");
+  withKeyDown(VK_CONTROL, [] { pressKey(VK_RETURN); });  // Ctrl+Enter confirms
+  const bool added = waitUntil(
+      [&] {
+        const auto r = logRecords(data);
+        return !r.empty() && r.back().op == lh::store::LogOp::AddBookmark;
+      },
+      10000);
+  if (!added) screenshot("typed-bookmark-not-added.png");
+  ASSERT_TRUE(added);
+  const auto record = logRecords(data).back();
+  EXPECT_EQ(record.fields[0], "Typed page");
+  EXPECT_EQ(record.fields[1], "http://typed.example/");
+  EXPECT_EQ(record.fields[2], "first^second");
+  EXPECT_FALSE(IsWindowVisible(p.window(L"RecycleBinWindow")));
+  // The new row is the root's seventh member (row 8): its icon column opens
+  // the edit panel with both lines of the note.
+  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) == nullptr; }, 10000));
+  settledList();
+  clickAt(6 + 40, 202 + 7 * 20 + 8);
+  const bool shown = waitUntil(
+      [&] {
+        HWND note = editAt(main, noteAt.x, noteAt.y);
+        return note && textOf(note) == L"first\r\nsecond";
+      },
+      10000);
+  screenshot("edit-panel.png");
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(textOf(editAt(main, titleAt.x, titleAt.y)), L"Typed page");
+  pressKey(VK_ESCAPE);
+  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) == nullptr; }, 10000));
+
+  // An address saved before (Example Domain, entry 13): nothing is added,
+  // the saved one goes to the recycle bin.
+  clickAt(6 + 30, 125);
+  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) != nullptr; }, 10000));
+  ASSERT_TRUE(focusEditAt(main, titleAt.x, titleAt.y));
+  typeText(L"Again");
+  ASSERT_TRUE(focusEditAt(main, addressAt.x, addressAt.y));
+  typeText(L"http://example.com/");
+  pressKey(VK_RETURN);
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        const auto r = logRecords(data);
+        return !r.empty() && r.back().op == lh::store::LogOp::MoveEntries;
+      },
+      10000));
+  const auto moved = logRecords(data).back();
+  EXPECT_EQ(moved.fields[0], "13u");
+  EXPECT_EQ(lh::store::getInt(moved.fields[1]), 2);
+  EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) != FALSE; }, 10000));
+  p.stop();
+  EXPECT_EQ(logRecords(data).size(), 2u);  // the add and the move, nothing else
+}
+
+TEST_F(EndToEnd, TypingAWordInTheSearchBoxShowsTheMatchingBookmarks) {
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", largeStore());
+  const std::wstring browser = run + L"\\recorder.exe";
+  ASSERT_TRUE(CopyFileW(widen(LH_RECORDER).c_str(), browser.c_str(), FALSE));
+  writeFile(data + L"\\config.ini", "[浏览器]\r\n地址=" + std::string(browser.begin(), browser.end()) + "\r\n名称=recorder\r\n");
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  pointTo(6 + 200, 60);
+  const auto before = settledList();
+  ASSERT_TRUE(focusEditAt(p.window(L"Linkhoard"), 6 + 200, 129));  // the search box
+  typeText(L"site36");
+  ASSERT_TRUE(waitUntil([&] { return differing(before, grab(6, 202, 350, 600)) > 5000; }, 10000));
+  settledList();
+  screenshot("search.png");
+  // The matches are the bookmarks of site36.com (every 37th): the first
+  // result row (below the lead row and the site's heading; the list stands
+  // under two bars now) opens one.
+  clickAt(6 + 120, 224 + 2 * 20 + 8);
+  const std::wstring launched = run + L"\\launched.txt";
+  ASSERT_TRUE(waitUntil([&] { return fileExists(launched) && !readUtf16(launched).empty(); }, 10000));
+  EXPECT_NE(readUtf16(launched).find(L"\"http://site36.com/"), std::wstring::npos) << readUtf16(launched).size();
 }
 
 }  // namespace
