@@ -12,8 +12,9 @@ EntryId toId(std::string_view piece) {
   return static_cast<EntryId>(v);
 }
 
+// An empty text is the empty list "u"; any other text is extended as it is.
 void normalise(std::string& members) {
-  if (members.empty() || members.front() != 'u') members.insert(members.begin(), 'u');
+  if (members.empty()) members = "u";
 }
 
 }  // namespace

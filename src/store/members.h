@@ -4,7 +4,8 @@
 //
 // An empty text is treated as the empty list "u" by the operations that add
 // members, so that a first member is never glued to nothing (where reading
-// would drop it).
+// would drop it). Any other text, even one that does not start with "u", is
+// extended as it is.
 #pragma once
 
 #include <string>

@@ -31,6 +31,20 @@ TEST(MemberList, AppendAndPrepend) {
   EXPECT_EQ(parseMembers(empty2), Ids{4});
 }
 
+TEST(MemberList, OnlyAnEmptyTextGainsALeadingU) {
+  // A text that does not start with "u" (an address left behind when an
+  // entry became a category) is extended as it is.
+  std::string m = "http://a.com/";
+  prependMember(m, 29);
+  EXPECT_EQ(m, "u29http://a.com/");
+  std::string a = "http://a.com/";
+  appendMember(a, 29);
+  EXPECT_EQ(a, "http://a.com/29u");
+  std::string i = "x";
+  appendItems(i, "u3u4u");
+  EXPECT_EQ(i, "x3u4u");
+}
+
 TEST(MemberList, TokensNeverMatchInsideAnotherId) {
   std::string m = "u13u3u31u";
   EXPECT_TRUE(insertAfter(m, 3, "9u"));
