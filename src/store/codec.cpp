@@ -228,8 +228,11 @@ std::optional<LogRecord> decodeExact(std::string_view r) {
   rec.op = static_cast<LogOp>(op);
   std::size_t pos = 1 + kLogSeparator.size();
   for (FieldType t : *schema) {
+    // A number has exactly its width: anything else is not this record (a
+    // torn start followed by another record can otherwise pass for one).
     const int width = widthOf(t);
-    if (width > 0 && at(r, pos + width, kLogSeparator)) {
+    if (width > 0) {
+      if (!at(r, pos + width, kLogSeparator)) return std::nullopt;
       rec.fields.emplace_back(r.substr(pos, width));
       pos += width + kLogSeparator.size();
       continue;

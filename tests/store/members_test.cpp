@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 namespace lh::store {
 namespace {
 
@@ -63,6 +66,29 @@ TEST(MemberList, RemoveEveryOccurrenceIncludingAdjacentOnes) {
   EXPECT_TRUE(removeFirstMember(f, 3));
   EXPECT_EQ(f, "u4u3u");
   EXPECT_FALSE(removeFirstMember(f, 9));
+}
+
+TEST(MemberList, RemovingManyAtOnceEqualsRemovingOneAfterAnother) {
+  EXPECT_EQ([] { std::string m = "u3u07u7u3u9"; removeMembers(m, {3, 7, 9}); return m; }(), "u07u9");
+  // Random lists with duplicates, pieces that are not ids, text before the
+  // first "u" and a piece without its closing "u".
+  std::mt19937 rng(7);
+  const std::vector<std::string> pieces{"1", "2", "3", "12", "07", "", "x", "-1", "2147483648"};
+  for (int round = 0; round < 2000; ++round) {
+    std::string m = rng() % 4 == 0 ? "3u" : "u";
+    for (int n = static_cast<int>(rng() % 12); n > 0; --n) m += pieces[rng() % pieces.size()] + "u";
+    if (rng() % 3 == 0) m += pieces[rng() % pieces.size()];
+    std::vector<EntryId> ids;
+    for (int n = static_cast<int>(rng() % 4); n > 0; --n) ids.push_back(static_cast<EntryId>(rng() % 14) - 1);
+    std::string oneByOne = m, atOnce = m;
+    int removed = 0;
+    std::vector<EntryId> distinct = ids;
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    for (EntryId id : distinct) removed += removeMember(oneByOne, id);
+    EXPECT_EQ(removeMembers(atOnce, ids), removed) << m;
+    EXPECT_EQ(atOnce, oneByOne) << m;
+  }
 }
 
 TEST(MemberList, ItemsTolerateALeadingU) {
