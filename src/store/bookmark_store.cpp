@@ -133,6 +133,7 @@ int BookmarkStore::readStoreFile(LoadObserver* observer) {
   loading_ = true;
   readOnly_ = false;
   logMayBeTorn_ = false;
+  logSize_.reset();
   const std::string path = finishInterruptedFold();
   std::optional<std::string> file = fs_.readAll(path);
   if (!file && fs_.exists(path)) readOnly_ = true;
@@ -185,8 +186,10 @@ LoadResult BookmarkStore::replayLog(LoadObserver* observer) {
   const auto log = fs_.readAll(changeLog_);
   if (!log) {
     if (fs_.exists(changeLog_)) readOnly_ = r.unreadable = true;
+    if (!readOnly_) logSize_ = 0;
     return r;
   }
+  logSize_ = log->size();
   if (log->empty()) return r;
   loading_ = true;
   const std::vector<LogRecord> records = decodeLog(*log, &r.skippedRecords);
@@ -202,6 +205,7 @@ LoadResult BookmarkStore::replayLog(LoadObserver* observer) {
   // Folded whenever the log holds anything, even when nothing in it could be
   // read: a change must never be appended behind a torn record.
   r.saved = fold(log, r.skippedRecords > 0, observer);
+  if (r.saved) logSize_ = 0;
   if (!r.saved && !log->ends_with(kLogTerminator)) logMayBeTorn_ = true;
   r.unreadable = readOnly_;
   return r;
@@ -229,7 +233,10 @@ bool BookmarkStore::saveAll(LoadObserver* observer) {
   if (!log && fs_.exists(changeLog_)) return false;
   int skipped = 0;
   if (log) decodeLog(*log, &skipped);
-  return fold(log, skipped > 0 || (log && !log->empty() && !log->ends_with(kLogTerminator)), observer);
+  if (!fold(log, skipped > 0 || (log && !log->empty() && !log->ends_with(kLogTerminator)), observer)) return false;
+  logSize_ = 0;
+  logMayBeTorn_ = false;
+  return true;
 }
 
 // The order of the steps makes the removal of the log the point where the
@@ -295,12 +302,26 @@ bool BookmarkStore::log(LogOp op, std::vector<std::string> fields) {
     // neither it nor any part of it reads as a record.
     record.insert(0, std::string(1, '\0') + std::string(kLogTerminator));
   }
-  if (!appendLog(record)) {
-    logMayBeTorn_ = true;
-    return false;
+  if (appendLog(record)) {
+    if (logSize_) *logSize_ += record.size();
+    logMayBeTorn_ = false;
+    return true;
   }
-  logMayBeTorn_ = false;
-  return true;
+  // The append failed, having written none, part or all of the record:
+  // look, so that memory holds the change exactly when the log does.
+  const auto now = fs_.readAll(changeLog_);
+  if (now && logSize_ && now->size() == *logSize_ + record.size() && now->ends_with(record)) {
+    *logSize_ = now->size();
+    logMayBeTorn_ = false;
+    return true;
+  }
+  logMayBeTorn_ = logMayBeTorn_ || !now || !logSize_ || now->size() != *logSize_;
+  if (now) {
+    logSize_ = now->size();
+  } else {
+    logSize_.reset();
+  }
+  return false;
 }
 
 // ------------------------------------------------------- replay effects

@@ -5,6 +5,7 @@
 // log at start-up runs the same effect code without the append.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -149,6 +150,9 @@ class BookmarkStore {
   // would have removed such a log failed): the next record then first ends
   // that piece in a way no reader can take for a record.
   bool logMayBeTorn_ = false;
+  // The log's length as this store last knew it (nullopt: unknown), to tell
+  // a failed append that wrote nothing, part, or all of its record.
+  std::optional<std::size_t> logSize_;
 };
 
 // A name for keeping a change log aside: changeLog + ".bak", or, when that

@@ -15,6 +15,8 @@ bool MemoryFileSystem::proceed() {
   return crashAfter < 0 || operations <= crashAfter;
 }
 
+bool MemoryFileSystem::dead() const { return crashAfter >= 0 && operations > crashAfter + 1 && operations != failAt; }
+
 std::optional<std::string> MemoryFileSystem::readAll(const std::string& path) {
   if (!proceed()) return std::nullopt;
   const auto it = files.find(path);
@@ -25,7 +27,7 @@ std::optional<std::string> MemoryFileSystem::readAll(const std::string& path) {
 bool MemoryFileSystem::append(const std::string& path, std::string_view bytes) {
   ++appendCalls;
   if (!proceed() || !take(appendsBeforeFailure)) {
-    files[path].append(bytes.substr(0, tornAppendBytes));
+    if (!dead()) files[path].append(bytes.substr(0, tornAppendBytes));
     return false;
   }
   files[path].append(bytes);
@@ -37,7 +39,7 @@ bool MemoryFileSystem::replace(const std::string& path, std::string_view bytes) 
   if (!proceed() || !take(replacesBeforeFailure)) {
     // A crash or full disk while writing the new file leaves it half written
     // beside the old one; the old file is untouched.
-    files[path + ".new"] = std::string(bytes.substr(0, bytes.size() / 2));
+    if (!dead()) files[path + ".new"] = std::string(bytes.substr(0, bytes.size() / 2));
     return false;
   }
   files.erase(path + ".new");
@@ -47,7 +49,9 @@ bool MemoryFileSystem::replace(const std::string& path, std::string_view bytes) 
 
 bool MemoryFileSystem::write(const std::string& path, std::string_view bytes) {
   if (!proceed()) {
-    files[path] = std::string(bytes.substr(0, bytes.size() / 2));
+    // Opened and truncated, then only half written; with nothing to write
+    // only the open can have failed.
+    if (!dead() && !bytes.empty()) files[path] = std::string(bytes.substr(0, bytes.size() / 2));
     return false;
   }
   files[path] = std::string(bytes);

@@ -31,7 +31,8 @@ class MemoryFileSystem : public FileSystem {
   // (0 = none, -1 = no crash). A failed read gives nullopt, a failed append
   // leaves a torn record, a failed replace a half-written ".new" file, a
   // failed write a truncated file half written; a failed remove or rename
-  // changes nothing.
+  // changes nothing. After a crash only the operation it interrupted leaves
+  // such traces; the ones after it change nothing.
   int failAt = 0;
   int crashAfter = -1;
   int operations = 0;
@@ -54,6 +55,8 @@ class MemoryFileSystem : public FileSystem {
   static bool take(int& budget);
   // Counts one operation; false when it is to fail.
   bool proceed();
+  // The failing operation comes after the one a crash interrupted.
+  bool dead() const;
 };
 
 }  // namespace lh::text
