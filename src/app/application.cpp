@@ -423,6 +423,7 @@ void Application::runLoadSequence() {
     createHeaderObjects();
   }
   store_->replayLog(&observer);
+  store_->ensureFixedEntries(kFixedTitles, platform_.oleNow());
   openRoot();
   if (store_->entry(store::kRecycleBin).members() != "u" && store_->count() >= store::kRecycleBin) {
     bin_->moveTo(main_->left() + main_->width() + 10, bin_->top());

@@ -7,10 +7,11 @@
 
 namespace lh::list {
 
-std::vector<EntryId> memberRows(const store::Entry& category) {
+std::vector<EntryId> memberRows(const store::BookmarkStore& s, EntryId category) {
   std::vector<EntryId> rows{0};
-  const std::vector<EntryId> ids = store::parseMembers(category.members());
-  rows.insert(rows.end(), ids.begin(), ids.end());
+  for (EntryId id : s.members(category)) {
+    if (s.exists(id)) rows.push_back(id);
+  }
   return rows;
 }
 

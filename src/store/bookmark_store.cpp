@@ -486,9 +486,9 @@ void BookmarkStore::applyPurgeEntry(EntryId categoryId, EntryId id) {
 
 void BookmarkStore::apply(const LogRecord& r) {
   const auto& f = r.fields;
-  // Texts from the file are made line-safe like those of live calls: a log
-  // written by another program may hold CR LF or a separator in a text.
-  const auto text = [](const std::string& field) { return lineSafe(getText(field)); };
+  // Texts from the file are stored like those of live calls: a log written
+  // by another program may hold CR LF or a separator in a text.
+  const auto text = [](const std::string& field) { return storedText(field); };
   switch (r.op) {
     case LogOp::AddBookmark:
       applyAddBookmark(text(f[0]), text(f[1]), text(f[2]), getInt(f[3]), getDate(f[4]), getInt(f[5]));
@@ -510,43 +510,53 @@ void BookmarkStore::apply(const LogRecord& r) {
 
 EntryId BookmarkStore::addBookmark(std::string_view title, std::string_view url, std::string_view note,
                                    EntryId parentId, double added, EntryId after) {
-  if (!changesAllowed()) return 0;
-  std::string t = lineSafe(title), u = lineSafe(url), n = lineSafe(note);
+  if (!changesAllowed() || !isCategory(parentId)) return 0;
+  std::string t = storedText(title), u = storedText(url), n = storedText(note);
   if (!log(LogOp::AddBookmark, {t, u, n, intField(parentId), dateField(added), intField(after)})) return 0;
   return applyAddBookmark(std::move(t), std::move(u), std::move(n), parentId, added, after);
 }
 
 void BookmarkStore::recordVisit(EntryId id, double lastVisit, std::int32_t visitCount) {
-  if (!changesAllowed()) return;
+  if (!changesAllowed() || !exists(id)) return;
   if (!log(LogOp::RecordVisit, {intField(id), dateField(lastVisit), intField(visitCount)})) return;
   applyRecordVisit(id, lastVisit, visitCount);
 }
 
 void BookmarkStore::editBookmark(EntryId id, std::string_view title, std::string_view note, std::string_view url) {
-  if (!changesAllowed()) return;
-  std::string t = lineSafe(title), n = lineSafe(note), u = lineSafe(url);
+  if (!changesAllowed() || !exists(id) || !entry(id).isBookmark()) return;
+  std::string t = storedText(title), n = storedText(note), u = storedText(url);
   if (!log(LogOp::EditBookmark, {intField(id), t, n, u})) return;
   applyEditBookmark(id, std::move(t), std::move(n), std::move(u));
 }
 
 void BookmarkStore::moveEntries(std::string_view items, EntryId destId, std::int32_t position, bool after) {
-  if (!changesAllowed()) return;
-  const std::string i = lineSafe(items);
+  if (!changesAllowed() || !isCategory(destId)) return;
+  std::string i = storedText(items);
+  // Only entries that are there are moved.
+  const std::vector<EntryId> ids = parseItems(i);
+  if (!std::all_of(ids.begin(), ids.end(), [this](EntryId k) { return exists(k); })) {
+    i.clear();
+    for (EntryId k : ids) {
+      if (exists(k)) i += std::to_string(k) + "u";
+    }
+  }
+  if (i.empty() || i == "u") return;
   if (!log(LogOp::MoveEntries, {i, intField(destId), intField(position), intField(after ? 1 : 0)})) return;
   applyMoveEntries(i, destId, position, after);
 }
 
 EntryId BookmarkStore::addCategory(EntryId parentId, double created, std::string_view name) {
-  if (!changesAllowed()) return 0;
-  std::string n = lineSafe(name);
+  // Parent 0 is no parent: the fixed entries are created so.
+  if (!changesAllowed() || (parentId != 0 && !isCategory(parentId))) return 0;
+  std::string n = storedText(name);
   if (!log(LogOp::AddCategory, {intField(parentId), dateField(created), n})) return 0;
   return applyAddCategory(parentId, created, std::move(n));
 }
 
 void BookmarkStore::editCategory(EntryId id, std::string_view name, std::int32_t reservedA, std::int32_t kind,
                                  bool clearMembers) {
-  if (!changesAllowed()) return;
-  std::string n = lineSafe(name);
+  if (!changesAllowed() || !exists(id)) return;
+  std::string n = storedText(name);
   if (!log(LogOp::EditCategory,
            {intField(id), n, intField(reservedA), intField(kind), intField(clearMembers ? 1 : 0)})) {
     return;
@@ -555,20 +565,24 @@ void BookmarkStore::editCategory(EntryId id, std::string_view name, std::int32_t
 }
 
 void BookmarkStore::emptyRecycleBin() {
-  if (!changesAllowed()) return;
+  if (!changesAllowed() || !exists(kRecycleBin)) return;
   if (!log(LogOp::EmptyRecycleBin, {})) return;
   applyEmptyRecycleBin();
 }
 
 EntryId BookmarkStore::addSeparator(EntryId categoryId, EntryId beforeId) {
-  if (!changesAllowed()) return 0;
+  // The separator goes before a member that is there, or nowhere.
+  if (!changesAllowed() || !isCategory(categoryId) || !exists(beforeId) ||
+      entry(categoryId).members().find(tokenOf(beforeId)) == std::string::npos) {
+    return 0;
+  }
   const std::string before = std::to_string(beforeId);
   if (!log(LogOp::AddSeparator, {intField(categoryId), before})) return 0;
   return applyAddSeparator(categoryId, before);
 }
 
 void BookmarkStore::purgeEntry(EntryId categoryId, EntryId id) {
-  if (!changesAllowed()) return;
+  if (!changesAllowed() || !isCategory(categoryId) || !exists(id)) return;
   if (!log(LogOp::PurgeEntry, {intField(categoryId), intField(id)})) return;
   applyPurgeEntry(categoryId, id);
 }

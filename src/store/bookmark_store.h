@@ -52,6 +52,7 @@ class BookmarkStore {
   // An entry that is there: in range, and its line is not vacant (a slot
   // left empty in the file, or purged).
   bool exists(EntryId id) const { return valid(id) && !lines_.vacant(static_cast<std::size_t>(id - 1)); }
+  bool isCategory(EntryId id) const { return exists(id) && entry(id).isCategory(); }
   // True while load() runs; change operations do nothing meanwhile, since
   // window events may run inside the load's progress callbacks.
   bool loading() const { return loading_; }
@@ -87,11 +88,15 @@ class BookmarkStore {
   void refreshLine(EntryId id);
   bool appendLog(std::string_view record);
   // Texts given to the primitives' callers must be line-safe; the change
-  // operations below make them so themselves (lineSafe).
+  // operations below make them so themselves (storedText).
 
   // The nine change operations. Each appends its record first and changes
   // nothing when the append fails, so memory never holds a change the log
-  // lacks.
+  // lacks. None logs a change for an entry that is not there: the entries
+  // named must exist, parents and destinations must be categories (parent 0
+  // of addCategory meaning none), editBookmark takes only bookmarks,
+  // moveEntries moves only the named entries that exist, and addSeparator
+  // needs its member in the category's list.
   EntryId addBookmark(std::string_view title, std::string_view url, std::string_view note,
                       EntryId parentId, double added, EntryId after);
   void recordVisit(EntryId id, double lastVisit, std::int32_t visitCount);

@@ -54,6 +54,11 @@ std::string lineSafe(std::string_view text) {
   return s;
 }
 
+std::string storedText(std::string_view text) {
+  const std::size_t nul = text.find('\0');
+  return lineSafe(nul == std::string_view::npos ? text : text.substr(0, nul));
+}
+
 std::string serializeLine(const Entry& e) {
   std::string out;
   out.reserve(e.title.size() + e.url.size() + e.note.size() + 92);

@@ -25,6 +25,11 @@ std::string getText(std::string_view bytes);
 // separator, CR LF) from a text, repeating until none is left.
 std::string lineSafe(std::string_view text);
 
+// A text as the store keeps it: up to its first NUL (as a reader of either
+// file takes it), and line-safe. The change operations and the replay both
+// store texts through it, so that a replay gives exactly the live entries.
+std::string storedText(std::string_view text);
+
 // The twelve stored fields of an entry, each followed by the separator.
 std::string serializeLine(const Entry& e);
 

@@ -361,6 +361,75 @@ TEST_F(Persistence, ALogWithUnreadableRecordsIsKeptBesideTheStore) {
   EXPECT_FALSE(fs.exists(std::string(kLog) + ".3.bak"));
 }
 
+const char* const kFixedTitles[kLastFixedEntry] = {"根", "回收站", "保留3", "保留4", "保留5",
+                                                  "保留6", "保留7", "保留8", "保留9", "保留10"};
+
+// The store file a first run writes.
+std::string firstRunFile(double now, int from = 1) {
+  std::string file;
+  for (int i = from; i <= kLastFixedEntry; ++i) {
+    Entry e;
+    e.title = kFixedTitles[i - 1];
+    e.url = "u";
+    e.added = now;
+    file += serializeLine(e) + "\r\n";
+  }
+  return file;
+}
+
+TEST(FixedEntries, AnEmptyStoreGetsThemBeforeAnythingElse) {
+  text::MemoryFileSystem fs;
+  fs.files[kStore] = "";
+  BookmarkStore s(fs, kStore, kLog);
+  s.load();
+  EXPECT_EQ(s.ensureFixedEntries(kFixedTitles, 45000.5), 10);
+  EXPECT_EQ(fs.files[kStore], firstRunFile(45000.5));
+  EXPECT_FALSE(fs.exists(kLog));
+  // A new category is entry 11 in the root, not the root itself.
+  EXPECT_EQ(s.addCategory(kRootCategory, 45001.0, "New"), 11);
+  BookmarkStore again(fs, kStore, kLog);
+  again.load();
+  EXPECT_EQ(again.entry(kRootCategory).title, "根");
+  EXPECT_EQ(again.members(kRootCategory), Ids{11});
+  EXPECT_EQ(again.members(11), Ids{});
+  EXPECT_EQ(again.ensureFixedEntries(kFixedTitles, 45002.0), 0);
+}
+
+TEST(FixedEntries, AShortStoreKeepsTheEntriesItHas) {
+  std::string file;
+  Entry root;
+  root.title = "Mine";
+  root.url = "u3u";
+  file += serializeLine(root) + "\r\n\r\n";  // the root, and entry 2 vacant
+  Entry third;
+  third.title = "Third";
+  third.kind = kBookmark;
+  third.url = "http://third.com/";
+  third.parentId = 1;
+  file += serializeLine(third) + "\r\n";
+  text::MemoryFileSystem fs;
+  fs.files[kStore] = file;
+  BookmarkStore s(fs, kStore, kLog);
+  s.load();
+  EXPECT_EQ(s.ensureFixedEntries(kFixedTitles, 45000.5), 7);
+  EXPECT_EQ(fs.files[kStore], file + firstRunFile(45000.5, 4));
+  EXPECT_EQ(s.members(kRootCategory), Ids{3});
+}
+
+TEST(FixedEntries, NoneAreMadeOverAStoreThatCouldNotBeRead) {
+  text::MemoryFileSystem fs;
+  fs.files[kStore] = fixedEntriesFile();
+  fs.failAt = 1;  // reading the store file
+  BookmarkStore s(fs, kStore, kLog);
+  const LoadResult r = s.load();
+  EXPECT_TRUE(r.unreadable);
+  EXPECT_TRUE(s.readOnly());
+  EXPECT_EQ(s.ensureFixedEntries(kFixedTitles, 45000.5), 0);
+  EXPECT_EQ(s.addCategory(kRootCategory, 1.0, "x"), 0);
+  EXPECT_EQ(fs.files[kStore], fixedEntriesFile());
+  EXPECT_FALSE(fs.exists(kLog));
+}
+
 class Percentages : public LoadObserver {
  public:
   std::vector<int> seen;
