@@ -118,7 +118,7 @@ void generate(const std::string& dir) {
         e.lastVisit = e.added + uniform(0, 900);
       }
     }
-    store::appendMember(s.mutableEntry(parent)->members(), id);
+    store::appendMember(s.mutableEntry(parent)->members().edit(), id);
     s.refreshLine(id);
   }
   for (store::EntryId c : categories) s.refreshLine(c);

@@ -157,7 +157,7 @@ int BookmarkStore::readStoreFile(LoadObserver* observer) {
   std::size_t pos = 0;
   while (pos < bytes.size()) {
     Entry& e = entries.emplace_back();
-    const LineExtent x = parseLineInto(bytes, pos, static_cast<std::int64_t>(entries.size()), e);
+    const LineExtent x = parseLineInto(bytes, pos, static_cast<std::int64_t>(entries.size()), e, true);
     lines.addFileLine(x.raw);
     pos = x.next;
   }
@@ -167,7 +167,9 @@ int BookmarkStore::readStoreFile(LoadObserver* observer) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     Entry& e = entries[i];
     if (!e.title.empty()) e.titleKey = text::titleKeyOf(e.title);
-    if (e.kind == kBookmark) e.domain = text::registrableDomain(text::hostOf(e.url));
+    // A part of the address, which is a part of the file (or the text for
+    // no host): nothing to copy.
+    if (e.kind == kBookmark) e.domain = EntryText::borrowed(text::registrableDomainIn(text::hostIn(e.url)));
     progress.step(i + 1);
   }
   entries_ = std::move(entries);
@@ -341,8 +343,8 @@ EntryId BookmarkStore::applyAddBookmark(std::string title, std::string url, std:
   if (Entry* parent = find(parentId)) {
     // An `after` that is not in the list appends, rather than leaving the new
     // bookmark in no list at all.
-    if (after == -1 || !insertAfter(parent->members(), after, std::to_string(id) + "u")) {
-      appendMember(parent->members(), id);
+    if (after == -1 || !insertAfter(parent->members().edit(), after, std::to_string(id) + "u")) {
+      appendMember(parent->members().edit(), id);
     }
     refreshLine(parentId);
   }
@@ -384,7 +386,7 @@ void BookmarkStore::applyMoveEntries(std::string_view items, EntryId destId, std
     it->second.push_back(k);
   }
   for (auto& [p, ids] : leaving) {
-    removeMembers(find(p)->members(), ids);
+    removeMembers(find(p)->members().edit(), ids);
     refreshLine(p);
   }
   Entry* dest = find(destId);
@@ -393,13 +395,13 @@ void BookmarkStore::applyMoveEntries(std::string_view items, EntryId destId, std
   if (position == -1) {
     dest->members() = "u" + std::string(body);
   } else if (position == -2) {
-    appendItems(dest->members(), body);
+    appendItems(dest->members().edit(), body);
   } else {
     const bool inserted =
-        after ? insertAfter(dest->members(), position, body) : insertBefore(dest->members(), position, body);
+        after ? insertAfter(dest->members().edit(), position, body) : insertBefore(dest->members().edit(), position, body);
     // The moved entries have left their old lists: keep them in this one
     // even when the anchor is gone.
-    if (!inserted) appendItems(dest->members(), body);
+    if (!inserted) appendItems(dest->members().edit(), body);
   }
   refreshLine(destId);
 }
@@ -415,7 +417,7 @@ EntryId BookmarkStore::applyAddCategory(EntryId parentId, double created, std::s
   e.visitCount = 0;
   refreshLine(id);
   if (Entry* parent = find(parentId)) {
-    prependMember(parent->members(), id);
+    prependMember(parent->members().edit(), id);
     refreshLine(parentId);
   }
   return id;
@@ -470,7 +472,7 @@ EntryId BookmarkStore::applyAddSeparator(EntryId categoryId, std::string_view be
   refreshLine(id);
   if (Entry* c = find(categoryId)) {
     const long long m = text::parseDecimal(before, 0);
-    insertBefore(c->members(), static_cast<EntryId>(m), std::to_string(id) + "u");
+    insertBefore(c->members().edit(), static_cast<EntryId>(m), std::to_string(id) + "u");
     refreshLine(categoryId);
   }
   return id;
@@ -479,7 +481,7 @@ EntryId BookmarkStore::applyAddSeparator(EntryId categoryId, std::string_view be
 void BookmarkStore::applyPurgeEntry(EntryId categoryId, EntryId id) {
   if (valid(id)) lines_.clear(static_cast<std::size_t>(id - 1));
   if (Entry* c = find(categoryId)) {
-    removeFirstMember(c->members(), id);
+    removeFirstMember(c->members().edit(), id);
     refreshLine(categoryId);
   }
 }
@@ -573,7 +575,7 @@ void BookmarkStore::emptyRecycleBin() {
 EntryId BookmarkStore::addSeparator(EntryId categoryId, EntryId beforeId) {
   // The separator goes before a member that is there, or nowhere.
   if (!changesAllowed() || !isCategory(categoryId) || !exists(beforeId) ||
-      entry(categoryId).members().find(tokenOf(beforeId)) == std::string::npos) {
+      entry(categoryId).members().view().find(tokenOf(beforeId)) == std::string::npos) {
     return 0;
   }
   const std::string before = std::to_string(beforeId);

@@ -45,13 +45,15 @@ struct ParsedLine {
 };
 ParsedLine parseLine(std::string_view file, std::size_t pos, std::int64_t lineNumber);
 
-// The same, filling `entry` in place (it is expected to be all zero).
+// The same, filling `entry` in place (it is expected to be all zero). With
+// borrowTexts the entry's texts refer to `file`, which must outlive them.
 struct LineExtent {
   std::string_view raw;
   bool vacant = false;
   std::size_t next = 0;
 };
-LineExtent parseLineInto(std::string_view file, std::size_t pos, std::int64_t lineNumber, Entry& entry);
+LineExtent parseLineInto(std::string_view file, std::size_t pos, std::int64_t lineNumber, Entry& entry,
+                         bool borrowTexts = false);
 
 // A decoded change-log record: the operation and its fields' bytes.
 struct LogRecord {
