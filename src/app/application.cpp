@@ -23,7 +23,9 @@ const char* const kFixedTitles[10] = {"我的收藏", "回收站", "保留3", "�
 Application::Application(platform::Platform& platform, text::FileSystem& fs, Settings settings)
     : platform_(platform), fs_(fs), settings_(std::move(settings)) {}
 
-Application::~Application() = default;
+Application::~Application() {
+  if (claimed_) platform_.releaseSingleInstance(paths_.dataDir);
+}
 
 // ------------------------------------------------------------ start-up
 
@@ -32,6 +34,7 @@ void Application::startUp() {
   // ends before it touches a file.
   paths_ = store::DataPaths::fromRunDir(platform_.runDirectory());
   if (!platform_.claimSingleInstance(paths_.dataDir, [this] { showFromAnotherCopy(); })) platform_.exitProcess(0);
+  claimed_ = true;
   // 1. The server ping: connect, close, whatever the outcome.
   platform_.tcpConnect(settings_.serverHost, settings_.serverPort, settings_.connectTimeoutMs);
   // 2. Paths (and, on a first run, the data directory and its store file).
@@ -256,6 +259,9 @@ void Application::runLoadSequence() {
       createHeaderObjects();
     }
     if (!skipLogReplay_) store_->replayLog(&observer);
+    // A store without its fixed entries gets them now, before anything can
+    // change it.
+    store_->ensureFixedEntries(kFixedTitles, platform_.oleNow());
     breadcrumb_->openRoot();
   }
   if (store_->count() >= store::kRecycleBin && store_->entry(store::kRecycleBin).members() != "u") showBinWindow();

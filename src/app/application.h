@@ -177,6 +177,7 @@ class Application {
   bool loadedOnce_ = false;
   bool skipLogReplay_ = false;  // the change log of a crashed start could not be set aside
   bool trayShown_ = false;
+  bool claimed_ = false;  // this copy holds its data folder
   int screenW_ = 0, screenH_ = 0;
 };
 

@@ -53,7 +53,7 @@ bool decodeInto(std::string_view bytes, Picture& p, std::vector<png_bytep>& rows
   if (w == 0 || h == 0 || w > kMaxPictureSide || h > kMaxPictureSide) png_error(png, "size");
   const int colour = png_get_color_type(png, info);
   png_set_expand(png);  // palette, low-bit grey and tRNS to 8-bit RGB(A)
-  png_set_strip_16(png);
+  png_set_scale_16(png);  // 16-bit channels rounded to the nearest 8-bit value
   if (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
   png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
   png_set_bgr(png);

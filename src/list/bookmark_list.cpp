@@ -112,7 +112,7 @@ EntryId BookmarkList::idAtRow(int r) const {
 void BookmarkList::showCategory(EntryId id, int first) {
   if (first == 0) first = 1;
   currentCategory = id;
-  memberRows = list::memberRows(store_.entry(id));
+  memberRows = list::memberRows(store_, id);
   rowCount = static_cast<int>(memberRows.size());
   if (showIndicator) showIndicator(first, rowCount - 1);
   box_.setText(emptyNotice_, "空", look_.titleFont, kNoticeGrey);

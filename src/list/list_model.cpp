@@ -7,10 +7,11 @@
 
 namespace lh::list {
 
-std::vector<EntryId> memberRows(const store::Entry& category) {
+std::vector<EntryId> memberRows(const store::BookmarkStore& s, EntryId category) {
   std::vector<EntryId> rows{0};
-  const std::vector<EntryId> ids = store::parseMembers(category.members());
-  rows.insert(rows.end(), ids.begin(), ids.end());
+  for (EntryId id : s.members(category)) {
+    if (s.exists(id)) rows.push_back(id);
+  }
   return rows;
 }
 
@@ -31,11 +32,9 @@ void sortForView(const store::BookmarkStore& s, std::vector<EntryId>& ids, View 
   if (view == View::Domain) {
     std::sort(ids.begin(), ids.end(), [&](EntryId a, EntryId b) {
       tick();
-      const std::string& x = s.entry(a).domain;
-      const std::string& y = s.entry(b).domain;
-      // std::string compares chars through char_traits<char>, which orders
-      // them as unsigned bytes.
-      return x < y;
+      // Texts compare through char_traits<char>, which orders them as
+      // unsigned bytes.
+      return s.entry(a).domain.view() < s.entry(b).domain.view();
     });
     return;
   }

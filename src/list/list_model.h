@@ -14,8 +14,10 @@ namespace lh::list {
 
 using store::EntryId;
 
-// A category's rows: the empty lead row (0), then one row per member id.
-std::vector<EntryId> memberRows(const store::Entry& category);
+// A category's rows: the empty lead row (0), then one row per member that
+// is there (a token naming no entry, a vacant slot or an id past the end of
+// a store cut short shows no row).
+std::vector<EntryId> memberRows(const store::BookmarkStore& s, EntryId category);
 
 // The bookmark members of a category's rows, in member order (what a
 // sorted view shows when chosen from a category).

@@ -205,6 +205,8 @@ class Platform {
   // whenever a later copy starts. False when another copy holds the key: it
   // has been asked to show its window, and this copy should end.
   virtual bool claimSingleInstance(const std::string& key, std::function<void()> onShowRequest) = 0;
+  // Gives the key up (the copy ends; the process's end does it as well).
+  virtual void releaseSingleInstance(const std::string& key) = 0;
 
   // ------------------------------------------------------------ other windows
   virtual ForeignWindow windowAt(Point screen) = 0;

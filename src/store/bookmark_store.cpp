@@ -1,5 +1,6 @@
 #include "store/bookmark_store.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "store/members.h"
@@ -46,6 +47,12 @@ std::string dateField(double v) {
   return s;
 }
 
+std::string freeBackupName(text::FileSystem& fs, const std::string& changeLog) {
+  std::string name = changeLog + ".bak";
+  for (int n = 2; fs.exists(name); ++n) name = changeLog + "." + std::to_string(n) + ".bak";
+  return name;
+}
+
 BookmarkStore::BookmarkStore(text::FileSystem& fs, std::string storeFile, std::string changeLog)
     : fs_(fs), storeFile_(std::move(storeFile)), changeLog_(std::move(changeLog)) {}
 
@@ -53,14 +60,26 @@ const Entry& BookmarkStore::entry(EntryId id) const {
   return valid(id) ? entries_[static_cast<std::size_t>(id - 1)] : kNoEntry;
 }
 
+Entry* BookmarkStore::find(EntryId id) { return valid(id) ? &entries_[static_cast<std::size_t>(id - 1)] : nullptr; }
+
 Entry* BookmarkStore::mutableEntry(EntryId id) {
-  return valid(id) ? &entries_[static_cast<std::size_t>(id - 1)] : nullptr;
+  if (!valid(id)) return nullptr;
+  // A pending line is serialised first, so that it keeps the values of the
+  // change that made it pending.
+  settle(static_cast<std::size_t>(id - 1));
+  return find(id);
 }
 
 std::vector<EntryId> BookmarkStore::members(EntryId id) const { return parseMembers(entry(id).members()); }
 
 std::string_view BookmarkStore::line(EntryId id) const {
-  return valid(id) ? lines_[static_cast<std::size_t>(id - 1)] : std::string_view();
+  if (!valid(id)) return std::string_view();
+  settle(static_cast<std::size_t>(id - 1));
+  return lines_[static_cast<std::size_t>(id - 1)];
+}
+
+void BookmarkStore::settle(std::size_t i) const {
+  if (lines_.pending(i)) lines_.set(i, serializeLine(entries_[i]));
 }
 
 void BookmarkStore::setTitle(Entry& e, std::string title) {
@@ -82,43 +101,79 @@ LoadResult BookmarkStore::load(LoadObserver* observer) {
   r.replayed = replay.replayed;
   r.skippedRecords = replay.skippedRecords;
   r.saved = replay.saved;
+  r.unreadable = readOnly_;
   return r;
+}
+
+std::string BookmarkStore::finishInterruptedFold() {
+  const std::string next = nextStoreFile();
+  if (!fs_.exists(next)) return storeFile_;
+  const auto log = fs_.readAll(changeLog_);
+  if (!log && fs_.exists(changeLog_)) {
+    readOnly_ = true;  // cannot tell whether the fold had committed
+    return storeFile_;
+  }
+  if (log && !log->empty()) {
+    // The fold had not removed the log yet: the log still counts, the next
+    // store file does not.
+    fs_.remove(next);
+    return storeFile_;
+  }
+  // The log was gone: the fold had committed.
+  if (fs_.rename(next, storeFile_)) return storeFile_;
+  if (const auto bytes = fs_.readAll(next); bytes && fs_.replace(storeFile_, *bytes)) {
+    fs_.remove(next);
+    return storeFile_;
+  }
+  readOnly_ = true;
+  return next;
 }
 
 int BookmarkStore::readStoreFile(LoadObserver* observer) {
   loading_ = true;
-  std::string file = fs_.readAll(storeFile_).value_or(std::string());
+  readOnly_ = false;
+  logMayBeTorn_ = false;
+  logSize_.reset();
+  const std::string path = finishInterruptedFold();
+  std::optional<std::string> file = fs_.readAll(path);
+  if (!file && fs_.exists(path)) readOnly_ = true;
+  // Lines are kept as offsets of 32 bits.
+  if (file && file->size() > UINT32_MAX) {
+    readOnly_ = true;
+    file.reset();
+  }
+  LineCache lines;
+  lines.reset(file ? std::move(*file) : std::string());
+  const std::string_view bytes = lines.file();
   // One entry per line: count the line ends to allocate once. (A number
   // holding CR LF makes this a slight over-estimate, which is harmless.)
   std::size_t estimate = 1;
-  for (const char* p = file.data(); (p = static_cast<const char*>(
-                                         std::memchr(p, '\n', file.data() + file.size() - p))) != nullptr;
-       ++p) {
+  for (const char* p = bytes.data();
+       (p = static_cast<const char*>(std::memchr(p, '\n', bytes.data() + bytes.size() - p))) != nullptr; ++p) {
     ++estimate;
   }
   ChunkedArray<Entry> entries;
-  std::vector<std::string_view> lines;
   lines.reserve(estimate);
-  const std::string_view bytes = file;
   std::size_t pos = 0;
   while (pos < bytes.size()) {
     Entry& e = entries.emplace_back();
-    const LineExtent x = parseLineInto(bytes, pos, static_cast<std::int64_t>(entries.size()), e);
-    lines.push_back(x.raw);
+    const LineExtent x = parseLineInto(bytes, pos, static_cast<std::int64_t>(entries.size()), e, true);
+    lines.addFileLine(x.raw);
     pos = x.next;
   }
-  // Derived fields, line by line, with the progress of the load.
+  // Derived fields, line by line, with the progress of the load. Window
+  // events meanwhile still see the entries of the previous load.
   Progress progress(observer, entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
     Entry& e = entries[i];
     if (!e.title.empty()) e.titleKey = text::titleKeyOf(e.title);
-    if (e.kind == kBookmark) e.domain = text::registrableDomain(text::hostOf(e.url));
+    // A part of the address, which is a part of the file (or the text for
+    // no host): nothing to copy.
+    if (e.kind == kBookmark) e.domain = EntryText::borrowed(text::registrableDomainIn(text::hostIn(e.url)));
     progress.step(i + 1);
   }
   entries_ = std::move(entries);
-  // The views stay valid: moving a std::string that is not short keeps its
-  // buffer, and a short one holds no line.
-  lines_.assign(std::move(file), std::move(lines));
+  lines_ = std::move(lines);
   if (!entries_.empty()) entries_[0].scrollRow = 1;
   loading_ = false;
   return count();
@@ -126,8 +181,18 @@ int BookmarkStore::readStoreFile(LoadObserver* observer) {
 
 LoadResult BookmarkStore::replayLog(LoadObserver* observer) {
   LoadResult r;
+  if (readOnly_) {
+    r.unreadable = true;
+    return r;
+  }
   const auto log = fs_.readAll(changeLog_);
-  if (!log || log->empty()) return r;
+  if (!log) {
+    if (fs_.exists(changeLog_)) readOnly_ = r.unreadable = true;
+    if (!readOnly_) logSize_ = 0;
+    return r;
+  }
+  logSize_ = log->size();
+  if (log->empty()) return r;
   loading_ = true;
   const std::vector<LogRecord> records = decodeLog(*log, &r.skippedRecords);
   // Every record adds at most one line: grow the line array once.
@@ -139,13 +204,21 @@ LoadResult BookmarkStore::replayLog(LoadObserver* observer) {
   }
   r.replayed = static_cast<int>(records.size());
   loading_ = false;
-  if (r.replayed > 0) r.saved = saveAll(observer);
+  // Folded whenever the log holds anything, even when nothing in it could be
+  // read: a change must never be appended behind a torn record.
+  r.saved = fold(log, r.skippedRecords > 0, observer);
+  if (r.saved) logSize_ = 0;
+  if (!r.saved && !log->ends_with(kLogTerminator)) logMayBeTorn_ = true;
+  r.unreadable = readOnly_;
   return r;
 }
 
-bool BookmarkStore::saveAll(LoadObserver* observer) {
+std::string BookmarkStore::storeBytes(LoadObserver* observer) const {
   std::size_t size = 0;
-  for (std::size_t i = 0; i < lines_.size(); ++i) size += lines_[i].size() + 2;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    settle(i);
+    size += lines_[i].size() + kLineEnd.size();
+  }
   std::string out;
   out.reserve(size);
   Progress progress(observer, lines_.size());
@@ -153,8 +226,61 @@ bool BookmarkStore::saveAll(LoadObserver* observer) {
     out.append(lines_[i]).append(kLineEnd);
     progress.step(i + 1);
   }
-  if (!fs_.replace(storeFile_, out)) return false;
-  return fs_.remove(changeLog_);
+  return out;
+}
+
+bool BookmarkStore::saveAll(LoadObserver* observer) {
+  if (readOnly_) return false;
+  const auto log = fs_.readAll(changeLog_);
+  if (!log && fs_.exists(changeLog_)) return false;
+  int skipped = 0;
+  if (log) decodeLog(*log, &skipped);
+  if (!fold(log, skipped > 0 || (log && !log->empty() && !log->ends_with(kLogTerminator)), observer)) return false;
+  logSize_ = 0;
+  logMayBeTorn_ = false;
+  return true;
+}
+
+// The order of the steps makes the removal of the log the point where the
+// fold takes effect. Before it, the next load replays the log on the old
+// store file (a next store file beside it is discarded); after it, the next
+// load puts the next store file in place if this fold could not.
+bool BookmarkStore::fold(const std::optional<std::string>& log, bool damaged, LoadObserver* observer) {
+  const std::string next = nextStoreFile();
+  const std::string out = storeBytes(observer);
+  if (!fs_.replace(next, out)) return false;
+  if (!clearLog(log, damaged)) {
+    fs_.remove(next);
+    return false;
+  }
+  if (fs_.rename(next, storeFile_)) return true;
+  if (fs_.replace(storeFile_, out)) {
+    fs_.remove(next);
+    return true;
+  }
+  // The store file cannot be replaced: undo the removal of the log, so that
+  // the next load replays it on the old store file.
+  if (!log || log->empty() || fs_.replace(changeLog_, *log)) {
+    fs_.remove(next);
+    return false;
+  }
+  // Neither: only the next store file holds every change, and the next
+  // load will use it. Nothing more may be logged.
+  readOnly_ = true;
+  return false;
+}
+
+bool BookmarkStore::clearLog(const std::optional<std::string>& log, bool damaged) {
+  if (!log) return true;
+  if (damaged) {
+    // Nothing unreadable is destroyed: the log is kept aside.
+    const std::string backup = freeBackupName(fs_, changeLog_);
+    if (fs_.rename(changeLog_, backup)) return true;
+    if (!fs_.replace(backup, *log)) return false;
+  }
+  // A log held open by another program may refuse to go but let itself be
+  // emptied, or moved aside.
+  return fs_.remove(changeLog_) || fs_.write(changeLog_, "") || fs_.rename(changeLog_, freeBackupName(fs_, changeLog_));
 }
 
 // ------------------------------------------------------------- primitives
@@ -166,13 +292,38 @@ EntryId BookmarkStore::newEntry() {
 }
 
 void BookmarkStore::refreshLine(EntryId id) {
-  if (valid(id)) lines_.set(static_cast<std::size_t>(id - 1), serializeLine(entries_[static_cast<std::size_t>(id - 1)]));
+  if (valid(id)) lines_.markPending(static_cast<std::size_t>(id - 1));
 }
 
 bool BookmarkStore::appendLog(std::string_view record) { return fs_.append(changeLog_, record); }
 
-void BookmarkStore::log(LogOp op, std::vector<std::string> fields) {
-  appendLog(encodeRecord(LogRecord{op, std::move(fields)}));
+bool BookmarkStore::log(LogOp op, std::vector<std::string> fields) {
+  std::string record = encodeRecord(LogRecord{op, std::move(fields)});
+  if (logMayBeTorn_) {
+    // Ends the torn piece with a byte that no record ends with, so that
+    // neither it nor any part of it reads as a record.
+    record.insert(0, std::string(1, '\0') + std::string(kLogTerminator));
+  }
+  if (appendLog(record)) {
+    if (logSize_) *logSize_ += record.size();
+    logMayBeTorn_ = false;
+    return true;
+  }
+  // The append failed, having written none, part or all of the record:
+  // look, so that memory holds the change exactly when the log does.
+  const auto now = fs_.readAll(changeLog_);
+  if (now && logSize_ && now->size() == *logSize_ + record.size() && now->ends_with(record)) {
+    *logSize_ = now->size();
+    logMayBeTorn_ = false;
+    return true;
+  }
+  logMayBeTorn_ = logMayBeTorn_ || !now || !logSize_ || now->size() != *logSize_;
+  if (now) {
+    logSize_ = now->size();
+  } else {
+    logSize_.reset();
+  }
+  return false;
 }
 
 // ------------------------------------------------------- replay effects
@@ -189,11 +340,11 @@ EntryId BookmarkStore::applyAddBookmark(std::string title, std::string url, std:
   e.kind = kBookmark;
   e.visitCount = 0;
   refreshLine(id);
-  if (Entry* parent = mutableEntry(parentId)) {
+  if (Entry* parent = find(parentId)) {
     // An `after` that is not in the list appends, rather than leaving the new
     // bookmark in no list at all.
-    if (after == -1 || !insertAfter(parent->members(), after, std::to_string(id) + "u")) {
-      appendMember(parent->members(), id);
+    if (after == -1 || !insertAfter(parent->members().edit(), after, std::to_string(id) + "u")) {
+      appendMember(parent->members().edit(), id);
     }
     refreshLine(parentId);
   }
@@ -201,7 +352,7 @@ EntryId BookmarkStore::applyAddBookmark(std::string title, std::string url, std:
 }
 
 void BookmarkStore::applyRecordVisit(EntryId id, double lastVisit, std::int32_t visitCount) {
-  Entry* e = mutableEntry(id);
+  Entry* e = find(id);
   if (!e) return;
   e->lastVisit = text::clampOleDate(lastVisit);
   e->visitCount = visitCount;
@@ -209,7 +360,7 @@ void BookmarkStore::applyRecordVisit(EntryId id, double lastVisit, std::int32_t 
 }
 
 void BookmarkStore::applyEditBookmark(EntryId id, std::string title, std::string note, std::string url) {
-  Entry* e = mutableEntry(id);
+  Entry* e = find(id);
   if (!e) return;
   setTitle(*e, std::move(title));
   e->note = std::move(note);
@@ -218,30 +369,39 @@ void BookmarkStore::applyEditBookmark(EntryId id, std::string title, std::string
 }
 
 void BookmarkStore::applyMoveEntries(std::string_view items, EntryId destId, std::int32_t position, bool after) {
+  // Each moved entry leaves every place in its old parent's list. The
+  // removals are gathered per old parent and made in one pass over each list
+  // (the same result as one removal per entry, since removing one member
+  // never changes where another is).
+  std::vector<std::pair<EntryId, std::vector<EntryId>>> leaving;  // old parent, ids
   for (EntryId k : parseItems(items)) {
-    Entry* e = mutableEntry(k);
+    Entry* e = find(k);
     if (!e) continue;
     const EntryId p = e->parentId;
     e->parentId = destId;
     refreshLine(k);
-    if (Entry* parent = mutableEntry(p)) {
-      removeMember(parent->members(), k);
-      refreshLine(p);
-    }
+    if (!valid(p)) continue;
+    auto it = std::find_if(leaving.begin(), leaving.end(), [p](const auto& l) { return l.first == p; });
+    if (it == leaving.end()) it = leaving.insert(leaving.end(), {p, {}});
+    it->second.push_back(k);
   }
-  Entry* dest = mutableEntry(destId);
+  for (auto& [p, ids] : leaving) {
+    removeMembers(find(p)->members().edit(), ids);
+    refreshLine(p);
+  }
+  Entry* dest = find(destId);
   if (!dest) return;
   const std::string_view body = itemsBody(items);
   if (position == -1) {
     dest->members() = "u" + std::string(body);
   } else if (position == -2) {
-    appendItems(dest->members(), body);
+    appendItems(dest->members().edit(), body);
   } else {
     const bool inserted =
-        after ? insertAfter(dest->members(), position, body) : insertBefore(dest->members(), position, body);
+        after ? insertAfter(dest->members().edit(), position, body) : insertBefore(dest->members().edit(), position, body);
     // The moved entries have left their old lists: keep them in this one
     // even when the anchor is gone.
-    if (!inserted) appendItems(dest->members(), body);
+    if (!inserted) appendItems(dest->members().edit(), body);
   }
   refreshLine(destId);
 }
@@ -256,8 +416,8 @@ EntryId BookmarkStore::applyAddCategory(EntryId parentId, double created, std::s
   e.kind = kCategory;
   e.visitCount = 0;
   refreshLine(id);
-  if (Entry* parent = mutableEntry(parentId)) {
-    prependMember(parent->members(), id);
+  if (Entry* parent = find(parentId)) {
+    prependMember(parent->members().edit(), id);
     refreshLine(parentId);
   }
   return id;
@@ -265,7 +425,7 @@ EntryId BookmarkStore::applyAddCategory(EntryId parentId, double created, std::s
 
 void BookmarkStore::applyEditCategory(EntryId id, std::string name, std::int32_t reservedA, std::int32_t kind,
                                       bool clearMembers) {
-  Entry* e = mutableEntry(id);
+  Entry* e = find(id);
   if (!e) return;
   setTitle(*e, std::move(name));
   e->reservedA = reservedA;
@@ -275,7 +435,7 @@ void BookmarkStore::applyEditCategory(EntryId id, std::string name, std::int32_t
 }
 
 void BookmarkStore::applyEmptyRecycleBin() {
-  Entry* bin = mutableEntry(kRecycleBin);
+  Entry* bin = find(kRecycleBin);
   if (!bin) return;
   // Depth first, with an explicit stack and a visited mark, so that neither a
   // deep tree nor a damaged one that contains itself can exhaust the stack.
@@ -300,7 +460,6 @@ void BookmarkStore::applyEmptyRecycleBin() {
       index.push_back(0);
     }
   }
-  bin = mutableEntry(kRecycleBin);
   bin->members() = "u";
   refreshLine(kRecycleBin);
 }
@@ -311,27 +470,27 @@ EntryId BookmarkStore::applyAddSeparator(EntryId categoryId, std::string_view be
   e.parentId = categoryId;
   e.kind = kSeparator;
   refreshLine(id);
-  if (Entry* c = mutableEntry(categoryId)) {
+  if (Entry* c = find(categoryId)) {
     const long long m = text::parseDecimal(before, 0);
-    insertBefore(c->members(), static_cast<EntryId>(m), std::to_string(id) + "u");
+    insertBefore(c->members().edit(), static_cast<EntryId>(m), std::to_string(id) + "u");
     refreshLine(categoryId);
   }
   return id;
 }
 
 void BookmarkStore::applyPurgeEntry(EntryId categoryId, EntryId id) {
-  if (valid(id)) lines_.set(static_cast<std::size_t>(id - 1), std::string());
-  if (Entry* c = mutableEntry(categoryId)) {
-    removeFirstMember(c->members(), id);
+  if (valid(id)) lines_.clear(static_cast<std::size_t>(id - 1));
+  if (Entry* c = find(categoryId)) {
+    removeFirstMember(c->members().edit(), id);
     refreshLine(categoryId);
   }
 }
 
 void BookmarkStore::apply(const LogRecord& r) {
   const auto& f = r.fields;
-  // Texts from the file are made line-safe like those of live calls: a log
-  // written by another program may hold CR LF or a separator in a text.
-  const auto text = [](const std::string& field) { return lineSafe(getText(field)); };
+  // Texts from the file are stored like those of live calls: a log written
+  // by another program may hold CR LF or a separator in a text.
+  const auto text = [](const std::string& field) { return storedText(field); };
   switch (r.op) {
     case LogOp::AddBookmark:
       applyAddBookmark(text(f[0]), text(f[1]), text(f[2]), getInt(f[3]), getDate(f[4]), getInt(f[5]));
@@ -353,64 +512,96 @@ void BookmarkStore::apply(const LogRecord& r) {
 
 EntryId BookmarkStore::addBookmark(std::string_view title, std::string_view url, std::string_view note,
                                    EntryId parentId, double added, EntryId after) {
-  if (loading_) return 0;
-  std::string t = lineSafe(title), u = lineSafe(url), n = lineSafe(note);
-  log(LogOp::AddBookmark, {t, u, n, intField(parentId), dateField(added), intField(after)});
+  if (!changesAllowed() || !isCategory(parentId)) return 0;
+  std::string t = storedText(title), u = storedText(url), n = storedText(note);
+  if (!log(LogOp::AddBookmark, {t, u, n, intField(parentId), dateField(added), intField(after)})) return 0;
   return applyAddBookmark(std::move(t), std::move(u), std::move(n), parentId, added, after);
 }
 
 void BookmarkStore::recordVisit(EntryId id, double lastVisit, std::int32_t visitCount) {
-  if (loading_) return;
-  log(LogOp::RecordVisit, {intField(id), dateField(lastVisit), intField(visitCount)});
+  if (!changesAllowed() || !exists(id)) return;
+  if (!log(LogOp::RecordVisit, {intField(id), dateField(lastVisit), intField(visitCount)})) return;
   applyRecordVisit(id, lastVisit, visitCount);
 }
 
 void BookmarkStore::editBookmark(EntryId id, std::string_view title, std::string_view note, std::string_view url) {
-  if (loading_) return;
-  std::string t = lineSafe(title), n = lineSafe(note), u = lineSafe(url);
-  log(LogOp::EditBookmark, {intField(id), t, n, u});
+  if (!changesAllowed() || !exists(id) || !entry(id).isBookmark()) return;
+  std::string t = storedText(title), n = storedText(note), u = storedText(url);
+  if (!log(LogOp::EditBookmark, {intField(id), t, n, u})) return;
   applyEditBookmark(id, std::move(t), std::move(n), std::move(u));
 }
 
 void BookmarkStore::moveEntries(std::string_view items, EntryId destId, std::int32_t position, bool after) {
-  if (loading_) return;
-  const std::string i = lineSafe(items);
-  log(LogOp::MoveEntries, {i, intField(destId), intField(position), intField(after ? 1 : 0)});
+  if (!changesAllowed() || !isCategory(destId)) return;
+  std::string i = storedText(items);
+  // Only entries that are there are moved.
+  const std::vector<EntryId> ids = parseItems(i);
+  if (!std::all_of(ids.begin(), ids.end(), [this](EntryId k) { return exists(k); })) {
+    i.clear();
+    for (EntryId k : ids) {
+      if (exists(k)) i += std::to_string(k) + "u";
+    }
+  }
+  if (i.empty() || i == "u") return;
+  if (!log(LogOp::MoveEntries, {i, intField(destId), intField(position), intField(after ? 1 : 0)})) return;
   applyMoveEntries(i, destId, position, after);
 }
 
 EntryId BookmarkStore::addCategory(EntryId parentId, double created, std::string_view name) {
-  if (loading_) return 0;
-  std::string n = lineSafe(name);
-  log(LogOp::AddCategory, {intField(parentId), dateField(created), n});
+  // Parent 0 is no parent: the fixed entries are created so.
+  if (!changesAllowed() || (parentId != 0 && !isCategory(parentId))) return 0;
+  std::string n = storedText(name);
+  if (!log(LogOp::AddCategory, {intField(parentId), dateField(created), n})) return 0;
   return applyAddCategory(parentId, created, std::move(n));
 }
 
 void BookmarkStore::editCategory(EntryId id, std::string_view name, std::int32_t reservedA, std::int32_t kind,
                                  bool clearMembers) {
-  if (loading_) return;
-  std::string n = lineSafe(name);
-  log(LogOp::EditCategory, {intField(id), n, intField(reservedA), intField(kind), intField(clearMembers ? 1 : 0)});
+  if (!changesAllowed() || !exists(id)) return;
+  std::string n = storedText(name);
+  if (!log(LogOp::EditCategory,
+           {intField(id), n, intField(reservedA), intField(kind), intField(clearMembers ? 1 : 0)})) {
+    return;
+  }
   applyEditCategory(id, std::move(n), reservedA, kind, clearMembers);
 }
 
 void BookmarkStore::emptyRecycleBin() {
-  if (loading_) return;
-  log(LogOp::EmptyRecycleBin, {});
+  if (!changesAllowed() || !exists(kRecycleBin)) return;
+  if (!log(LogOp::EmptyRecycleBin, {})) return;
   applyEmptyRecycleBin();
 }
 
 EntryId BookmarkStore::addSeparator(EntryId categoryId, EntryId beforeId) {
-  if (loading_) return 0;
+  // The separator goes before a member that is there, or nowhere.
+  if (!changesAllowed() || !isCategory(categoryId) || !exists(beforeId) ||
+      entry(categoryId).members().view().find(tokenOf(beforeId)) == std::string::npos) {
+    return 0;
+  }
   const std::string before = std::to_string(beforeId);
-  log(LogOp::AddSeparator, {intField(categoryId), before});
+  if (!log(LogOp::AddSeparator, {intField(categoryId), before})) return 0;
   return applyAddSeparator(categoryId, before);
 }
 
 void BookmarkStore::purgeEntry(EntryId categoryId, EntryId id) {
-  if (loading_) return;
-  log(LogOp::PurgeEntry, {intField(categoryId), intField(id)});
+  if (!changesAllowed() || !isCategory(categoryId) || !exists(id)) return;
+  if (!log(LogOp::PurgeEntry, {intField(categoryId), intField(id)})) return;
   applyPurgeEntry(categoryId, id);
+}
+
+// ------------------------------------------------------------ fixed entries
+
+int BookmarkStore::ensureFixedEntries(const char* const (&titles)[kLastFixedEntry], double now) {
+  if (!changesAllowed()) return 0;
+  int created = 0;
+  // Appended in id order as categories without a parent: exactly the line a
+  // first run writes for each.
+  while (count() < kLastFixedEntry) {
+    if (addCategory(0, now, titles[count()]) == 0) return created;
+    ++created;
+  }
+  if (created > 0) saveAll();
+  return created;
 }
 
 }  // namespace lh::store

@@ -5,6 +5,7 @@
 // log at start-up runs the same effect code without the append.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +31,8 @@ struct LoadResult {
   int lines = 0;            // entries read from the store file
   int replayed = 0;         // log records applied
   int skippedRecords = 0;   // damaged or unknown log records
-  bool saved = false;       // the replay was folded into a new store file
+  bool saved = false;       // the log was folded into a new store file
+  bool unreadable = false;  // a file is there but could not be read: read-only
 };
 
 class BookmarkStore {
@@ -40,36 +42,61 @@ class BookmarkStore {
   // Reading. An id outside 1..count() reads as an empty entry.
   const Entry& entry(EntryId id) const;
   // For the fields the program changes in memory only (scrollRow, dimmed,
-  // groupLabel); nullptr outside 1..count().
+  // groupLabel); nullptr outside 1..count(). The entry's line keeps the
+  // values of its last change.
   Entry* mutableEntry(EntryId id);
   int count() const { return static_cast<int>(entries_.size()); }
   std::vector<EntryId> members(EntryId id) const;
   std::string_view line(EntryId id) const;
   bool valid(EntryId id) const { return id >= 1 && id <= count(); }
+  // An entry that is there: in range, and its line is not vacant (a slot
+  // left empty in the file, or purged).
+  bool exists(EntryId id) const { return valid(id) && !lines_.vacant(static_cast<std::size_t>(id - 1)); }
+  bool isCategory(EntryId id) const { return exists(id) && entry(id).isCategory(); }
   // True while load() runs; change operations do nothing meanwhile, since
   // window events may run inside the load's progress callbacks.
   bool loading() const { return loading_; }
+  // True when the last load could not read a file that is there, or a fold
+  // could neither finish nor be undone: change operations then do nothing,
+  // so that nothing is written on top of data that was not read.
+  bool readOnly() const { return readOnly_; }
 
   const std::string& storeFile() const { return storeFile_; }
   const std::string& changeLog() const { return changeLog_; }
+  // Where a fold writes the next store file before it replaces the old one.
+  std::string nextStoreFile() const { return storeFile_ + ".next"; }
 
   // Loading and saving.
   LoadResult load(LoadObserver* observer = nullptr);
   int readStoreFile(LoadObserver* observer = nullptr);
   LoadResult replayLog(LoadObserver* observer = nullptr);
-  // Writes every cached line to a new store file, replaces the old one with
-  // it, and only then deletes the change log. On failure the old store file
-  // and the log are left as they were and false is returned.
+  // Folds the change log into the store file: writes the next store file
+  // beside it, removes the log (kept as a backup when some of it could not be
+  // read), then puts the next store file in place. A failure or a crash at
+  // any step leaves files from which the next load finds every change
+  // exactly once. False when the fold did not happen.
   bool saveAll(LoadObserver* observer = nullptr);
+
+  // Creates the fixed entries 1..10 the store lacks (a store file shorter
+  // than ten lines, or none), as a first run does: empty categories with
+  // the given titles, logged and folded into the store file. Entries already
+  // there are kept as they are. Returns how many were created.
+  int ensureFixedEntries(const char* const (&titles)[kLastFixedEntry], double now);
 
   // Primitives for bulk work that ends with saveAll (no log records).
   EntryId newEntry();
   void refreshLine(EntryId id);
   bool appendLog(std::string_view record);
   // Texts given to the primitives' callers must be line-safe; the change
-  // operations below make them so themselves (lineSafe).
+  // operations below make them so themselves (storedText).
 
-  // The nine change operations.
+  // The nine change operations. Each appends its record first and changes
+  // nothing when the append fails, so memory never holds a change the log
+  // lacks. None logs a change for an entry that is not there: the entries
+  // named must exist, parents and destinations must be categories (parent 0
+  // of addCategory meaning none), editBookmark takes only bookmarks,
+  // moveEntries moves only the named entries that exist, and addSeparator
+  // needs its member in the category's list.
   EntryId addBookmark(std::string_view title, std::string_view url, std::string_view note,
                       EntryId parentId, double added, EntryId after);
   void recordVisit(EntryId id, double lastVisit, std::int32_t visitCount);
@@ -101,15 +128,41 @@ class BookmarkStore {
   void applyPurgeEntry(EntryId categoryId, EntryId id);
 
   void apply(const LogRecord& r);
-  void log(LogOp op, std::vector<std::string> fields);
+  // Appends one record; false (and nothing to apply) when the append failed.
+  bool log(LogOp op, std::vector<std::string> fields);
+  bool changesAllowed() const { return !loading_ && !readOnly_; }
+
+  // The entry without the care mutableEntry takes; nullptr outside 1..count().
+  Entry* find(EntryId id);
+  // Serialises line i if it is pending.
+  void settle(std::size_t i) const;
+  std::string storeBytes(LoadObserver* observer) const;
+  // The steps of a fold; `log` is the log's content (nullopt: no log).
+  bool fold(const std::optional<std::string>& log, bool damaged, LoadObserver* observer);
+  bool clearLog(const std::optional<std::string>& log, bool damaged);
+  // Completes or discards a fold that an earlier run left unfinished, and
+  // names the file to load.
+  std::string finishInterruptedFold();
 
   text::FileSystem& fs_;
   std::string storeFile_;
   std::string changeLog_;
   ChunkedArray<Entry> entries_;
-  LineCache lines_;
+  mutable LineCache lines_;
   bool loading_ = false;
+  bool readOnly_ = false;
+  // The log may end with part of a record (an append failed, or a fold that
+  // would have removed such a log failed): the next record then first ends
+  // that piece in a way no reader can take for a record.
+  bool logMayBeTorn_ = false;
+  // The log's length as this store last knew it (nullopt: unknown), to tell
+  // a failed append that wrote nothing, part, or all of its record.
+  std::optional<std::size_t> logSize_;
 };
+
+// A name for keeping a change log aside: changeLog + ".bak", or, when that
+// is taken, ".2.bak", ".3.bak" ...
+std::string freeBackupName(text::FileSystem& fs, const std::string& changeLog);
 
 // Encoded field values for log records.
 std::string intField(std::int32_t v);

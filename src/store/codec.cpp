@@ -31,10 +31,7 @@ double getDate(std::string_view b) {
   return v;
 }
 
-std::string getText(std::string_view b) {
-  const std::size_t nul = b.find('\0');
-  return std::string(nul == std::string_view::npos ? b : b.substr(0, nul));
-}
+std::string getText(std::string_view b) { return std::string(b.substr(0, b.find('\0'))); }
 
 std::string lineSafe(std::string_view text) {
   std::string s(text);
@@ -52,6 +49,11 @@ std::string lineSafe(std::string_view text) {
     }
   }
   return s;
+}
+
+std::string storedText(std::string_view text) {
+  const std::size_t nul = text.find('\0');
+  return lineSafe(nul == std::string_view::npos ? text : text.substr(0, nul));
 }
 
 std::string serializeLine(const Entry& e) {
@@ -76,15 +78,49 @@ constexpr FieldType kLineSchema[kStoredFields] = {
     FieldType::Text, FieldType::Text, FieldType::Text, FieldType::Int, FieldType::Int, FieldType::Int,
     FieldType::Int,  FieldType::Int,  FieldType::Int,  FieldType::Bool, FieldType::Date, FieldType::Date};
 
+// The searches of a load are byte loops rather than the C library's memcmp
+// and memchr: on Windows those are calls into msvcrt.dll (under Wine plain C
+// loops behind a call), and a load makes millions of them over distances of
+// a few bytes.
 bool at(std::string_view s, std::size_t pos, std::string_view what) {
-  return pos <= s.size() && s.size() - pos >= what.size() && s.compare(pos, what.size(), what) == 0;
+  if (pos > s.size() || s.size() - pos < what.size()) return false;
+  for (std::size_t i = 0; i < what.size(); ++i) {
+    if (s[pos + i] != what[i]) return false;
+  }
+  return true;
 }
 
-void assign(Entry& e, int field, std::string_view bytes) {
+// Where the field starting at `pos` ends: the next field separator or CR LF,
+// whichever comes first (npos when neither does); `lineEnds` tells which.
+std::size_t fieldEnd(std::string_view s, std::size_t pos, bool& lineEnds) {
+  const char sep = kFieldSeparator[0], cr = kLineEnd[0];
+  for (std::size_t i = pos; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == sep && at(s, i, kFieldSeparator)) {
+      lineEnds = false;
+      return i;
+    }
+    if (c == cr && at(s, i, kLineEnd)) {
+      lineEnds = true;
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// A text field's bytes up to the first NUL.
+std::string_view textIn(std::string_view bytes) {
+  std::size_t n = 0;
+  while (n < bytes.size() && bytes[n] != '\0') ++n;
+  return bytes.substr(0, n);
+}
+
+void assign(Entry& e, int field, std::string_view bytes, bool borrowTexts) {
+  const auto text = [&] { return borrowTexts ? EntryText::borrowed(textIn(bytes)) : EntryText(textIn(bytes)); };
   switch (field) {
-    case 0: e.title = getText(bytes); break;
-    case 1: e.url = getText(bytes); break;
-    case 2: e.note = getText(bytes); break;
+    case 0: e.title = text(); break;
+    case 1: e.url = text(); break;
+    case 2: e.note = text(); break;
     case 3: e.parentId = getInt(bytes); break;
     case 4: e.scrollRow = getInt(bytes); break;
     case 5: e.visitCount = getInt(bytes); break;
@@ -122,7 +158,8 @@ ParsedLine parseLine(std::string_view file, std::size_t pos, std::int64_t lineNu
   return out;
 }
 
-LineExtent parseLineInto(std::string_view file, std::size_t pos, std::int64_t lineNumber, Entry& entry) {
+LineExtent parseLineInto(std::string_view file, std::size_t pos, std::int64_t lineNumber, Entry& entry,
+                         bool borrowTexts) {
   LineExtent out;
   const std::size_t start = pos;
   if (at(file, pos, kLineEnd)) {
@@ -147,26 +184,25 @@ LineExtent parseLineInto(std::string_view file, std::size_t pos, std::int64_t li
       break;
     }
     if (width > 0 && at(file, pos + width, kFieldSeparator)) {
-      assign(entry, field, file.substr(pos, width));
+      assign(entry, field, file.substr(pos, width), borrowTexts);
       pos += width + kFieldSeparator.size();
       continue;
     }
     // Texts, and numbers of another width: bounded by the separator, unless
     // the line ends first.
-    const std::size_t sep = file.find(kFieldSeparator, pos);
-    const std::size_t crlf = file.find(kLineEnd, pos);
-    if (crlf != std::string_view::npos && (sep == std::string_view::npos || crlf < sep)) {
-      assign(entry, field, file.substr(pos, crlf - pos));
-      end = crlf;
-      break;
-    }
-    if (sep == std::string_view::npos) {
-      assign(entry, field, file.substr(pos));
+    bool lineEnds = false;
+    const std::size_t stop = fieldEnd(file, pos, lineEnds);
+    if (stop == std::string_view::npos) {
+      assign(entry, field, file.substr(pos), borrowTexts);
       end = file.size();
       break;
     }
-    assign(entry, field, file.substr(pos, sep - pos));
-    pos = sep + kFieldSeparator.size();
+    assign(entry, field, file.substr(pos, stop - pos), borrowTexts);
+    if (lineEnds) {
+      end = stop;
+      break;
+    }
+    pos = stop + kFieldSeparator.size();
   }
 
   if (end == std::string_view::npos) {
@@ -179,8 +215,14 @@ LineExtent parseLineInto(std::string_view file, std::size_t pos, std::int64_t li
     } else if (at(file, pos, kLineEnd)) {
       end = pos;
     } else {
-      const std::size_t crlf = file.find(kLineEnd, pos);
-      end = crlf == std::string_view::npos ? file.size() : crlf;
+      // Fields after the twelfth are skipped to the line's end.
+      end = file.size();
+      for (std::size_t i = pos; i + 1 < file.size(); ++i) {
+        if (file[i] == kLineEnd[0] && file[i + 1] == kLineEnd[1]) {
+          end = i;
+          break;
+        }
+      }
     }
   }
   out.raw = file.substr(start, end - start);
@@ -228,8 +270,11 @@ std::optional<LogRecord> decodeExact(std::string_view r) {
   rec.op = static_cast<LogOp>(op);
   std::size_t pos = 1 + kLogSeparator.size();
   for (FieldType t : *schema) {
+    // A number has exactly its width: anything else is not this record (a
+    // torn start followed by another record can otherwise pass for one).
     const int width = widthOf(t);
-    if (width > 0 && at(r, pos + width, kLogSeparator)) {
+    if (width > 0) {
+      if (!at(r, pos + width, kLogSeparator)) return std::nullopt;
       rec.fields.emplace_back(r.substr(pos, width));
       pos += width + kLogSeparator.size();
       continue;

@@ -25,6 +25,11 @@ std::string getText(std::string_view bytes);
 // separator, CR LF) from a text, repeating until none is left.
 std::string lineSafe(std::string_view text);
 
+// A text as the store keeps it: up to its first NUL (as a reader of either
+// file takes it), and line-safe. The change operations and the replay both
+// store texts through it, so that a replay gives exactly the live entries.
+std::string storedText(std::string_view text);
+
 // The twelve stored fields of an entry, each followed by the separator.
 std::string serializeLine(const Entry& e);
 
@@ -40,13 +45,15 @@ struct ParsedLine {
 };
 ParsedLine parseLine(std::string_view file, std::size_t pos, std::int64_t lineNumber);
 
-// The same, filling `entry` in place (it is expected to be all zero).
+// The same, filling `entry` in place (it is expected to be all zero). With
+// borrowTexts the entry's texts refer to `file`, which must outlive them.
 struct LineExtent {
   std::string_view raw;
   bool vacant = false;
   std::size_t next = 0;
 };
-LineExtent parseLineInto(std::string_view file, std::size_t pos, std::int64_t lineNumber, Entry& entry);
+LineExtent parseLineInto(std::string_view file, std::size_t pos, std::int64_t lineNumber, Entry& entry,
+                         bool borrowTexts = false);
 
 // A decoded change-log record: the operation and its fields' bytes.
 struct LogRecord {

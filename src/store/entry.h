@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "store/entry_text.h"
+
 namespace lh::store {
 
 using EntryId = std::int32_t;
@@ -18,9 +20,9 @@ inline constexpr EntryId kLastFixedEntry = 10;
 
 struct Entry {
   // Stored fields, in file order.
-  std::string title;
-  std::string url;  // a bookmark's address; a category's member list ("u3u15u")
-  std::string note;
+  EntryText title;
+  EntryText url;  // a bookmark's address; a category's member list ("u3u15u")
+  EntryText note;
   std::int32_t parentId = 0;
   std::int32_t scrollRow = 0;
   std::int32_t visitCount = 0;
@@ -33,12 +35,13 @@ struct Entry {
 
   // In memory only.
   std::int32_t dimmed = 0;
-  std::string titleKey;    // titleKeyOf(title)
-  std::string domain;      // bookmarks: registrableDomain(hostOf(url))
-  std::string groupLabel;  // heading of the entry's group in the visit-count view
+  EntryText titleKey;    // titleKeyOf(title)
+  EntryText domain;      // bookmarks: registrableDomain(hostOf(url))
+  EntryText groupLabel;  // heading of the entry's group in the visit-count view
 
-  const std::string& members() const { return url; }
-  std::string& members() { return url; }
+  const EntryText& members() const { return url; }
+  // Assign to it, or change it in place through members().edit().
+  EntryText& members() { return url; }
   bool isCategory() const { return kind == kCategory; }
   bool isBookmark() const { return kind == kBookmark; }
   bool isSeparator() const { return kind == kSeparator; }

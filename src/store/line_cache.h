@@ -1,6 +1,13 @@
-// Each entry's stored line, without its CR LF. Lines read from the store file
-// stay in the file's bytes (one buffer, no copy per line); a refreshed line
-// gets a string of its own, reused by later refreshes of the same line.
+// Each entry's stored line, without its CR LF. The cache owns the bytes of
+// the store file it was loaded from: lines read from it are spans of those
+// bytes (no copy per line), and the entries' texts may point into them too,
+// so the bytes stay where they are until the next load. A line changed since
+// gets a string of its own.
+//
+// A changed line is first only marked pending: the store serialises it from
+// its entry when the line is next needed (a reader of the line, or the
+// save), so a change that touches a long line (a category of 100,000
+// members) costs one serialisation however often it is repeated.
 #pragma once
 
 #include <cstdint>
@@ -9,60 +16,89 @@
 #include <string_view>
 #include <vector>
 
+#include "store/format.h"
+
 namespace lh::store {
 
 class LineCache {
  public:
-  // Replaces every line: `file` holds the bytes, `lines` views into it.
-  void assign(std::string file, std::vector<std::string_view> lines) {
-    const char* before = file.data();
+  // Forgets every line and takes the file's bytes; add its lines with
+  // addFileLine, as spans of file().
+  void reset(std::string file) {
     file_ = std::move(file);
-    view_ = std::move(lines);
-    if (file_.data() != before) {
-      // A short string is copied, not moved: point the views at the copy.
-      for (std::string_view& v : view_) {
-        if (!v.empty()) v = std::string_view(file_.data() + (v.data() - before), v.size());
-      }
-    }
-    owner_.assign(view_.size(), -1);
+    slots_.clear();
     owned_.clear();
     free_.clear();
   }
-  std::size_t size() const { return view_.size(); }
-  std::string_view operator[](std::size_t i) const { return view_[i]; }
-  void reserve(std::size_t n) {
-    view_.reserve(n);
-    owner_.reserve(n);
+  std::string_view file() const { return file_; }
+  void addFileLine(std::string_view raw) {
+    slots_.push_back(Slot{static_cast<std::uint32_t>(raw.data() - file_.data()), static_cast<std::int32_t>(raw.size())});
   }
-  void push_back() {
-    view_.emplace_back();
-    owner_.push_back(-1);
+
+  std::size_t size() const { return slots_.size(); }
+  void reserve(std::size_t n) { slots_.reserve(n); }
+  // A new, empty line.
+  void push_back() { slots_.push_back(Slot{0, 0}); }
+
+  bool pending(std::size_t i) const { return slots_[i].kind == kPending; }
+  // The line's bytes; not for a pending line (serialise it first).
+  std::string_view operator[](std::size_t i) const {
+    const Slot& s = slots_[i];
+    if (s.kind >= 0) return std::string_view(file_).substr(s.at, static_cast<std::size_t>(s.kind));
+    return owned_[s.at];
   }
+  // Empty or exactly 00 00, and not pending.
+  bool vacant(std::size_t i) const {
+    if (pending(i)) return false;
+    const std::string_view v = (*this)[i];
+    return v.empty() || v == kVacantLine;
+  }
+
+  void markPending(std::size_t i) {
+    Slot& s = slots_[i];
+    if (s.kind >= 0) s.at = kNoString;
+    s.kind = kPending;
+  }
+  // Gives line i its bytes, reusing the string it had.
   void set(std::size_t i, std::string line) {
-    std::int32_t& o = owner_[i];
-    if (o < 0) {
-      if (line.empty()) {
-        view_[i] = std::string_view();
-        return;
-      }
+    Slot& s = slots_[i];
+    if (s.kind >= 0 || s.at == kNoString) {
       if (!free_.empty()) {
-        o = free_.back();
+        s.at = free_.back();
         free_.pop_back();
       } else {
-        o = static_cast<std::int32_t>(owned_.size());
+        s.at = static_cast<std::uint32_t>(owned_.size());
         owned_.emplace_back();
       }
     }
-    owned_[static_cast<std::size_t>(o)] = std::move(line);
-    view_[i] = owned_[static_cast<std::size_t>(o)];
+    owned_[s.at] = std::move(line);
+    s.kind = kOwned;
+  }
+  // Makes line i the empty line (a vacant slot).
+  void clear(std::size_t i) {
+    Slot& s = slots_[i];
+    if (s.kind < 0 && s.at != kNoString) {
+      owned_[s.at] = std::string();
+      free_.push_back(s.at);
+    }
+    s = Slot{0, 0};
   }
 
  private:
+  static constexpr std::int32_t kOwned = -1;
+  static constexpr std::int32_t kPending = -2;
+  static constexpr std::uint32_t kNoString = UINT32_MAX;
+  // kind >= 0: bytes [at, at + kind) of file_. kOwned: owned_[at].
+  // kPending: to be serialised; owned_[at] (if any) is its old string.
+  struct Slot {
+    std::uint32_t at;
+    std::int32_t kind;
+  };
+
   std::string file_;
-  std::vector<std::string_view> view_;
-  std::vector<std::int32_t> owner_;  // index into owned_, or -1
-  std::deque<std::string> owned_;    // a deque: growing it never moves a string
-  std::vector<std::int32_t> free_;
+  std::vector<Slot> slots_;
+  std::deque<std::string> owned_;  // a deque: growing it never moves a string
+  std::vector<std::uint32_t> free_;
 };
 
 }  // namespace lh::store

@@ -1,5 +1,8 @@
 #include "store/members.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include "text/gbk.h"
 
 namespace lh::store {
@@ -12,8 +15,9 @@ EntryId toId(std::string_view piece) {
   return static_cast<EntryId>(v);
 }
 
+// An empty text is the empty list "u"; any other text is extended as it is.
 void normalise(std::string& members) {
-  if (members.empty() || members.front() != 'u') members.insert(members.begin(), 'u');
+  if (members.empty()) members = "u";
 }
 
 }  // namespace
@@ -105,6 +109,44 @@ bool removeFirstMember(std::string& members, EntryId id) {
   if (at == std::string::npos) return false;
   members.replace(at, token.size(), "u");
   return true;
+}
+
+int removeMembers(std::string& members, std::vector<EntryId> ids) {
+  std::sort(ids.begin(), ids.end());
+  // A piece matches a token only when it is the id written as tokenOf
+  // writes it ("07" is not the token of 7).
+  const auto isRemoved = [&ids](std::string_view piece) {
+    EntryId v = 0;
+    const auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), v);
+    if (error != std::errc() || end != piece.data() + piece.size() || piece.empty()) return false;
+    if (std::to_string(v) != piece) return false;
+    return std::binary_search(ids.begin(), ids.end(), v);
+  };
+  // Tokens are "u" id "u": only pieces after the first "u" that are closed
+  // by a "u" can match. Matching pieces are dropped with their closing "u".
+  const std::size_t first = members.find('u');
+  if (first == std::string::npos) return 0;
+  std::size_t in = first + 1, out = first + 1;
+  int removed = 0;
+  for (;;) {
+    const std::size_t close = members.find('u', in);
+    if (close == std::string::npos) break;
+    const std::string_view piece(members.data() + in, close - in);
+    if (isRemoved(piece)) {
+      ++removed;
+    } else {
+      if (out != in) std::copy(members.begin() + static_cast<std::ptrdiff_t>(in),
+                               members.begin() + static_cast<std::ptrdiff_t>(close + 1),
+                               members.begin() + static_cast<std::ptrdiff_t>(out));
+      out += close + 1 - in;
+    }
+    in = close + 1;
+  }
+  if (removed == 0) return 0;
+  members.erase(std::copy(members.begin() + static_cast<std::ptrdiff_t>(in), members.end(),
+                          members.begin() + static_cast<std::ptrdiff_t>(out)),
+                members.end());
+  return removed;
 }
 
 std::vector<EntryId> parseItems(std::string_view items) {

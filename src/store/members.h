@@ -4,7 +4,8 @@
 //
 // An empty text is treated as the empty list "u" by the operations that add
 // members, so that a first member is never glued to nothing (where reading
-// would drop it).
+// would drop it). Any other text, even one that does not start with "u", is
+// extended as it is.
 #pragma once
 
 #include <string>
@@ -37,6 +38,10 @@ bool insertBefore(std::string& members, EntryId anchor, std::string_view items);
 // first. Returns the number removed.
 int removeMember(std::string& members, EntryId id);
 bool removeFirstMember(std::string& members, EntryId id);
+// Removes every occurrence of the token of each of `ids`, in one pass over
+// the list (the same result as removeMember for each). Returns the number
+// removed.
+int removeMembers(std::string& members, std::vector<EntryId> ids);
 
 // "3u15u" -> {3, 15}; a leading "u" is tolerated, empty pieces read as 0.
 std::vector<EntryId> parseItems(std::string_view items);

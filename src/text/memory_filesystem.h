@@ -1,5 +1,6 @@
 // A file system held in memory, with switches that make operations fail the
-// way a full disk or a crash would. For tests and benchmarks.
+// way a full disk, a file held open by another program, or a crash would.
+// For tests and benchmarks.
 #pragma once
 
 #include <cstddef>
@@ -15,14 +16,26 @@ class MemoryFileSystem : public FileSystem {
   std::map<std::string, std::string> files;
   std::set<std::string> directories;
 
-  // Fault injection. A limit of n lets n more calls succeed, then fails the
-  // rest (-1 = never fail).
+  // Fault injection by kind. A limit of n lets n more calls succeed, then
+  // fails the rest (-1 = never fail).
   int replacesBeforeFailure = -1;
   int appendsBeforeFailure = -1;
+  int removesBeforeFailure = -1;
   // When an append fails, this many bytes of it are still written (a torn
   // record).
   std::size_t tornAppendBytes = 0;
-  int removesBeforeFailure = -1;
+
+  // Fault injection by position. Every operation that can fail (all but
+  // exists and isDirectory) counts, from 1. The failAt-th one fails; every
+  // one after the crashAfter-th fails, as if the process had died there
+  // (0 = none, -1 = no crash). A failed read gives nullopt, a failed append
+  // leaves a torn record, a failed replace a half-written ".new" file, a
+  // failed write a truncated file half written; a failed remove or rename
+  // changes nothing. After a crash only the operation it interrupted leaves
+  // such traces; the ones after it change nothing.
+  int failAt = 0;
+  int crashAfter = -1;
+  int operations = 0;
 
   // Counters, for tests that check how a file was written.
   int appendCalls = 0;
@@ -40,6 +53,10 @@ class MemoryFileSystem : public FileSystem {
 
  private:
   static bool take(int& budget);
+  // Counts one operation; false when it is to fail.
+  bool proceed();
+  // The failing operation comes after the one a crash interrupted.
+  bool dead() const;
 };
 
 }  // namespace lh::text

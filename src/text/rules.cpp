@@ -19,7 +19,7 @@ std::string completeScheme(std::string_view text) {
   return "http://" + std::string(text);
 }
 
-std::string hostOf(std::string_view address) {
+std::string_view hostIn(std::string_view address) {
   // Split at "//": exactly two pieces (one separator with text after it, or
   // two separators with nothing after the second) take the second piece,
   // anything else the whole address.
@@ -35,20 +35,23 @@ std::string hostOf(std::string_view address) {
   }
   // Then the first piece of a split at "/".
   const std::string_view host = taken.substr(0, std::min(taken.size(), find(taken, "/")));
-  if (host.empty()) return std::string(kUnknownHost);
-  return std::string(host);
+  return host.empty() ? kUnknownHost : host;
 }
 
-std::string registrableDomain(std::string_view host) {
+std::string hostOf(std::string_view address) { return std::string(hostIn(address)); }
+
+std::string_view registrableDomainIn(std::string_view host) {
   const std::size_t d1 = findLast(host, ".");
   std::size_t d2 = d1 == npos ? npos : findLast(host, ".", d1);
   if (d2 != npos) {
     const std::string_view tail = host.substr(d2 + 1);
     if (tail == "com.cn" || tail == "net.cn") d2 = findLast(host, ".", d2);
   }
-  if (d2 == npos) return std::string(host);
-  return std::string(host.substr(d2 + 1));
+  if (d2 == npos) return host;
+  return host.substr(d2 + 1);
 }
+
+std::string registrableDomain(std::string_view host) { return std::string(registrableDomainIn(host)); }
 
 std::string resolveIconHref(std::string_view host, std::string_view reference) {
   if (contains(reference, "://")) return std::string(reference);

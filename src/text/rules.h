@@ -19,10 +19,14 @@ std::string completeScheme(std::string_view text);
 // Everything between the scheme's "//" and the first "/"; "未知" when that
 // is empty. Never empty.
 std::string hostOf(std::string_view address);
+// The same as a part of `address`, or kUnknownHost.
+std::string_view hostIn(std::string_view address);
 
 // The last two dot-separated labels of the host, or three when the last two
 // are exactly "com.cn" or "net.cn".
 std::string registrableDomain(std::string_view host);
+// The same as a part of `host`.
+std::string_view registrableDomainIn(std::string_view host);
 
 // An icon reference found in a page made absolute, relative to the site root.
 std::string resolveIconHref(std::string_view host, std::string_view reference);

@@ -179,6 +179,32 @@ TEST_F(StartUp, AFirstRunCreatesTheDataDirectoryAndTheFixedEntries) {
   EXPECT_TRUE(fs.exists(kData + "\\ico"));
 }
 
+TEST_F(StartUp, AStoreWithoutItsFixedEntriesGetsThemBeforeAnythingCanChangeIt) {
+  // An empty store file, or one shorter than ten lines: the missing fixed
+  // entries are made as a first run makes them, the ones there are kept.
+  for (const int lines : {0, 3}) {
+    SCOPED_TRACE(std::to_string(lines) + " lines");
+    const std::string full = fixedStore();
+    std::size_t cut = 0;
+    for (int i = 0; i < lines; ++i) cut = full.find("\r\n", cut) + 2;
+    fs.files[kData + "\\udb"] = full.substr(0, cut);
+    fs.files.erase(kData + "\\bein");
+    start();
+    ASSERT_EQ(app->store().count(), 10);
+    EXPECT_EQ(app->store().entry(1).title, lines > 0 ? "f1" : "我的收藏");
+    EXPECT_EQ(app->store().entry(10).title, "保留10");
+    const store::EntryId made = app->store().addCategory(app->currentCategory(), 45000.0, "新分类");
+    EXPECT_EQ(made, 11);
+    app.reset();
+    start();
+    EXPECT_EQ(app->currentCategory(), 1);
+    EXPECT_EQ(app->store().entry(1).title, lines > 0 ? "f1" : "我的收藏");
+    EXPECT_EQ(app->store().members(1), std::vector<store::EntryId>{11});
+    EXPECT_EQ(app->store().members(11), std::vector<store::EntryId>{});
+    app.reset();
+  }
+}
+
 TEST_F(StartUp, TheProgressLabelIsUpdatedOnlyWhenThePercentageChanges) {
   fs.files[kData + "\\udb"] = fixedStore(5000);
   start();

@@ -157,6 +157,30 @@ std::string pngOfSize(int w, int h) {
   return out;
 }
 
+TEST(DecodePng, SixteenBitChannelsAreRoundedToEightBits) {
+  // One pixel per channel value, red = green = blue.
+  const std::vector<std::uint16_t> values{0x0000, 0x007F, 0x0080, 0x00FF, 0x7F80, 0x8080, 0xFF00, 0xFF7F, 0xFFFF};
+  png_image img{};
+  img.version = PNG_IMAGE_VERSION;
+  img.width = static_cast<png_uint_32>(values.size());
+  img.height = 1;
+  img.format = PNG_FORMAT_LINEAR_RGB;
+  std::vector<std::uint16_t> pixels;
+  for (std::uint16_t v : values) pixels.insert(pixels.end(), {v, v, v});
+  png_alloc_size_t size = 0;
+  ASSERT_TRUE(png_image_write_to_memory(&img, nullptr, &size, 0, pixels.data(), 0, nullptr));
+  std::string bytes(size, '\0');
+  ASSERT_TRUE(png_image_write_to_memory(&img, bytes.data(), &size, 0, pixels.data(), 0, nullptr));
+  ASSERT_EQ(static_cast<unsigned char>(bytes[24]), 16u);  // the IHDR's bit depth
+  const Picture p = decodePicture(bytes);
+  ASSERT_EQ(p.width, static_cast<int>(values.size()));
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const unsigned want = (values[i] * 255u + 32767u) / 65535u;  // nearest of 0..255
+    EXPECT_EQ(redOf(p.at(static_cast<int>(i), 0)), want) << std::hex << values[i];
+    EXPECT_EQ(blueOf(p.at(static_cast<int>(i), 0)), want) << std::hex << values[i];
+  }
+}
+
 TEST(HostilePictures, OversizedPicturesDecodeToNothing) {
   EXPECT_FALSE(decodePicture(pngOfSize(4096, 1)).empty());
   EXPECT_TRUE(decodePicture(pngOfSize(4097, 1)).empty());

@@ -169,12 +169,36 @@ TEST(SortForView, AHundredThousandEqualKeysSortQuicklyAndPump) {
   for (std::size_t i = 0; i < sorted.size(); ++i) ASSERT_EQ(sorted[i], static_cast<EntryId>(11 + i));
 }
 
-TEST(MemberRows, TheLeadRowComesFirst) {
-  store::Entry c;
-  c.url = "u3u15u7u";
-  EXPECT_EQ(memberRows(c), (Ids{0, 3, 15, 7}));
-  c.url = "u";
-  EXPECT_EQ(memberRows(c), Ids{0});
+class MemberRows : public store::test::StoreTest {};
+
+TEST_F(MemberRows, TheLeadRowThenTheMembersThatAreThere) {
+  const EntryId a = store.addBookmark("A", "a.com", "", 1, 1.0, -1);
+  const EntryId c = store.addCategory(1, 1.0, "C");
+  const EntryId b = store.addBookmark("B", "b.com", "", 1, 1.0, -1);
+  EXPECT_EQ(memberRows(store, 1), (Ids{0, c, a, b}));
+  EXPECT_EQ(memberRows(store, c), Ids{0});
+  // A store cut short: tokens naming an id past its end, no id, id 0 and
+  // vacant slots (an empty line, a line of 00 00, a purged separator) show
+  // no row.
+  const EntryId sep = store.addSeparator(1, b);
+  store.purgeEntry(1, sep);
+  EXPECT_EQ(memberRows(store, 1), (Ids{0, c, a, b}));
+  std::string file;
+  for (EntryId id = 1; id <= 10; ++id) {
+    store::Entry e = store.entry(id);
+    if (id == 1) e.url = "u11u12u99uxu0u13u14u";
+    file += store::serializeLine(e) + "\r\n";
+  }
+  store::Entry bookmark, category;
+  bookmark.title = "B", bookmark.url = "b.com", bookmark.kind = store::kBookmark, bookmark.parentId = 1;
+  category.title = "C", category.url = "u", category.parentId = 1;
+  file += "\r\n" + store::serializeLine(bookmark) + "\r\n" + store::serializeLine(category) + "\r\n";
+  file += std::string("\0\0\r\n", 4);
+  fs.files[store::test::kStore] = file;
+  fs.files.erase(store::test::kLog);
+  const auto cut = reload();
+  ASSERT_EQ(cut->count(), 14);
+  EXPECT_EQ(memberRows(*cut, 1), (Ids{0, 12, 13}));
 }
 
 }  // namespace

@@ -240,5 +240,23 @@ TEST(ChangeLog, ARecordAfterATornOneIsRecovered) {
   EXPECT_EQ(getInt(records[0].fields[1]), 12);
 }
 
+TEST(ChangeLog, ATornStartWhoseNumbersWouldHaveTheWrongWidthIsNotARecord) {
+  // Read as one record, these pieces would take a number from the middle of
+  // the next record; a number has exactly its width, so they are not one.
+  const std::string visit = encodeRecord(record(LogOp::RecordVisit, {intBytes(12), std::string(8, '\x40'), intBytes(3)}));
+  const std::string rename =
+      encodeRecord(record(LogOp::EditCategory, {intBytes(11), "Name", intBytes(1), intBytes(0), intBytes(0)}));
+  const std::string separator = encodeRecord(record(LogOp::AddSeparator, {intBytes(11), "13"}));
+  const std::string category = encodeRecord(record(LogOp::AddCategory, {intBytes(11), std::string(8, '\x40'), "Sub"}));
+  for (const auto& [torn, next] : {std::pair{visit, separator}, std::pair{rename, category}}) {
+    for (std::size_t cut = 1; cut + kLogTerminator.size() < torn.size(); ++cut) {
+      SCOPED_TRACE("cut at " + std::to_string(cut));
+      const auto records = decodeLog(torn.substr(0, cut) + next);
+      ASSERT_EQ(records.size(), 1u);
+      EXPECT_EQ(encodeRecord(records[0]), next);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lh::store

@@ -216,5 +216,43 @@ TEST_F(Operations, NothingChangesWhileALoadIsRunning) {
   EXPECT_FALSE(fs.exists(kLog));
 }
 
+TEST_F(Operations, NoChangeIsLoggedForAnEntryThatIsNotThere) {
+  const EntryId a = store.addBookmark("A", "a.com", "", 1, 1.0, -1);
+  const EntryId c = store.addCategory(1, 1.0, "C");
+  const EntryId sep = store.addSeparator(1, a);
+  store.purgeEntry(1, sep);  // a vacant slot from now on
+  const std::string log = fs.files[kLog];
+  const int count = store.count();
+  const std::string root(store.line(1));
+  for (const EntryId missing : {0, -1, sep, count + 1, 99}) {
+    SCOPED_TRACE("entry " + std::to_string(missing));
+    store.recordVisit(missing, 45000.0, 1);
+    store.editBookmark(missing, "t", "n", "u.com");
+    store.editCategory(missing, "n", 1, 0, false);
+    EXPECT_EQ(store.addBookmark("B", "b.com", "", missing, 1.0, -1), 0);
+    if (missing != 0) EXPECT_EQ(store.addCategory(missing, 1.0, "D"), 0);
+    store.moveEntries(std::to_string(missing) + "u", 1, -2, false);
+    store.moveEntries(std::to_string(a) + "u", missing, -2, false);
+    EXPECT_EQ(store.addSeparator(1, missing), 0);
+    EXPECT_EQ(store.addSeparator(missing, a), 0);
+    store.purgeEntry(1, missing);
+    store.purgeEntry(missing, a);
+  }
+  // Parents and destinations are categories; a bookmark is edited as one.
+  EXPECT_EQ(store.addBookmark("B", "b.com", "", a, 1.0, -1), 0);
+  EXPECT_EQ(store.addCategory(a, 1.0, "D"), 0);
+  store.editBookmark(c, "t", "n", "u.com");
+  EXPECT_EQ(store.addSeparator(c, a), 0);  // not one of its members
+  EXPECT_EQ(fs.files[kLog], log);
+  EXPECT_EQ(store.count(), count);
+  EXPECT_EQ(store.line(1), root);
+  // A move of entries some of which are missing moves the others alone.
+  store.moveEntries("u" + std::to_string(a) + "u99u" + std::to_string(sep) + "u", c, -2, false);
+  const auto records = logged(fs);
+  ASSERT_EQ(records.size(), 5u);
+  EXPECT_EQ(records.back().fields[0], std::to_string(a) + "u");
+  EXPECT_EQ(store.members(c), Ids{a});
+}
+
 }  // namespace
 }  // namespace lh::store::test

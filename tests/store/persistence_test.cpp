@@ -2,6 +2,8 @@
 // had, whatever happened to them in between.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "../support/temp_dir.h"
 #include "store/members.h"
 #include "store_fixture.h"
@@ -195,6 +197,237 @@ TEST_F(Persistence, TheLastLogRecordEmptiesTheBin) {
   EXPECT_EQ(loaded->entry(kRecycleBin).members(), "u");
   EXPECT_TRUE(loaded->entry(cat).deleted);
   EXPECT_TRUE(loaded->entry(inner).deleted);
+}
+
+TEST(ShortStoreFiles, AreSavedBackByteForByte) {
+  // Files short enough to fit inside a string object itself, and longer.
+  std::vector<std::string> files{"abc\r\n", "\r\n", "\r\n\r\n", "ab\r\ncd\r\n", std::string("\0\0\r\n", 4)};
+  for (std::size_t n = 1; n <= 40; ++n) files.push_back(std::string(n, 'q') + "\r\n");
+  for (const std::string& file : files) {
+    SCOPED_TRACE("file of " + std::to_string(file.size()) + " bytes");
+    text::MemoryFileSystem fs;
+    fs.files[kStore] = file;
+    BookmarkStore s(fs, kStore, kLog);
+    s.load();
+    ASSERT_TRUE(s.saveAll());
+    EXPECT_EQ(fs.files[kStore], file);
+  }
+}
+
+// Records of every kind against the fixture's store after setUpTree():
+// category 11 holding bookmarks 12 and 13 and separator 14.
+std::vector<std::string> sampleRecords() {
+  std::string date;
+  putDate(date, 45000.25);
+  return {
+      encodeRecord(LogRecord{LogOp::AddBookmark, {"Title", "http://a.com/", "note", intField(11), date, intField(-1)}}),
+      encodeRecord(LogRecord{LogOp::RecordVisit, {intField(12), date, intField(3)}}),
+      encodeRecord(LogRecord{LogOp::EditBookmark, {intField(12), "T2", "n2", "http://b.org/"}}),
+      encodeRecord(LogRecord{LogOp::MoveEntries, {"12u13u", intField(1), intField(-2), intField(0)}}),
+      encodeRecord(LogRecord{LogOp::AddCategory, {intField(11), date, "Sub"}}),
+      encodeRecord(LogRecord{LogOp::EditCategory, {intField(11), "Renamed", intField(1), intField(0), intField(0)}}),
+      encodeRecord(LogRecord{LogOp::EmptyRecycleBin, {}}),
+      encodeRecord(LogRecord{LogOp::AddSeparator, {intField(11), "13"}}),
+      encodeRecord(LogRecord{LogOp::PurgeEntry, {intField(11), intField(14)}}),
+  };
+}
+
+class TornLogs : public StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    const EntryId c = store.addCategory(1, 1.0, "C");
+    store.addBookmark("B", "http://b.com/", "", c, 1.0, -1);
+    const EntryId b2 = store.addBookmark("B2", "http://b2.com/", "", c, 1.0, -1);
+    store.addSeparator(c, b2);
+    ASSERT_TRUE(store.saveAll());
+    base = fs.files[kStore];
+  }
+  std::string base;
+};
+
+TEST_F(TornLogs, ALogHoldingOnlyATornRecordIsFoldedBeforeTheNextChange) {
+  // The next change must not be appended behind the torn bytes, where the
+  // two could read as one record at the following start.
+  int mismatches = 0, cases = 0;
+  for (const std::string& record : sampleRecords()) {
+    for (std::size_t cut = 1; cut < record.size(); ++cut) {
+      SCOPED_TRACE("record " + std::to_string(record[0]) + " cut at " + std::to_string(cut));
+      text::MemoryFileSystem disk;
+      disk.files[kStore] = base;
+      disk.files[kLog] = record.substr(0, cut);
+      BookmarkStore first(disk, kStore, kLog);
+      first.load();
+      EXPECT_FALSE(disk.exists(kLog) && !disk.files[kLog].empty());
+      first.purgeEntry(11, 14);
+      first.moveEntries("13u", 1, -2, false);
+      BookmarkStore second(disk, kStore, kLog);
+      second.load();
+      ++cases;
+      bool same = second.count() == first.count();
+      for (EntryId id = 1; same && id <= first.count(); ++id) same = first.line(id) == second.line(id);
+      if (!same) ++mismatches;
+    }
+  }
+  EXPECT_EQ(mismatches, 0) << "of " << cases << " cut points";
+}
+
+// The nine operations, as the program calls them, on the tree of TornLogs.
+const std::vector<std::function<void(BookmarkStore&)>>& sampleChanges() {
+  static const std::vector<std::function<void(BookmarkStore&)>> changes{
+      [](BookmarkStore& s) { s.addBookmark("Title", "http://a.com/", "note", 11, 45000.25, -1); },
+      [](BookmarkStore& s) { s.recordVisit(12, 45000.25, 3); },
+      [](BookmarkStore& s) { s.editBookmark(12, "T2", "n2", "http://b.org/"); },
+      [](BookmarkStore& s) { s.moveEntries("12u13u", 1, -2, false); },
+      [](BookmarkStore& s) { s.addCategory(11, 45000.25, "Sub"); },
+      [](BookmarkStore& s) { s.editCategory(11, "Renamed", 1, 0, false); },
+      [](BookmarkStore& s) { s.emptyRecycleBin(); },
+      [](BookmarkStore& s) { s.addSeparator(11, 13); },
+      [](BookmarkStore& s) { s.purgeEntry(11, 14); },
+  };
+  return changes;
+}
+
+TEST_F(TornLogs, AFailedAppendCostsOnlyItsOwnChange) {
+  // An append that fails leaves the start of its record; the change is not
+  // made, and the records appended after it read back as they were written.
+  // Every cut point of every operation, followed by every operation.
+  int mismatches = 0, cases = 0;
+  for (const auto& failing : sampleChanges()) {
+    text::MemoryFileSystem probe;
+    probe.files[kStore] = base;
+    BookmarkStore measure(probe, kStore, kLog);
+    measure.load();
+    failing(measure);
+    const std::size_t length = probe.files[kLog].size();
+    for (std::size_t cut = 0; cut < length; ++cut) {
+      for (const auto& next : sampleChanges()) {
+        text::MemoryFileSystem disk;
+        disk.files[kStore] = base;
+        BookmarkStore live(disk, kStore, kLog);
+        live.load();
+        live.recordVisit(13, 45001.0, 7);
+        disk.appendsBeforeFailure = 0;
+        disk.tornAppendBytes = cut;
+        const std::string before(live.line(11));
+        const int count = live.count();
+        failing(live);
+        EXPECT_EQ(live.count(), count);
+        EXPECT_EQ(live.line(11), before);
+        disk.appendsBeforeFailure = -1;
+        next(live);
+        live.addBookmark("Last", "http://last.com/", "", 11, 45002.0, -1);
+        BookmarkStore restarted(disk, kStore, kLog);
+        restarted.load();
+        ++cases;
+        bool same = restarted.count() == live.count();
+        for (EntryId id = 1; same && id <= live.count(); ++id) same = live.line(id) == restarted.line(id);
+        if (!same) ++mismatches;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0) << "of " << cases << " cut points";
+}
+
+TEST_F(Persistence, AFoldWhoseLogCannotBeRemovedIsNotAppliedAgain) {
+  // A virus scanner or backup program holds the log open.
+  store.addBookmark("A", "a.com", "", 1, 1.0, -1);
+  store.addBookmark("B", "b.com", "", 1, 1.0, -1);
+  fs.removesBeforeFailure = 0;
+  const auto folding = reload();
+  expectSameState(store, *folding);
+  fs.removesBeforeFailure = -1;
+  const auto next = reload();
+  EXPECT_EQ(next->count(), 12);
+  expectSameState(store, *next);
+}
+
+TEST_F(Persistence, ALogWithUnreadableRecordsIsKeptBesideTheStore) {
+  store.addBookmark("A", "a.com", "", 1, 1.0, -1);
+  const std::string damaged = fs.files[kLog] + std::string("\x0A\x04\x01\x05\x08", 5) + std::string(kLogTerminator);
+  fs.files[kLog] = damaged;
+  expectSameState(store, *reload());
+  EXPECT_FALSE(fs.exists(kLog));
+  EXPECT_EQ(fs.files[std::string(kLog) + ".bak"], damaged);
+  // A second one goes beside the first; a clean log leaves no copy.
+  store.addBookmark("B", "b.com", "", 1, 1.0, -1);
+  fs.files[kLog] += "\x01torn";
+  const std::string second = fs.files[kLog];
+  reload();
+  EXPECT_EQ(fs.files[std::string(kLog) + ".bak"], damaged);
+  EXPECT_EQ(fs.files[std::string(kLog) + ".2.bak"], second);
+  store.addBookmark("C", "c.com", "", 1, 1.0, -1);
+  reload();
+  EXPECT_FALSE(fs.exists(std::string(kLog) + ".3.bak"));
+}
+
+const char* const kFixedTitles[kLastFixedEntry] = {"根", "回收站", "保留3", "保留4", "保留5",
+                                                  "保留6", "保留7", "保留8", "保留9", "保留10"};
+
+// The store file a first run writes.
+std::string firstRunFile(double now, int from = 1) {
+  std::string file;
+  for (int i = from; i <= kLastFixedEntry; ++i) {
+    Entry e;
+    e.title = kFixedTitles[i - 1];
+    e.url = "u";
+    e.added = now;
+    file += serializeLine(e) + "\r\n";
+  }
+  return file;
+}
+
+TEST(FixedEntries, AnEmptyStoreGetsThemBeforeAnythingElse) {
+  text::MemoryFileSystem fs;
+  fs.files[kStore] = "";
+  BookmarkStore s(fs, kStore, kLog);
+  s.load();
+  EXPECT_EQ(s.ensureFixedEntries(kFixedTitles, 45000.5), 10);
+  EXPECT_EQ(fs.files[kStore], firstRunFile(45000.5));
+  EXPECT_FALSE(fs.exists(kLog));
+  // A new category is entry 11 in the root, not the root itself.
+  EXPECT_EQ(s.addCategory(kRootCategory, 45001.0, "New"), 11);
+  BookmarkStore again(fs, kStore, kLog);
+  again.load();
+  EXPECT_EQ(again.entry(kRootCategory).title, "根");
+  EXPECT_EQ(again.members(kRootCategory), Ids{11});
+  EXPECT_EQ(again.members(11), Ids{});
+  EXPECT_EQ(again.ensureFixedEntries(kFixedTitles, 45002.0), 0);
+}
+
+TEST(FixedEntries, AShortStoreKeepsTheEntriesItHas) {
+  std::string file;
+  Entry root;
+  root.title = "Mine";
+  root.url = "u3u";
+  file += serializeLine(root) + "\r\n\r\n";  // the root, and entry 2 vacant
+  Entry third;
+  third.title = "Third";
+  third.kind = kBookmark;
+  third.url = "http://third.com/";
+  third.parentId = 1;
+  file += serializeLine(third) + "\r\n";
+  text::MemoryFileSystem fs;
+  fs.files[kStore] = file;
+  BookmarkStore s(fs, kStore, kLog);
+  s.load();
+  EXPECT_EQ(s.ensureFixedEntries(kFixedTitles, 45000.5), 7);
+  EXPECT_EQ(fs.files[kStore], file + firstRunFile(45000.5, 4));
+  EXPECT_EQ(s.members(kRootCategory), Ids{3});
+}
+
+TEST(FixedEntries, NoneAreMadeOverAStoreThatCouldNotBeRead) {
+  text::MemoryFileSystem fs;
+  fs.files[kStore] = fixedEntriesFile();
+  fs.failAt = 1;  // reading the store file
+  BookmarkStore s(fs, kStore, kLog);
+  const LoadResult r = s.load();
+  EXPECT_TRUE(r.unreadable);
+  EXPECT_TRUE(s.readOnly());
+  EXPECT_EQ(s.ensureFixedEntries(kFixedTitles, 45000.5), 0);
+  EXPECT_EQ(s.addCategory(kRootCategory, 1.0, "x"), 0);
+  EXPECT_EQ(fs.files[kStore], fixedEntriesFile());
+  EXPECT_FALSE(fs.exists(kLog));
 }
 
 class Percentages : public LoadObserver {

@@ -222,8 +222,10 @@ void SimPlatform::removeTrayIcon() {
   trayIcon_.clear();
 }
 
-bool SimPlatform::claimSingleInstance(const std::string& key, std::function<void()> onShowRequest) {
-  // Upper case in single-byte characters only (a GBK trail byte is no letter).
+namespace {
+
+// Upper case in single-byte characters only (a GBK trail byte is no letter).
+std::string instanceKey(const std::string& key) {
   std::string k = key;
   for (std::size_t i = 0; i < k.size(); ++i) {
     const auto c = static_cast<unsigned char>(k[i]);
@@ -233,6 +235,15 @@ bool SimPlatform::claimSingleInstance(const std::string& key, std::function<void
     }
     k[i] = static_cast<char>(std::toupper(c));
   }
+  return k;
+}
+
+}  // namespace
+
+void SimPlatform::releaseSingleInstance(const std::string& key) { instances.erase(instanceKey(key)); }
+
+bool SimPlatform::claimSingleInstance(const std::string& key, std::function<void()> onShowRequest) {
+  const std::string k = instanceKey(key);
   note("instance " + k);
   auto it = instances.find(k);
   if (it != instances.end()) {

@@ -189,6 +189,7 @@ class SimPlatform : public Platform {
   [[noreturn]] void exitProcess(int code) override;
   std::string runDirectory() override { return runDir; }
   bool claimSingleInstance(const std::string& key, std::function<void()> onShowRequest) override;
+  void releaseSingleInstance(const std::string& key) override;
   // The copies running on this machine, by key (upper case).
   std::map<std::string, std::function<void()>> instances;
 

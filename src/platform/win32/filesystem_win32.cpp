@@ -52,16 +52,28 @@ class Win32FileSystem : public FileSystem {
     Handle h(CreateFileW(widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.valid()) return std::nullopt;
+    // Straight into the string, in as few calls as the file's size allows;
+    // then on until the end, in case the file grew meanwhile.
     LARGE_INTEGER size{};
     std::string out;
-    if (GetFileSizeEx(h.get(), &size) && size.QuadPart > 0) out.reserve(static_cast<std::size_t>(size.QuadPart));
-    char buf[65536];
+    if (GetFileSizeEx(h.get(), &size) && size.QuadPart > 0) out.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
     for (;;) {
       DWORD n = 0;
+      if (done < out.size()) {
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(out.size() - done, std::size_t{1} << 30));
+        if (!ReadFile(h.get(), out.data() + done, want, &n, nullptr)) return std::nullopt;
+        if (n == 0) break;
+        done += n;
+        continue;
+      }
+      char buf[65536];
       if (!ReadFile(h.get(), buf, sizeof buf, &n, nullptr)) return std::nullopt;
       if (n == 0) break;
       out.append(buf, n);
+      done += n;
     }
+    out.resize(done);
     return out;
   }
 

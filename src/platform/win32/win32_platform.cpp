@@ -602,6 +602,14 @@ class Platform32 : public Win32Platform {
     Shell_NotifyIconW(NIM_DELETE, &tray_);
   }
 
+  void releaseSingleInstance(const std::string&) override {
+    showRequest_ = nullptr;
+    if (instanceWindow_) DestroyWindow(instanceWindow_);
+    if (instanceMutex_) CloseHandle(instanceMutex_);
+    instanceWindow_ = nullptr;
+    instanceMutex_ = nullptr;
+  }
+
   bool claimSingleInstance(const std::string& key, std::function<void()> onShowRequest) override {
     // The key's upper-case UTF-16 form, hashed (FNV-1a) into the names of a
     // mutex and of a message window that a later copy finds.
