@@ -64,7 +64,7 @@ class ThreadWorker : public Worker {
     const WorkerCore::Ticket ticket = core_.begin();
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      waiting_ = Waiting{std::move(job), ticket};  // an older waiting job never runs
+      waiting_ = WorkerCore::Queued{std::move(job), ticket};  // an older waiting job never runs
     }
     wake_.notify_one();
     return ticket.generation;
@@ -80,14 +80,9 @@ class ThreadWorker : public Worker {
   bool busy() const override { return core_.busy(); }
 
  private:
-  struct Waiting {
-    Job job;
-    WorkerCore::Ticket ticket;
-  };
-
   void loop() {
     for (;;) {
-      Waiting w;
+      WorkerCore::Queued w;
       {
         std::unique_lock<std::mutex> lock(mutex_);
         wake_.wait(lock, [this] { return stop_ || waiting_.has_value(); });
@@ -113,7 +108,7 @@ class ThreadWorker : public Worker {
   std::function<void(std::function<void()>)> post_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::optional<Waiting> waiting_;
+  std::optional<WorkerCore::Queued> waiting_;
   bool stop_ = false;
   std::thread thread_;  // last: starts once everything above exists
 };

@@ -72,6 +72,12 @@ class WorkerCore {
   std::uint64_t generation() const;
   bool busy() const;
 
+  // A started job waiting for its thread.
+  struct Queued {
+    Worker::Job job;
+    Ticket ticket;
+  };
+
  private:
   struct State {
     std::uint64_t generation = 0;

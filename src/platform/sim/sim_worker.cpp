@@ -12,7 +12,7 @@ SimWorker::~SimWorker() {
 
 std::uint64_t SimWorker::start(Job job) {
   const WorkerCore::Ticket ticket = core_.begin();
-  waiting_ = Waiting{std::move(job), ticket};
+  waiting_ = WorkerCore::Queued{std::move(job), ticket};
   return ticket.generation;
 }
 
@@ -23,7 +23,7 @@ void SimWorker::cancel() {
 
 bool SimWorker::runPending() {
   if (!waiting_) return false;
-  Waiting w = std::move(*waiting_);
+  WorkerCore::Queued w = std::move(*waiting_);
   waiting_.reset();
   ++jobsRun;
   Delivery delivery;

@@ -31,14 +31,10 @@ class SimWorker : public Worker {
   int jobsRun = 0;
 
  private:
-  struct Waiting {
-    Job job;
-    WorkerCore::Ticket ticket;
-  };
   WorkerCore core_;
   std::function<void(std::function<void()>)> post_;
   std::function<void(SimWorker*)> onGone_;
-  std::optional<Waiting> waiting_;
+  std::optional<WorkerCore::Queued> waiting_;
 };
 
 }  // namespace lh::platform::sim

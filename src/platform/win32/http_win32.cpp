@@ -103,18 +103,16 @@ bool stopped(const HopRequest& r) { return r.cancel && r.cancel->raised(); }
 // One GET without following redirects.
 HttpHop wininetHop(const HopRequest& r) {
   HttpHop h;
-  InetHandle session(InternetOpenW(L"Linkhoard/1.6", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!session) {
-    h.error = HttpError::Network;
+  auto fail = [&h](HttpError e) {
+    h.error = e;
     return h;
-  }
+  };
+  InetHandle session(InternetOpenW(L"Linkhoard/1.6", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!session) return fail(HttpError::Network);
   setTimeouts(session, r.deadlineMs);
   InetHandle connection(InternetConnectW(session, wide(r.url.host).c_str(), static_cast<INTERNET_PORT>(r.url.port),
                                          nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection) {
-    h.error = lastInetError();
-    return h;
-  }
+  if (!connection) return fail(lastInetError());
   setTimeouts(connection, r.deadlineMs);
   DWORD flags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD |
                 INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
@@ -123,15 +121,9 @@ HttpHop wininetHop(const HopRequest& r) {
   const wchar_t* accept[] = {L"*/*", nullptr};
   InetHandle request(HttpOpenRequestW(connection, L"GET", wide(r.url.target).c_str(), L"HTTP/1.0", nullptr, accept,
                                       flags, 0));
-  if (!request) {
-    h.error = lastInetError();
-    return h;
-  }
+  if (!request) return fail(lastInetError());
   setTimeouts(request, r.deadlineMs);
-  if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
-    h.error = lastInetError();
-    return h;
-  }
+  if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) return fail(lastInetError());
   DWORD status = 0, size = sizeof status;
   HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
   h.status = static_cast<int>(status);
@@ -139,40 +131,22 @@ HttpHop wininetHop(const HopRequest& r) {
     h.location = narrow(queryHeader(request, HTTP_QUERY_LOCATION));
     if (!h.location.empty()) return h;  // its body is not read
   }
-  if (declaredTooLarge(queryHeader(request, HTTP_QUERY_CONTENT_LENGTH), r.maxBytes)) {
-    h.error = HttpError::TooLarge;
-    return h;
-  }
+  if (declaredTooLarge(queryHeader(request, HTTP_QUERY_CONTENT_LENGTH), r.maxBytes)) return fail(HttpError::TooLarge);
   BodyCollector body(r.maxBytes);
   std::vector<char> buffer(64 * 1024);
   for (;;) {
-    if (stopped(r)) {
-      h.error = HttpError::Cancelled;
-      return h;
-    }
-    if (nowMs() >= r.deadlineMs) {
-      h.error = HttpError::TimedOut;
-      return h;
-    }
+    if (stopped(r)) return fail(HttpError::Cancelled);
+    if (nowMs() >= r.deadlineMs) return fail(HttpError::TimedOut);
     // Waits for some bytes (at most the receive timeout), not for a full
     // buffer: a trickle comes back piece by piece and meets the checks above.
     DWORD available = 0;
-    if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
-      h.error = lastInetError();
-      return h;
-    }
+    if (!InternetQueryDataAvailable(request, &available, 0, 0)) return fail(lastInetError());
     if (available == 0) break;  // the end of the body
     DWORD got = 0;
     const DWORD want = std::min<DWORD>(available, static_cast<DWORD>(buffer.size()));
-    if (!InternetReadFile(request, buffer.data(), want, &got)) {
-      h.error = lastInetError();
-      return h;
-    }
+    if (!InternetReadFile(request, buffer.data(), want, &got)) return fail(lastInetError());
     if (got == 0) break;
-    if (!body.append(buffer.data(), got)) {
-      h.error = HttpError::TooLarge;
-      return h;
-    }
+    if (!body.append(buffer.data(), got)) return fail(HttpError::TooLarge);
   }
   h.body = body.take();
   return h;
