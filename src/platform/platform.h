@@ -231,6 +231,7 @@ class Platform {
 
   // ------------------------------------------------------------ worker
   // A worker thread whose deliveries run on this GUI thread (worker.h).
+  // Destroy it before the platform.
   virtual std::unique_ptr<Worker> createWorker() = 0;
 
   // ------------------------------------------------------------ HTTP
