@@ -283,31 +283,76 @@ def about_background(out):
     save_png(out, 'AboutBackground', img)
 
 
-# ------------------------------------------------------------ tray icon
+# ------------------------------------------------------------ tray and application icons
 
-def tray_icon(out):
-    # One 104 x 104 image of 32 bits: a cyan rounded square holding a white
-    # bookmark ribbon. Written by hand: 6 + 16 + 40 + 104*104*4 + AND mask
-    # 16*104 = 44,990 bytes.
-    size = 104
-    img = rgba(size, size)
+def tray_picture(size):
+    """The tray picture at `size` pixels: a cyan rounded square holding a
+    white bookmark ribbon, drawn on the 104-pixel grid of the tray icon
+    (at 8 times the size, then reduced, for the smaller application icons)."""
+    if size == 104:
+        scale, img = 1, rgba(104, 104)
+    else:
+        scale = size * 8 / 104
+        img = rgba(size * 8, size * 8)
     d = ImageDraw.Draw(img)
-    rounded(d, [4, 4, 99, 99], 20, fill=(0, 199, 232, 255))
-    d.polygon([(36, 22), (68, 22), (68, 82), (52, 68), (36, 82)], fill=(255, 255, 255, 255))
+
+    def s(v):
+        return round(v * scale)
+
+    rounded(d, [s(4), s(4), s(99), s(99)], s(20), fill=(0, 199, 232, 255))
+    d.polygon([(s(36), s(22)), (s(68), s(22)), (s(68), s(82)), (s(52), s(68)), (s(36), s(82))],
+              fill=(255, 255, 255, 255))
+    if size != 104:
+        # Reduced with premultiplied colours, so the transparent corners
+        # do not darken the edge.
+        img = img.convert('RGBa').resize((size, size), Image.LANCZOS).convert('RGBA')
+    return img
+
+
+def ico_bitmap(img):
+    """One 32-bit icon image: BITMAPINFOHEADER (height doubled), the pixels
+    bottom row first, and an all-zero AND mask (alpha decides)."""
+    w, h = img.size
     px = img.load()
     xor = bytearray()
-    for y in range(size - 1, -1, -1):
-        for x in range(size):
+    for y in range(h - 1, -1, -1):
+        for x in range(w):
             r, g, b, a = px[x, y]
             xor += bytes((b, g, r, a))
-    mask_stride = ((size + 31) // 32) * 4
-    mask = bytearray(mask_stride * size)  # all zero: alpha decides
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
-    image = header + bytes(xor) + bytes(mask)
-    ico = struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(image), 22) + image
+    mask = bytes(((w + 31) // 32) * 4 * h)
+    header = struct.pack('<IiiHHIIiiII', 40, w, h * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+    return header + bytes(xor) + mask
+
+
+def ico_file(images):
+    """An icon file of (side, image bytes) entries, in the order given."""
+    directory = struct.pack('<HHH', 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for side, data in images:
+        dim = 0 if side >= 256 else side
+        directory += struct.pack('<BBBBHHII', dim, dim, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    return directory + b''.join(data for _, data in images)
+
+
+def tray_icon(out):
+    # One 104 x 104 image of 32 bits: 6 + 16 + 40 + 104*104*4 + AND mask
+    # 16*104 = 44,990 bytes.
+    ico = ico_file([(104, ico_bitmap(tray_picture(104)))])
     assert len(ico) == 44990, len(ico)
     (out / 'TrayIcon.ico').write_bytes(ico)
     RESOURCES.append(('TrayIcon', 'TrayIcon.ico'))
+
+
+def app_icon(out):
+    # The executable's icon (compiled in by windres, not embedded as bytes):
+    # the tray picture at the sizes the shell asks for, bitmaps up to 64 and
+    # a PNG at 256.
+    images = [(side, ico_bitmap(tray_picture(side))) for side in (16, 20, 24, 32, 40, 48, 64)]
+    big = io.BytesIO()
+    tray_picture(256).save(big, format='PNG', optimize=True)
+    images.append((256, big.getvalue()))
+    (out / 'AppIcon.ico').write_bytes(ico_file(images))
 
 
 # ------------------------------------------------------------ sounds
@@ -408,6 +453,7 @@ def main():
     panel_background(out)
     about_background(out)
     tray_icon(out)
+    app_icon(out)
     sounds(out)
     write_source(out)
 

@@ -17,6 +17,9 @@
 
 #include "canvas/picture.h"
 #include "canvas/text_raster.h"
+#include "platform/dialogs.h"
+#include "platform/http.h"
+#include "platform/worker.h"
 
 namespace lh::platform {
 
@@ -237,6 +240,34 @@ class Platform {
   virtual void leaveClipboardChain() = 0;
   virtual std::string clipboardText() = 0;
   virtual void setClipboardText(const std::string& text) = 0;
+
+  // ============================================================ work off the GUI thread,
+  // HTTP, file dialogs, bounded sends to other programs
+
+  // ------------------------------------------------------------ worker
+  // A worker thread whose deliveries run on this GUI thread (worker.h).
+  // Destroy it before the platform.
+  virtual std::unique_ptr<Worker> createWorker() = 0;
+
+  // ------------------------------------------------------------ HTTP
+  // Shared by every thread; each call is bounded by its limits (http.h).
+  virtual Http& http() = 0;
+
+  // ------------------------------------------------------------ files
+  // Shows the system's open or save dialog (modal to the request's owner)
+  // and returns the chosen path (GBK), or nullopt when the user cancels.
+  virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
+  // The user's desktop directory (GBK) with a trailing "\"; empty when the
+  // system has none.
+  virtual std::string desktopFolder() = 0;
+
+  // ------------------------------------------------------------ sends to other programs
+  // Every message the program sends to another program's window (textOf's
+  // WM_GETTEXTLENGTH and WM_GETTEXT, the clipboard viewer chain) waits at
+  // most this long, and not at all for a window the system already knows to
+  // be hung: a hung browser or clipboard viewer reads as an empty text and
+  // never hangs the program.
+  static constexpr int kForeignSendTimeoutMs = 1000;
 };
 
 }  // namespace lh::platform

@@ -328,7 +328,12 @@ std::string SimPlatform::classNameOf(ForeignWindow w) {
 
 std::string SimPlatform::textOf(ForeignWindow w) {
   const auto it = foreign.find(w.id);
-  return it == foreign.end() ? std::string() : it->second.text;
+  if (it == foreign.end()) return {};
+  if (it->second.hung) {
+    ++foreignSendTimeouts;  // WM_GETTEXTLENGTH timed out: WM_GETTEXT is not sent
+    return {};
+  }
+  return it->second.text;
 }
 
 std::vector<ForeignWindow> SimPlatform::childrenOf(ForeignWindow w) {
@@ -375,6 +380,37 @@ void SimPlatform::setClipboardText(const std::string& text) { clipboard_ = text;
 void SimPlatform::copyText(const std::string& text) {
   clipboard_ = text;
   if (watcherInstalled_ && onClipboardChange_) onClipboardChange_();
+}
+
+// ------------------------------------------------------------ worker, file dialogs
+
+std::unique_ptr<Worker> SimPlatform::createWorker() {
+  auto w = std::make_unique<SimWorker>([this](std::function<void()> f) { post(std::move(f)); },
+                                       [this](SimWorker* gone) {
+                                         workers.erase(std::remove(workers.begin(), workers.end(), gone),
+                                                       workers.end());
+                                       });
+  workers.push_back(w.get());
+  return w;
+}
+
+int SimPlatform::runWorkers() {
+  int ran = 0;
+  // A job may start another worker's job: take a copy of the list first.
+  const std::vector<SimWorker*> now = workers;
+  for (SimWorker* w : now) {
+    if (std::find(workers.begin(), workers.end(), w) != workers.end() && w->runPending()) ++ran;
+  }
+  return ran;
+}
+
+std::optional<std::string> SimPlatform::chooseFile(const FileDialogRequest& request) {
+  note(request.kind == FileDialogRequest::Kind::Save ? "save dialog" : "open dialog");
+  fileDialogs.push_back(request);
+  if (fileDialogAnswers.empty()) return std::nullopt;
+  std::optional<std::string> answer = std::move(fileDialogAnswers.front());
+  fileDialogAnswers.pop_front();
+  return answer;
 }
 
 }  // namespace lh::platform::sim

@@ -6,10 +6,13 @@
 // order of start-up and exit is written to `journal`.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <stdexcept>
 
 #include "platform/platform.h"
+#include "platform/sim/sim_web.h"
+#include "platform/sim/sim_worker.h"
 
 namespace lh::platform::sim {
 
@@ -105,6 +108,9 @@ struct FakeWindow {
   std::uint64_t parent = 0;
   std::string className, text, processPath, processFileName;
   Bounds screenBounds;  // where it answers windowAt
+  // A window whose thread does not answer: messages sent to it time out and
+  // its text reads as empty.
+  bool hung = false;
 };
 
 class SimPlatform : public Platform {
@@ -209,6 +215,24 @@ class SimPlatform : public Platform {
   void leaveClipboardChain() override;
   std::string clipboardText() override { return clipboard_; }
   void setClipboardText(const std::string& text) override;
+
+  // ------------------------------------------------ worker, web, file dialogs, hung windows
+  SimWeb web;
+  std::vector<SimWorker*> workers;  // alive, in order of creation
+  // Runs the waiting job of every worker (in order of creation); their
+  // deliveries arrive at the next processPendingMessages. Returns how many ran.
+  int runWorkers();
+  // The answers the dialogs give, in order: a path, or nullopt for Cancel.
+  // A dialog with no answer left is cancelled.
+  std::deque<std::optional<std::string>> fileDialogAnswers;
+  std::vector<FileDialogRequest> fileDialogs;  // every dialog shown
+  std::string desktop = "C:\\Users\\user\\Desktop\\";
+  int foreignSendTimeouts = 0;  // sends to hung windows (each cost kForeignSendTimeoutMs)
+
+  std::unique_ptr<Worker> createWorker() override;
+  Http& http() override { return web; }
+  std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
+  std::string desktopFolder() override { return desktop; }
 
  private:
   friend class SimWindow;

@@ -17,21 +17,13 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/win32/services_win32.h"
+#include "platform/win32/wide.h"
 #include "text/codepage.h"
 
 namespace lh::platform::win32 {
 
 namespace {
-
-std::wstring wide(const std::string& gbk) {
-  const std::u16string w = text::gbkToUtf16(gbk);
-  return std::wstring(w.begin(), w.end());
-}
-
-std::string narrow(const wchar_t* w, std::size_t n) {
-  return text::utf16ToGbk(std::u16string(reinterpret_cast<const char16_t*>(w), n));
-}
-std::string narrow(const std::wstring& w) { return narrow(w.data(), w.size()); }
 
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kPostedMessage = WM_APP + 2;
@@ -749,12 +741,16 @@ class Platform32 : public Win32Platform {
     return std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
   }
   std::string textOf(ForeignWindow w) override {
-    // WM_GETTEXT reads edit controls of other processes, GetWindowText does not.
-    const LRESULT len = SendMessageW(hwndOf(w), WM_GETTEXTLENGTH, 0, 0);
-    if (len <= 0) return {};
+    // WM_GETTEXT reads edit controls of other processes, GetWindowText does
+    // not. Both sends are bounded: a hung window reads as empty.
+    DWORD_PTR len = 0;
+    if (!sendBounded(hwndOf(w), WM_GETTEXTLENGTH, 0, 0, &len) || len == 0) return {};
     std::wstring buf(static_cast<std::size_t>(len) + 1, L'\0');
-    const LRESULT n = SendMessageW(hwndOf(w), WM_GETTEXT, static_cast<WPARAM>(buf.size()), reinterpret_cast<LPARAM>(buf.data()));
-    return narrow(buf.data(), static_cast<std::size_t>(std::max<LRESULT>(0, n)));
+    DWORD_PTR n = 0;
+    if (!sendBounded(hwndOf(w), WM_GETTEXT, static_cast<WPARAM>(buf.size()), reinterpret_cast<LPARAM>(buf.data()), &n)) {
+      return {};
+    }
+    return narrow(buf.data(), std::min<std::size_t>(static_cast<std::size_t>(n), static_cast<std::size_t>(len)));
   }
   std::vector<ForeignWindow> childrenOf(ForeignWindow w) override {
     std::vector<ForeignWindow> out;
@@ -835,8 +831,10 @@ class Platform32 : public Win32Platform {
   }
   void leaveClipboardChain() override {
     if (!watched_) return;
+    // (ChangeClipboardChain sends WM_CHANGECBCHAIN to the first viewer
+    // itself, without a timeout we could give it; our own sends have one.)
     ChangeClipboardChain(watched_, nextViewer_);
-    if (nextViewer_) SendMessageW(nextViewer_, WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(watched_), reinterpret_cast<LPARAM>(nextViewer_));
+    if (nextViewer_) sendBounded(nextViewer_, WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(watched_), reinterpret_cast<LPARAM>(nextViewer_));
     watched_ = nullptr;
   }
   std::string clipboardText() override {
@@ -851,6 +849,14 @@ class Platform32 : public Win32Platform {
     CloseClipboard();
     return out;
   }
+  // work off the GUI thread, HTTP, file dialogs
+  std::unique_ptr<Worker> createWorker() override {
+    return makeThreadWorker([this](std::function<void()> f) { post(std::move(f)); });
+  }
+  Http& http() override { return *http_; }
+  std::optional<std::string> chooseFile(const FileDialogRequest& request) override { return showFileDialog(request); }
+  std::string desktopFolder() override { return desktopDirectory(); }
+
   void setClipboardText(const std::string& textIn) override {
     const std::wstring w = wide(textIn);
     if (!OpenClipboard(messages_)) return;
@@ -873,6 +879,15 @@ class Platform32 : public Win32Platform {
   };
 
   static HWND hwndOf(ForeignWindow w) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(w.id)); }
+
+  // A message to another program's window that waits at most
+  // kForeignSendTimeoutMs, and not at all for a window the system already
+  // knows to be hung. Messages sent to this thread meanwhile are handled.
+  static bool sendBounded(HWND to, UINT msg, WPARAM wp, LPARAM lp, DWORD_PTR* result = nullptr) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(to, msg, wp, lp, SMTO_NORMAL | SMTO_ABORTIFHUNG, kForeignSendTimeoutMs,
+                               result ? result : &ignored) != 0;
+  }
 
   static void SystemTimeToVariantTimeMs(const SYSTEMTIME& st, double& out) {
     FILETIME ft;
@@ -950,7 +965,7 @@ class Platform32 : public Win32Platform {
     Platform32* p = gPlatform;
     switch (msg) {
       case WM_DRAWCLIPBOARD:
-        if (p->nextViewer_) SendMessageW(p->nextViewer_, msg, wp, lp);
+        if (p->nextViewer_) sendBounded(p->nextViewer_, msg, wp, lp);
         if (p->onClipboard_) p->onClipboard_();
         return 0;
       case WM_CHANGECBCHAIN:
@@ -958,7 +973,7 @@ class Platform32 : public Win32Platform {
         if (reinterpret_cast<HWND>(wp) == p->nextViewer_) {
           p->nextViewer_ = reinterpret_cast<HWND>(lp);
         } else if (p->nextViewer_) {
-          SendMessageW(p->nextViewer_, msg, wp, lp);
+          sendBounded(p->nextViewer_, msg, wp, lp);
         }
         return 0;
       case WM_DESTROY:
@@ -991,6 +1006,7 @@ class Platform32 : public Win32Platform {
   HWND nextViewer_ = nullptr;
   WNDPROC previousProc_ = nullptr;
   std::function<void()> onClipboard_;
+  std::unique_ptr<Http> http_ = makeHttp();
 };
 
 }  // namespace

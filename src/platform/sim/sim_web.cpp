@@ -1,0 +1,65 @@
+#include "platform/sim/sim_web.h"
+
+namespace lh::platform::sim {
+
+void SimWeb::serve(const std::string& address, std::string body, int status) {
+  FakePage p;
+  p.status = status;
+  p.body = std::move(body);
+  pages[address] = std::move(p);
+}
+
+void SimWeb::redirect(const std::string& from, const std::string& to, int status) {
+  FakePage p;
+  p.status = status;
+  p.location = to;
+  pages[from] = std::move(p);
+}
+
+HttpResponse SimWeb::get(const std::string& address, const HttpLimits& limits, const CancelFlag* cancel) {
+  return request("GET", address, limits, cancel);
+}
+
+HttpResponse SimWeb::post(const std::string& address, const HttpLimits& limits, const CancelFlag* cancel) {
+  return request("POST", address, limits, cancel);
+}
+
+HttpResponse SimWeb::request(const char* method, const std::string& address, const HttpLimits& limits,
+                             const CancelFlag* cancel) {
+  std::int64_t elapsed = 0;
+  const bool isPost = std::string(method) == "POST";
+  auto hop = [&](const HopRequest& r) {
+    const std::string where = r.url.text();
+    requests.push_back(std::string(method) + " " + where);
+    HttpHop h;
+    const FakePage* page = nullptr;
+    if (isPost) {
+      const auto it = postPages.find(where);
+      if (it != postPages.end()) page = &it->second;
+    }
+    if (!page) {
+      const auto it = pages.find(where);
+      if (it != pages.end()) page = &it->second;
+    }
+    if (!page) {
+      h.error = HttpError::Network;  // nobody answers there
+      return h;
+    }
+    elapsed += page->delayMs;
+    if (elapsed >= r.deadlineMs) {
+      h.error = HttpError::TimedOut;
+      return h;
+    }
+    h.status = page->status;
+    h.location = page->location;
+    if (page->endless || page->body.size() > r.maxBytes) {
+      h.error = HttpError::TooLarge;
+      return h;
+    }
+    h.body = page->body;
+    return h;
+  };
+  return followRedirects(address, limits, cancel, hop, [&] { return elapsed; });
+}
+
+}  // namespace lh::platform::sim

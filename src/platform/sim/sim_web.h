@@ -1,0 +1,49 @@
+// The simulator's web: addresses answer with what the test wrote down, with
+// the same redirect and limit rules as the real HTTP (followRedirects).
+// Time is the request's own: every answer costs its page's delay, and a
+// request whose delays add up to the time limit times out; the virtual clock
+// of the GUI thread does not move (requests run on the worker).
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/http.h"
+
+namespace lh::platform::sim {
+
+struct FakePage {
+  int status = 200;
+  std::string body;
+  std::string location;  // sent with a redirect status
+  int delayMs = 0;       // before the answer
+  bool endless = false;  // a body that never ends (beyond any size limit)
+};
+
+class SimWeb : public Http {
+ public:
+  // Addresses exactly as Url::text() writes them ("http://a.com/", not "http://a.com").
+  std::map<std::string, FakePage> pages;
+  // What a POST gets, where it differs from `pages`.
+  std::map<std::string, FakePage> postPages;
+  // Every request, in order: "GET http://a.com/", "POST http://a.com/favicon.ico".
+  std::vector<std::string> requests;
+
+  // A convenience for the common case: one page answering every method.
+  void serve(const std::string& address, std::string body, int status = 200);
+  // A redirect from one address to another.
+  void redirect(const std::string& from, const std::string& to, int status = 302);
+
+  // Like the real POST, the simulator follows a POST's redirects; it stops
+  // them at the redirect limit where the real one reaches its time limit
+  // (both end without a body).
+  HttpResponse get(const std::string& address, const HttpLimits& limits, const CancelFlag* cancel = nullptr) override;
+  HttpResponse post(const std::string& address, const HttpLimits& limits, const CancelFlag* cancel = nullptr) override;
+
+ private:
+  HttpResponse request(const char* method, const std::string& address, const HttpLimits& limits,
+                       const CancelFlag* cancel);
+};
+
+}  // namespace lh::platform::sim

@@ -1,0 +1,54 @@
+// File dialogs, the desktop folder and hung windows in the simulator, and
+// the dialog filter's parsing.
+#include <gtest/gtest.h>
+
+#include "platform/dialogs.h"
+#include "platform/sim/sim_platform.h"
+
+namespace lh::platform {
+namespace {
+
+using sim::SimPlatform;
+
+TEST(FilterPairs, SplitsDescriptionsAndPatterns) {
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(filterPairs("html|*.html;*.htm"), (Pairs{{"html", "*.html;*.htm"}}));
+  EXPECT_EQ(filterPairs("html|*.html|all|*.*|"), (Pairs{{"html", "*.html"}, {"all", "*.*"}}));
+  EXPECT_EQ(filterPairs(""), Pairs{});
+  EXPECT_EQ(filterPairs("lonely"), Pairs{});
+  EXPECT_EQ(filterPairs("a||b|*.b"), Pairs{});  // a description without patterns ends the list
+  // The GBK character 81 7C ends in a '|' byte, which does not cut.
+  EXPECT_EQ(filterPairs("\x81|x|*.x"), (Pairs{{"\x81|x", "*.x"}}));
+}
+
+TEST(SimFileDialogs, AnswerInOrderThenCancelAndRecordEveryRequest) {
+  SimPlatform sim;
+  sim.fileDialogAnswers = {std::string("C:\\out\\a.html"), std::nullopt};
+  FileDialogRequest save;
+  save.kind = FileDialogRequest::Kind::Save;
+  save.filter = "html|*.html;*.htm";
+  save.initialFolder = sim.desktopFolder();
+  save.proposedName = "ULinkhoard-2016年5月3日15时30分20秒.html";
+  EXPECT_EQ(sim.chooseFile(save), std::optional<std::string>("C:\\out\\a.html"));
+  EXPECT_EQ(sim.chooseFile(save), std::nullopt);
+  EXPECT_EQ(sim.chooseFile(FileDialogRequest{}), std::nullopt);  // no answer left: cancelled
+  ASSERT_EQ(sim.fileDialogs.size(), 3u);
+  EXPECT_EQ(sim.fileDialogs[0].proposedName, save.proposedName);
+  EXPECT_EQ(sim.fileDialogs[0].initialFolder, "C:\\Users\\user\\Desktop\\");
+  EXPECT_EQ(sim.journal.back(), "open dialog");
+}
+
+TEST(SimForeignWindows, AHungWindowReadsAsEmptyAndCountsItsTimeout) {
+  SimPlatform sim;
+  const std::uint64_t top = sim.addForeignWindow({0, "IEFrame", "page - browser", "", "", {400, 0, 800, 600}});
+  sim::FakeWindow edit{top, "Edit", "http://a.com/", "", "", {400, 100, 300, 20}};
+  edit.hung = true;
+  const std::uint64_t bar = sim.addForeignWindow(edit);
+  EXPECT_EQ(sim.textOf(ForeignWindow{top}), "page - browser");
+  EXPECT_EQ(sim.textOf(ForeignWindow{bar}), "");
+  EXPECT_EQ(sim.foreignSendTimeouts, 1);
+  EXPECT_EQ(sim.classNameOf(ForeignWindow{bar}), "Edit");  // no message is sent for a class name
+}
+
+}  // namespace
+}  // namespace lh::platform

@@ -1,0 +1,165 @@
+// The real platform's sends to other windows, desktop folder and file
+// dialogs, under Wine.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/win32/services_win32.h"
+#include "platform/win32/win32_platform.h"
+#include "text/codepage.h"
+
+namespace lh::platform {
+namespace {
+
+win32::Win32Platform& realPlatform() {
+  static std::unique_ptr<win32::Win32Platform> p = win32::createPlatform();
+  return *p;
+}
+
+// A window on a thread of its own that stops answering messages while
+// `hang` is set, as a hung browser does.
+class OtherThreadWindow {
+ public:
+  OtherThreadWindow() {
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this] {
+      hwnd_ = CreateWindowExW(0, L"EDIT", L"address in the bar", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+      SetEvent(ready_);
+      MSG msg;
+      while (!quit_) {
+        if (hang_) {
+          Sleep(5);  // not pumping: sent messages wait
+          continue;
+        }
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+      }
+      DestroyWindow(hwnd_);
+    });
+    WaitForSingleObject(ready_, INFINITE);
+  }
+  ~OtherThreadWindow() {
+    hang_ = false;
+    quit_ = true;
+    thread_.join();
+    CloseHandle(ready_);
+  }
+  ForeignWindow window() const { return ForeignWindow{reinterpret_cast<std::uintptr_t>(hwnd_)}; }
+  void hang(bool h) { hang_ = h; }
+
+ private:
+  HANDLE ready_ = nullptr;
+  HWND hwnd_ = nullptr;
+  std::atomic<bool> hang_{false}, quit_{false};
+  std::thread thread_;
+};
+
+TEST(RealForeignWindows, AHungWindowReadsAsEmptyInsteadOfHangingTheProgram) {
+  Platform& p = realPlatform();
+  OtherThreadWindow other;
+  EXPECT_EQ(p.textOf(other.window()), "address in the bar");
+  other.hang(true);
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(p.textOf(other.window()), "");
+  EXPECT_LT(GetTickCount64() - start, 30000u);  // returned at all
+  other.hang(false);
+  EXPECT_EQ(p.textOf(other.window()), "address in the bar");
+  EXPECT_EQ(p.classNameOf(other.window()), "Edit");
+}
+
+TEST(RealShell, TheDesktopFolderExistsAndEndsWithABackslash) {
+  const std::string desktop = realPlatform().desktopFolder();
+  ASSERT_GT(desktop.size(), 3u);
+  EXPECT_EQ(desktop.back(), '\\');
+  const DWORD attributes = GetFileAttributesA(desktop.c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << desktop;
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Plays the user in the dialog that the calling thread is about to show:
+// reads its file name box, then types `answer` there and presses OK (or
+// presses Cancel when `answer` is empty).
+class DialogUser {
+ public:
+  DialogUser(std::wstring answer) : answer_(std::move(answer)), owner_(GetCurrentThreadId()) {
+    thread_ = std::thread([this] { play(); });
+  }
+  ~DialogUser() { finish(); }
+  // Waits for the user to be done; returns what the file name box held when
+  // the dialog opened.
+  std::wstring finish() {
+    if (thread_.joinable()) thread_.join();
+    return proposed_;
+  }
+
+ private:
+  static BOOL CALLBACK find(HWND w, LPARAM lp) {
+    wchar_t cls[64] = {};
+    GetClassNameW(w, cls, 64);
+    if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(w)) {
+      *reinterpret_cast<HWND*>(lp) = w;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  void play() {
+    HWND dialog = nullptr;
+    for (int i = 0; i < 3000 && !dialog; ++i) {
+      EnumThreadWindows(owner_, find, reinterpret_cast<LPARAM>(&dialog));
+      if (!dialog) Sleep(10);
+    }
+    if (!dialog) return;
+    wchar_t buf[MAX_PATH] = {};
+    // The file name box: the combo box cmb13 (1148), or the edit edt1 (1152).
+    HWND name = GetDlgItem(dialog, 1148);
+    if (!name) name = GetDlgItem(dialog, 1152);
+    if (name) {
+      SendMessageW(name, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(buf));
+      proposed_ = buf;
+    }
+    if (answer_.empty()) {
+      PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    } else {
+      SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer_.c_str()));
+      PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    }
+  }
+  std::wstring answer_;
+  std::wstring proposed_;
+  DWORD owner_;
+  std::thread thread_;
+};
+
+TEST(RealFileDialogs, SaveProposesTheGbkNameAndReturnsTheChosenPathAsGbk) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring chosen = std::wstring(temp) + L"\u5bfc\u51fa\u6d4b\u8bd5.html";  // 导出测试.html
+  DeleteFileW(chosen.c_str());
+  FileDialogRequest save;
+  save.kind = FileDialogRequest::Kind::Save;
+  save.filter = "html|*.html;*.htm";
+  save.proposedName = "ULinkhoard-2016年5月3日15时30分20秒.html";
+  save.defaultExtension = "html";
+  DialogUser user(chosen);
+  const std::optional<std::string> got = realPlatform().chooseFile(save);
+  EXPECT_EQ(user.finish(), L"ULinkhoard-2016\u5e745\u67083\u65e515\u65f630\u520620\u79d2.html");
+  ASSERT_TRUE(got.has_value());
+  const std::u16string back = text::gbkToUtf16(*got);
+  EXPECT_EQ(std::wstring(back.begin(), back.end()), chosen);
+}
+
+TEST(RealFileDialogs, CancelGivesNothing) {
+  FileDialogRequest open;
+  open.filter = "html|*.html;*.htm";
+  open.initialFolder = realPlatform().desktopFolder();
+  DialogUser user(L"");
+  EXPECT_EQ(realPlatform().chooseFile(open), std::nullopt);
+  user.finish();
+}
+
+}  // namespace
+}  // namespace lh::platform
