@@ -357,7 +357,7 @@ void Application::buildRooms() {
   about_ = std::make_unique<features::About>(platform_, *overlay_, *bottomBar_, pictures_, settings_.productLabel, [this] {
     platform_.launch(list::browserCommandLine(browser_->path(), settings_.productSite));
   });
-  editPanel_ = std::make_unique<capture::EditPanel>(platform_, *store_, *list_, *overlay_, *main_, pictures_,
+  editPanel_ = std::make_unique<capture::EditPanel>(platform_, busy_, *store_, *list_, *overlay_, *main_, pictures_,
                                                     std::move(panelHooks));
 }
 

@@ -190,6 +190,37 @@ TEST_F(Panel, AddingDuringASearchGoesIntoTheCategoryBeforeIt) {
   EXPECT_EQ(app->list().currentCategory, -1);
 }
 
+TEST_F(Panel, AnEnterDuringTheSearchsSortConfirmsOnceTheSortIsDone) {
+  fs.files[kData + "\\udb"] = fixedStore(2048);
+  startAndWait();
+  openAdd();
+  title().type("later");
+  address().type("http://later.org/");
+  // The Enter arrives while the search's sort lets messages through: adding
+  // then appended to the very results being sorted.
+  int ran = 0;
+  sim.post([&] {
+    ++ran;
+    title().pressKey(13);
+  });
+  // Every bookmark, sorted by site (2,048 results fill their vector: the
+  // next one moves it).
+  static_cast<SimEditBox&>(app->searchBox().edit()).type("x");
+  sim.processPendingMessages();
+  ASSERT_EQ(ran, 1);
+  EXPECT_FALSE(app->busy().busy());
+  EXPECT_EQ(app->overlay().shown(), -1);
+  const store::EntryId id = app->store().count();
+  ASSERT_EQ(app->store().entry(id).url, "http://later.org/");
+  EXPECT_EQ(members(1).back(), id);
+  const auto& results = app->list().searchResults;
+  ASSERT_EQ(results.size(), 2049u);
+  EXPECT_EQ(results.back(), id);  // appended after the sort, not into it
+  EXPECT_TRUE(std::is_sorted(results.begin(), results.end() - 1, [&](store::EntryId a, store::EntryId b) {
+    return app->store().entry(a).domain.view() < app->store().entry(b).domain.view();
+  }));
+}
+
 TEST_F(Panel, EscAndTheRightButtonCloseItWithoutSaving) {
   startAndWait();
   openAdd();
