@@ -18,6 +18,14 @@ class Input : public StartUp {
  protected:
   SimWindow& main() { return host(app->mainWindow()); }
   static int rowY(int r) { return 202 + 20 * (r - 1) + 5; }
+  // The row of the second bookmark of a flat view (past lead and headings).
+  int secondResultRow() {
+    int seen = 0;
+    for (int r = 1; r <= app->list().rowCount; ++r) {
+      if (app->list().idAtRow(r) > 10 && ++seen == 2) return r;
+    }
+    return 0;
+  }
   // Root (1) holds category 14 then bookmarks 11-13; 14 holds category 15.
   void withTwoCategories() {
     fs.files[kData + "\\bein"] =
@@ -181,6 +189,46 @@ TEST_F(Input, ReleasingTheTopStripDragAnywhereEndsIt) {
   sim.cursor = {600, 10};
   sim.advance(100);
   EXPECT_EQ(app->mainWindow().left(), 200);  // no longer follows
+}
+
+TEST_F(Input, ADragWhoseReleaseFallsInASortEnds) {
+  fs.files[kData + "\\udb"] = fixedStore(3000);
+  start();
+  sim.advance(300);
+  sim.cursor = {106, 10};
+  main().press(100, 10);
+  ASSERT_TRUE(app->docking().dragging());
+  // The release arrives while a search's sort lets messages through, where
+  // the header takes no input.
+  int ran = 0;
+  sim.post([&] {
+    ++ran;
+    main().release(100, 10);
+  });
+  static_cast<platform::sim::SimEditBox&>(app->searchBox().edit()).type("x");
+  sim.processPendingMessages();
+  ASSERT_EQ(ran, 1);
+  EXPECT_FALSE(app->docking().dragging());
+  EXPECT_FALSE(sim.cursorClip.has_value());
+  sim.cursor = {600, 10};
+  sim.advance(100);
+  EXPECT_EQ(app->mainWindow().left(), 6);  // no longer follows
+}
+
+TEST_F(Input, APressBeforeASortAndAReleaseAfterItMakeNoClick) {
+  fs.files[kData + "\\udb"] = fixedStore(3000);
+  start();
+  sim.advance(300);
+  main().move(200, rowY(3));
+  main().press(200, rowY(3));
+  // The rows change under the held button: its release opens nothing.
+  static_cast<platform::sim::SimEditBox&>(app->searchBox().edit()).type("x");
+  ASSERT_EQ(app->list().currentCategory, -1);
+  main().release(200, rowY(3));
+  EXPECT_TRUE(sim.launches.empty());
+  sim.advance(SimWindow::kDoubleClickMs + 100);
+  main().click(200, app->listTop() + 20 * (secondResultRow() - 1) + 5);
+  EXPECT_EQ(sim.launches.size(), 1u);
 }
 
 TEST_F(Input, ADoubleClickOnTheTopStripSlidesOutWithoutADrag) {
