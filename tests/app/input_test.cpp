@@ -18,6 +18,16 @@ class Input : public StartUp {
  protected:
   SimWindow& main() { return host(app->mainWindow()); }
   static int rowY(int r) { return 202 + 20 * (r - 1) + 5; }
+  platform::sim::SimEditBox& searchBox() { return static_cast<platform::sim::SimEditBox&>(app->searchBox().edit()); }
+  // The top strip's drag has ended: the pointer is free and the window stays
+  // at `left` however the pointer moves.
+  void expectDragEndedAt(int left) {
+    EXPECT_FALSE(sim.cursorClip.has_value());
+    EXPECT_FALSE(app->docking().dragging());
+    sim.cursor = {600, 10};
+    sim.advance(100);
+    EXPECT_EQ(app->mainWindow().left(), left);
+  }
   // The row of the second bookmark of a flat view (past lead and headings).
   int secondResultRow() {
     int seen = 0;
@@ -184,11 +194,7 @@ TEST_F(Input, ReleasingTheTopStripDragAnywhereEndsIt) {
   sim.advance(20);
   EXPECT_EQ(app->mainWindow().left(), 200);
   main().release(100, 60);
-  EXPECT_FALSE(sim.cursorClip.has_value());
-  EXPECT_FALSE(app->docking().dragging());
-  sim.cursor = {600, 10};
-  sim.advance(100);
-  EXPECT_EQ(app->mainWindow().left(), 200);  // no longer follows
+  expectDragEndedAt(200);
 }
 
 TEST_F(Input, ADragWhoseReleaseFallsInASortEnds) {
@@ -205,14 +211,10 @@ TEST_F(Input, ADragWhoseReleaseFallsInASortEnds) {
     ++ran;
     main().release(100, 10);
   });
-  static_cast<platform::sim::SimEditBox&>(app->searchBox().edit()).type("x");
+  searchBox().type("x");
   sim.processPendingMessages();
   ASSERT_EQ(ran, 1);
-  EXPECT_FALSE(app->docking().dragging());
-  EXPECT_FALSE(sim.cursorClip.has_value());
-  sim.cursor = {600, 10};
-  sim.advance(100);
-  EXPECT_EQ(app->mainWindow().left(), 6);  // no longer follows
+  expectDragEndedAt(6);
 }
 
 TEST_F(Input, APressBeforeASortAndAReleaseAfterItMakeNoClick) {
@@ -222,7 +224,7 @@ TEST_F(Input, APressBeforeASortAndAReleaseAfterItMakeNoClick) {
   main().move(200, rowY(3));
   main().press(200, rowY(3));
   // The rows change under the held button: its release opens nothing.
-  static_cast<platform::sim::SimEditBox&>(app->searchBox().edit()).type("x");
+  searchBox().type("x");
   ASSERT_EQ(app->list().currentCategory, -1);
   main().release(200, rowY(3));
   EXPECT_TRUE(sim.launches.empty());
