@@ -223,7 +223,8 @@ bool EditPanel::recycleExisting(const std::string& address) {
   store::EntryId match = 0;
   for (store::EntryId id = 1; id <= store_.count() && !match; ++id) {
     const store::Entry& e = store_.entry(id);
-    if (e.kind == store::kBookmark && !e.deleted && e.url == address) match = id;
+    // A purged entry keeps its fields in memory but is gone: never a match.
+    if (e.kind == store::kBookmark && !e.deleted && e.url == address && store_.exists(id)) match = id;
   }
   if (!match) return false;
   store_.moveEntries(std::to_string(match) + "u", store::kRecycleBin, -2, false);

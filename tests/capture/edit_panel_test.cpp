@@ -163,6 +163,22 @@ TEST_F(Panel, AnAddressSavedBeforeGoesToTheEndOfTheBinInstead) {
   EXPECT_FALSE(panel().recycleExisting("http://x2.com"));
 }
 
+TEST_F(Panel, AnAddressWhoseBookmarkWasPurgedIsAddedAgain) {
+  startAndWait();
+  app->store().purgeEntry(1, 12);  // http://x1.com/, gone for good
+  ASSERT_FALSE(app->store().exists(12));
+  EXPECT_FALSE(panel().recycleExisting("http://x1.com/"));
+  openAdd();
+  title().type("again");
+  address().type("http://x1.com/");
+  title().pressKey(13);
+  const store::EntryId id = app->store().count();
+  EXPECT_EQ(id, 14);
+  EXPECT_EQ(app->store().entry(id).url, "http://x1.com/");
+  EXPECT_EQ(members(1), (std::vector<store::EntryId>{11, 13, 14}));
+  EXPECT_FALSE(app->recycleBinWindow().visible());
+}
+
 TEST_F(Panel, ARecycledBookmarkSlidesTheWindowInWhenItWasOut) {
   startAndWait();
   app->docking().slideOut();
