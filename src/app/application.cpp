@@ -311,10 +311,6 @@ void Application::buildList() {
     // The thumb's column of the list, in screen coordinates.
     platform_.clipCursor(platform::Bounds{main_->left() + 323, main_->top() + listTop(), 27, list_->listHeight});
   };
-  // A sort that starts during a thumb drag ends the drag.
-  busy_.onChange.push_back([this](bool busy) {
-    if (busy && list_->userScroll) list_->confineToThumb(false);
-  });
   list::ListInteraction::Hooks hooks;
   hooks.activateWindow = [this] {
     main_->host().setForeground();
@@ -357,7 +353,7 @@ void Application::buildRooms() {
   about_ = std::make_unique<features::About>(platform_, *overlay_, *bottomBar_, pictures_, settings_.productLabel, [this] {
     platform_.launch(list::browserCommandLine(browser_->path(), settings_.productSite));
   });
-  editPanel_ = std::make_unique<capture::EditPanel>(platform_, *store_, *list_, *overlay_, *main_, pictures_,
+  editPanel_ = std::make_unique<capture::EditPanel>(platform_, busy_, *store_, *list_, *overlay_, *main_, pictures_,
                                                     std::move(panelHooks));
 }
 

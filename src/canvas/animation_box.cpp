@@ -541,6 +541,14 @@ void AnimationBox::pointerMove(int x, int y, bool leftHeld) {
   raise(&Events::canvasPointerMove, x, y, pressed_);
 }
 
+void AnimationBox::cancelPress() {
+  const ObjectId pressed = livePressed();
+  if (pressed == 0) return;
+  pressed_ = 0;
+  doublePress_ = false;
+  raise(&Events::pressCancelled, pressed);
+}
+
 void AnimationBox::pointerLeave() {
   if (hover_ > 0 && !find(hover_)) hover_ = 0;
   if (hover_ > 0) {

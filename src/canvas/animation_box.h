@@ -47,6 +47,9 @@ class AnimationBox {
     std::function<void(ObjectId, int left, int top)> objectMoved;
     // The pointer left the canvas (after the hovered object's leave).
     std::function<void()> pointerLeave;
+    // The left press held on the canvas will have no release (see
+    // cancelPress); `pressed` is the object it was on (-1 for none).
+    std::function<void(ObjectId pressed)> pressCancelled;
   };
   // Adds a set of canvas-wide handlers. Every set runs, in the order the sets
   // were added; a move is cancelled when any objectMoving handler refuses it.
@@ -142,6 +145,9 @@ class AnimationBox {
   void wheel(int notches, int x, int y);
   // The pointer left the canvas: the hovered object is left.
   void pointerLeave();
+  // The left press held on the canvas ends without a release (its input was
+  // taken away): nothing is pressed any more, and the handlers hear of it.
+  void cancelPress();
   // True while the handlers of the release that ends a double click run.
   bool releaseEndsDoubleClick() const { return releaseEndsDouble_; }
 

@@ -24,9 +24,24 @@ std::string panelDateLine(const std::string& prefix, double oleDate, const std::
          std::to_string(t.hour) + "点" + std::to_string(t.minute) + "分" + std::to_string(t.second) + "秒";
 }
 
-EditPanel::EditPanel(platform::Platform& platform, store::BookmarkStore& store, list::BookmarkList& list,
-                     features::OverlayPages& pages, ui::Window& main, features::Pictures& pictures, Hooks hooks)
-    : platform_(platform), store_(store), list_(list), pages_(pages), main_(main), hooks_(std::move(hooks)) {
+EditPanel::EditPanel(platform::Platform& platform, ui::Busy& busy, store::BookmarkStore& store,
+                     list::BookmarkList& list, features::OverlayPages& pages, ui::Window& main,
+                     features::Pictures& pictures, Hooks hooks)
+    : platform_(platform),
+      busy_(busy),
+      store_(store),
+      list_(list),
+      pages_(pages),
+      main_(main),
+      hooks_(std::move(hooks)) {
+  // A confirm (Enter or the OK button) that arrives while a sort or a load
+  // walks the rows runs once that work is done: adding appends to the very
+  // results being sorted.
+  busy_.onChange.push_back([this](bool busy) {
+    if (busy || !confirmPending_) return;
+    confirmPending_ = false;
+    platform_.post([this] { confirmPanel(); });
+  });
   auto& raster = platform_.textRasterizer();
   auto& page = pages_.page(features::OverlayPages::Bookmark);
   panel_ = &page.add<ui::PictureBox>("图片框1");
@@ -152,6 +167,10 @@ void EditPanel::confirmPanel() {
   // closed (a second Enter) must neither add twice nor save a bookmark
   // edited earlier with this panel's texts.
   if (pages_.shown() != features::OverlayPages::Bookmark) return;
+  if (busy_.busy()) {
+    confirmPending_ = true;
+    return;
+  }
   if (panel_->tagText == "0") {
     saveEditedBookmark();
     pages_.hide();
@@ -204,7 +223,8 @@ bool EditPanel::recycleExisting(const std::string& address) {
   store::EntryId match = 0;
   for (store::EntryId id = 1; id <= store_.count() && !match; ++id) {
     const store::Entry& e = store_.entry(id);
-    if (e.kind == store::kBookmark && !e.deleted && e.url == address) match = id;
+    // A purged entry keeps its fields in memory but is gone: never a match.
+    if (e.kind == store::kBookmark && !e.deleted && e.url == address && store_.exists(id)) match = id;
   }
   if (!match) return false;
   store_.moveEntries(std::to_string(match) + "u", store::kRecycleBin, -2, false);

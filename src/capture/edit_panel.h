@@ -13,6 +13,7 @@
 #include "list/bookmark_list.h"
 #include "platform/platform.h"
 #include "store/bookmark_store.h"
+#include "ui/busy.h"
 #include "ui/controls.h"
 
 namespace lh::capture {
@@ -39,7 +40,7 @@ class EditPanel {
     std::function<void()> slideIn;
   };
 
-  EditPanel(platform::Platform& platform, store::BookmarkStore& store, list::BookmarkList& list,
+  EditPanel(platform::Platform& platform, ui::Busy& busy, store::BookmarkStore& store, list::BookmarkList& list,
             features::OverlayPages& pages, ui::Window& main, features::Pictures& pictures, Hooks hooks);
 
   // The header's add button with its hover picture: sets the mode marker and
@@ -81,12 +82,14 @@ class EditPanel {
   bool keyDown(int key, int modifiers, bool note);
 
   platform::Platform& platform_;
+  ui::Busy& busy_;
   store::BookmarkStore& store_;
   list::BookmarkList& list_;
   features::OverlayPages& pages_;
   ui::Window& main_;
   Hooks hooks_;
   store::EntryId editedId_ = 0;
+  bool confirmPending_ = false;  // confirmed while long work walked the rows
   canvas::ObjectId button_ = 0;
   ui::PictureBox* panel_ = nullptr;      // 图片框1
   ui::Label* heading_ = nullptr;         // 标签8

@@ -73,8 +73,12 @@ void CategoryPanel::confirm() {
   if (name.empty()) return;  // refused silently; the panel stays
   if (prompt_->caption() == "标题") {
     store_.editCategory(renameTarget_, text::cleanTitle(name), 1, 0, false);
-  } else if (list_.currentCategory >= 1) {
-    store_.addCategory(list_.currentCategory, platform_.oleNow(), name);
+  } else {
+    // A search begun while the panel was open shows a flat view: the new
+    // category goes into the category shown before it, as a typed
+    // bookmark does, instead of being dropped.
+    const store::EntryId parent = list_.currentCategory == -1 ? list_.previousCategory : list_.currentCategory;
+    if (store_.isCategory(parent)) store_.addCategory(parent, platform_.oleNow(), name);
   }
   pages_.hide();
   if (list_.currentCategory >= 1 && showCategory) showCategory(list_.currentCategory, list_.firstRow);

@@ -100,6 +100,9 @@ void Docking::createTopStrip(canvas::AnimationBox& header, Pictures& pictures) {
       if (leftEdge_->left() < -13) slideIn();
     }
   };
+  // Or where it is when the header's input is taken away (long work lets
+  // messages through): its release is dropped then.
+  e.pressCancelled = [this](canvas::ObjectId) { endDrag(); };
 }
 
 void Docking::startDrag() {

@@ -62,7 +62,9 @@ std::vector<store::EntryId> searchTree(const store::BookmarkStore& store, const 
       continue;
     }
     const store::EntryId id = f.members[f.next++];
-    if (!store.valid(id)) continue;
+    // A token naming no entry (out of range, vacant, purged) finds nothing,
+    // as the list shows no row for it.
+    if (!store.exists(id)) continue;
     const store::Entry& e = store.entry(id);
     if (e.deleted) continue;
     if (e.isCategory()) {

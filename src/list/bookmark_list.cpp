@@ -75,6 +75,13 @@ void BookmarkList::buildSlots() {
   e.canvasPointerMove = [this](int, int y, ObjectId pressed) {
     if (pressed == thumb_ && pressed > 0) box_.moveObject(thumb_, kThumbX, y - grabOffset);
   };
+  // A thumb drag whose release will not come (long work took the list's
+  // input) ends where it is.
+  e.pressCancelled = [this](ObjectId pressed) {
+    if (pressed != thumb_ || pressed <= 0) return;
+    if (confineToThumb) confineToThumb(false);
+    userScroll = false;
+  };
   e.objectLeftUp = [this](ObjectId, ObjectId pressed) {
     if (pressed != thumb_ || pressed <= 0) return;
     if (confineToThumb) confineToThumb(false);

@@ -60,6 +60,9 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
     highlight();
   };
   e.objectLeftUp = [this](canvas::ObjectId released, canvas::ObjectId pressed) { click(released, pressed); };
+  // A press whose release will not come neither inserts a separator when
+  // the pointer moves on nor clicks.
+  e.pressCancelled = [this](canvas::ObjectId) { pressPending = false; };
   e.pointerLeave = [this] { pointerLeft(); };
 }
 

@@ -65,6 +65,11 @@ void CanvasControl::pointerLeave() {
   box_.pointerLeave();
 }
 
+void CanvasControl::pressCancelled() {
+  Control::pressCancelled();
+  box_.cancelPress();
+}
+
 void CanvasControl::update() {
   box_.paint();
   for (const Rect& r : box_.takePaintedRects()) invalidate(r);

@@ -20,6 +20,7 @@ class CanvasControl : public Control {
   void pointerMove(int x, int y, bool leftHeld) override;
   void wheel(int notches, int x, int y) override;
   void pointerLeave() override;
+  void pressCancelled() override;
   void update() override;
   void paint(std::uint32_t* pixels, int stride, const Rect& clip) override;
 

@@ -89,6 +89,21 @@ void Control::pointerLeave() {
   if (onPointerLeave) onPointerLeave();
 }
 
+void Control::pressCancelled() {}
+
+void Control::setInputEnabled(bool enabled) {
+  const bool was = inputEnabled_;
+  inputEnabled_ = enabled;
+  if (was && !enabled && window_) window_->inputDisabled(*this);
+}
+
+bool Control::contains(const Control* c) const {
+  for (; c; c = c->parent_) {
+    if (c == this) return true;
+  }
+  return false;
+}
+
 // ------------------------------------------------------------ Window
 
 namespace {
@@ -236,6 +251,14 @@ void Window::toLocal(Control& c, int& x, int& y) const {
 Control* Window::inputTarget(int x, int y) {
   Control* c = captured_ ? captured_ : target(x, y);
   return c && c->receivesInput() ? c : nullptr;
+}
+
+void Window::inputDisabled(Control& c) {
+  if (!captured_ || !c.contains(captured_)) return;
+  Control* held = captured_;
+  captured_ = nullptr;
+  dropRelease_ = true;  // a release after the work would complete a click on other rows
+  held->pressCancelled();
 }
 
 void Window::leaveHovered() {

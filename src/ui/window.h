@@ -46,8 +46,10 @@ class Control {
   // Visible, and every ancestor too.
   bool shown() const;
   // Pointer input to the control and its children is dropped while it is
-  // disabled (while long work lets messages through, for example).
-  void setInputEnabled(bool enabled) { inputEnabled_ = enabled; }
+  // disabled (while long work lets messages through, for example). A press
+  // held on it when it is disabled is cancelled: the control is told, and
+  // the release, whenever it comes, is dropped.
+  void setInputEnabled(bool enabled);
   bool inputEnabled() const { return inputEnabled_; }
   // Enabled, and every ancestor too.
   bool receivesInput() const;
@@ -79,6 +81,9 @@ class Control {
   virtual void pointerMove(int x, int y, bool leftHeld);
   virtual void wheel(int notches, int x, int y);
   virtual void pointerLeave();
+  // The press this control took will have no release (its input was
+  // disabled while the button was held): drags and pending clicks end.
+  virtual void pressCancelled();
   // Whether input at the point belongs to this control (not its children).
   virtual bool acceptsInput(int x, int y) const { return true; }
 
@@ -96,6 +101,7 @@ class Control {
 
  private:
   friend class Window;
+  bool contains(const Control* c) const;
   void adopt(std::unique_ptr<Control> c);
   void attach(Window* w);
 
@@ -110,6 +116,8 @@ class Control {
 
 // A top-level window: its controls, its pixels and its host.
 class Window {
+  friend class Control;
+
  public:
   Window(platform::Platform& platform, const platform::WindowOptions& options, std::uint32_t backgroundRef);
   ~Window();
@@ -149,6 +157,8 @@ class Window {
   // The control for pointer input at the point, or the one holding the
   // button; nullptr when input to it is disabled.
   Control* inputTarget(int x, int y);
+  // Input to `c` was disabled: a press held on it is cancelled.
+  void inputDisabled(Control& c);
 
   platform::Platform& platform_;
   std::unique_ptr<platform::HostWindow> host_;

@@ -18,6 +18,24 @@ class Input : public StartUp {
  protected:
   SimWindow& main() { return host(app->mainWindow()); }
   static int rowY(int r) { return 202 + 20 * (r - 1) + 5; }
+  platform::sim::SimEditBox& searchBox() { return static_cast<platform::sim::SimEditBox&>(app->searchBox().edit()); }
+  // The top strip's drag has ended: the pointer is free and the window stays
+  // at `left` however the pointer moves.
+  void expectDragEndedAt(int left) {
+    EXPECT_FALSE(sim.cursorClip.has_value());
+    EXPECT_FALSE(app->docking().dragging());
+    sim.cursor = {600, 10};
+    sim.advance(100);
+    EXPECT_EQ(app->mainWindow().left(), left);
+  }
+  // The row of the second bookmark of a flat view (past lead and headings).
+  int secondResultRow() {
+    int seen = 0;
+    for (int r = 1; r <= app->list().rowCount; ++r) {
+      if (app->list().idAtRow(r) > 10 && ++seen == 2) return r;
+    }
+    return 0;
+  }
   // Root (1) holds category 14 then bookmarks 11-13; 14 holds category 15.
   void withTwoCategories() {
     fs.files[kData + "\\bein"] =
@@ -176,11 +194,43 @@ TEST_F(Input, ReleasingTheTopStripDragAnywhereEndsIt) {
   sim.advance(20);
   EXPECT_EQ(app->mainWindow().left(), 200);
   main().release(100, 60);
-  EXPECT_FALSE(sim.cursorClip.has_value());
-  EXPECT_FALSE(app->docking().dragging());
-  sim.cursor = {600, 10};
-  sim.advance(100);
-  EXPECT_EQ(app->mainWindow().left(), 200);  // no longer follows
+  expectDragEndedAt(200);
+}
+
+TEST_F(Input, ADragWhoseReleaseFallsInASortEnds) {
+  fs.files[kData + "\\udb"] = fixedStore(3000);
+  start();
+  sim.advance(300);
+  sim.cursor = {106, 10};
+  main().press(100, 10);
+  ASSERT_TRUE(app->docking().dragging());
+  // The release arrives while a search's sort lets messages through, where
+  // the header takes no input.
+  int ran = 0;
+  sim.post([&] {
+    ++ran;
+    main().release(100, 10);
+  });
+  searchBox().type("x");
+  sim.processPendingMessages();
+  ASSERT_EQ(ran, 1);
+  expectDragEndedAt(6);
+}
+
+TEST_F(Input, APressBeforeASortAndAReleaseAfterItMakeNoClick) {
+  fs.files[kData + "\\udb"] = fixedStore(3000);
+  start();
+  sim.advance(300);
+  main().move(200, rowY(3));
+  main().press(200, rowY(3));
+  // The rows change under the held button: its release opens nothing.
+  searchBox().type("x");
+  ASSERT_EQ(app->list().currentCategory, -1);
+  main().release(200, rowY(3));
+  EXPECT_TRUE(sim.launches.empty());
+  sim.advance(SimWindow::kDoubleClickMs + 100);
+  main().click(200, app->listTop() + 20 * (secondResultRow() - 1) + 5);
+  EXPECT_EQ(sim.launches.size(), 1u);
 }
 
 TEST_F(Input, ADoubleClickOnTheTopStripSlidesOutWithoutADrag) {

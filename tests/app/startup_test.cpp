@@ -347,6 +347,26 @@ TEST_F(Breadcrumb, CreatingACategoryPutsItFirstWithItsNameAsTyped) {
   EXPECT_EQ(store::getInt(records.back().fields[0]), 1);
 }
 
+TEST_F(Breadcrumb, ACategoryConfirmedDuringASearchGoesIntoTheCategoryBeforeIt) {
+  start();
+  sim.advance(300);
+  host(app->mainWindow()).click(80, 125);  // NewCategoryButton
+  auto& edit = static_cast<platform::sim::SimEditBox&>(app->categoryPanel().edit().edit());
+  edit.type("Later");
+  // The search box stays reachable above the panel: a search starts.
+  static_cast<platform::sim::SimEditBox&>(app->searchBox().edit()).type("x");
+  ASSERT_EQ(app->list().currentCategory, -1);
+  const auto results = app->list().searchResults;
+  edit.pressKey(13);
+  EXPECT_FALSE(app->pages().visible());
+  const store::EntryId id = app->store().count();
+  ASSERT_TRUE(app->store().entry(id).isCategory());
+  EXPECT_EQ(app->store().entry(id).title, "Later");  // not dropped
+  EXPECT_EQ(app->store().members(1).front(), id);
+  EXPECT_EQ(app->list().currentCategory, -1);  // the results stay
+  EXPECT_EQ(app->list().searchResults, results);
+}
+
 TEST_F(Breadcrumb, RenamingTakesTheCategoryWhoseIconWasClicked) {
   start();
   sim.advance(300);

@@ -163,6 +163,22 @@ TEST_F(Panel, AnAddressSavedBeforeGoesToTheEndOfTheBinInstead) {
   EXPECT_FALSE(panel().recycleExisting("http://x2.com"));
 }
 
+TEST_F(Panel, AnAddressWhoseBookmarkWasPurgedIsAddedAgain) {
+  startAndWait();
+  app->store().purgeEntry(1, 12);  // http://x1.com/, gone for good
+  ASSERT_FALSE(app->store().exists(12));
+  EXPECT_FALSE(panel().recycleExisting("http://x1.com/"));
+  openAdd();
+  title().type("again");
+  address().type("http://x1.com/");
+  title().pressKey(13);
+  const store::EntryId id = app->store().count();
+  EXPECT_EQ(id, 14);
+  EXPECT_EQ(app->store().entry(id).url, "http://x1.com/");
+  EXPECT_EQ(members(1), (std::vector<store::EntryId>{11, 13, 14}));
+  EXPECT_FALSE(app->recycleBinWindow().visible());
+}
+
 TEST_F(Panel, ARecycledBookmarkSlidesTheWindowInWhenItWasOut) {
   startAndWait();
   app->docking().slideOut();
@@ -188,6 +204,37 @@ TEST_F(Panel, AddingDuringASearchGoesIntoTheCategoryBeforeIt) {
   expected.push_back(id);
   EXPECT_EQ(app->list().searchResults, expected);
   EXPECT_EQ(app->list().currentCategory, -1);
+}
+
+TEST_F(Panel, AnEnterDuringTheSearchsSortConfirmsOnceTheSortIsDone) {
+  fs.files[kData + "\\udb"] = fixedStore(2048);
+  startAndWait();
+  openAdd();
+  title().type("later");
+  address().type("http://later.org/");
+  // The Enter arrives while the search's sort lets messages through: adding
+  // then appended to the very results being sorted.
+  int ran = 0;
+  sim.post([&] {
+    ++ran;
+    title().pressKey(13);
+  });
+  // Every bookmark, sorted by site (2,048 results fill their vector: the
+  // next one moves it).
+  static_cast<SimEditBox&>(app->searchBox().edit()).type("x");
+  sim.processPendingMessages();
+  ASSERT_EQ(ran, 1);
+  EXPECT_FALSE(app->busy().busy());
+  EXPECT_EQ(app->overlay().shown(), -1);
+  const store::EntryId id = app->store().count();
+  ASSERT_EQ(app->store().entry(id).url, "http://later.org/");
+  EXPECT_EQ(members(1).back(), id);
+  const auto& results = app->list().searchResults;
+  ASSERT_EQ(results.size(), 2049u);
+  EXPECT_EQ(results.back(), id);  // appended after the sort, not into it
+  EXPECT_TRUE(std::is_sorted(results.begin(), results.end() - 1, [&](store::EntryId a, store::EntryId b) {
+    return app->store().entry(a).domain.view() < app->store().entry(b).domain.view();
+  }));
 }
 
 TEST_F(Panel, EscAndTheRightButtonCloseItWithoutSaving) {

@@ -72,6 +72,14 @@ TEST_F(SearchTree, WalksDepthFirstNarrowsByEveryWordAndSkipsCategoriesAndTheBin)
   EXPECT_TRUE(searchTree(store, {}).empty());
 }
 
+TEST_F(SearchTree, ATokenNamingAPurgedEntryFindsNothing) {
+  const EntryId a = store.addBookmark("alpha gone", "http://a.com/", "", 1, 1.0, -1);
+  const EntryId b = store.addBookmark("alpha kept", "http://b.com/", "", 1, 1.0, -1);
+  store.purgeEntry(3, a);  // its line goes; the root's token stays, as in a damaged store
+  ASSERT_FALSE(store.exists(a));
+  EXPECT_EQ(searchTree(store, {"alpha"}), (std::vector<EntryId>{b}));
+}
+
 TEST_F(SearchTree, ACategoryListingItselfOrAnAncestorIsWalkedOnce) {
   std::string file = store::test::fixedEntriesFile();
   // Root lists 11; 11 lists itself, the root and 12; 12 lists 11.
