@@ -217,6 +217,26 @@ TEST_F(Input, ADragWhoseReleaseFallsInASortEnds) {
   expectDragEndedAt(6);
 }
 
+TEST_F(Input, AThumbDragThatASortInterruptsEnds) {
+  fs.files[kData + "\\udb"] = fixedStore(3000);
+  start();
+  sim.advance(300);
+  const int thumbY = 202 + app->listCanvas().box().getTop(app->list().thumb()) + 40;
+  main().move(336, thumbY);
+  main().press(336, thumbY);
+  ASSERT_TRUE(sim.cursorClip.has_value());
+  ASSERT_TRUE(app->list().userScroll);
+  searchBox().type("x");  // a sort that takes the list's input
+  EXPECT_FALSE(sim.cursorClip.has_value());
+  EXPECT_FALSE(app->list().userScroll);
+  // The button still held, the thumb no longer follows the pointer.
+  main().move(336, thumbY + 200, true);
+  sim.advance(500);
+  EXPECT_EQ(app->list().firstRow, 1);
+  main().release(336, thumbY + 200);
+  EXPECT_FALSE(sim.cursorClip.has_value());
+}
+
 TEST_F(Input, APressBeforeASortAndAReleaseAfterItMakeNoClick) {
   fs.files[kData + "\\udb"] = fixedStore(3000);
   start();
