@@ -105,9 +105,36 @@ LoadResult BookmarkStore::load(LoadObserver* observer) {
   return r;
 }
 
+std::string BookmarkStore::asideStoreFile(int n) const {
+  return n <= 1 ? storeFile_ + ".old" : storeFile_ + "." + std::to_string(n) + ".old";
+}
+
+void BookmarkStore::removeAsideFiles() {
+  for (int n = 1; n <= kAsideNames; ++n) {
+    if (fs_.exists(asideStoreFile(n))) fs_.remove(asideStoreFile(n));
+  }
+}
+
+bool BookmarkStore::restoreAside() {
+  // A store file moved aside and not put back (see promote) is the store
+  // file again; the latest one, should there be several.
+  if (!fs_.exists(storeFile_)) {
+    for (int n = kAsideNames; n >= 1; --n) {
+      if (!fs_.exists(asideStoreFile(n))) continue;
+      if (!fs_.rename(asideStoreFile(n), storeFile_)) return false;
+      break;
+    }
+  }
+  removeAsideFiles();
+  return true;
+}
+
 std::string BookmarkStore::finishInterruptedFold() {
   const std::string next = nextStoreFile();
-  if (!fs_.exists(next)) return storeFile_;
+  if (!fs_.exists(next)) {
+    if (!restoreAside()) readOnly_ = true;
+    return storeFile_;
+  }
   const auto log = fs_.readAll(changeLog_);
   if (!log && fs_.exists(changeLog_)) {
     readOnly_ = true;  // cannot tell whether the fold had committed
@@ -117,12 +144,17 @@ std::string BookmarkStore::finishInterruptedFold() {
     // The fold had not removed the log yet: the log still counts, the next
     // store file does not.
     fs_.remove(next);
+    if (!restoreAside()) readOnly_ = true;
     return storeFile_;
   }
   // The log was gone: the fold had committed.
-  if (fs_.rename(next, storeFile_)) return storeFile_;
+  if (fs_.rename(next, storeFile_)) {
+    removeAsideFiles();
+    return storeFile_;
+  }
   if (const auto bytes = fs_.readAll(next); bytes && fs_.replace(storeFile_, *bytes)) {
     fs_.remove(next);
+    removeAsideFiles();
     return storeFile_;
   }
   readOnly_ = true;
@@ -135,15 +167,16 @@ int BookmarkStore::readStoreFile(LoadObserver* observer) {
   logMayBeTorn_ = false;
   logSize_.reset();
   const std::string path = finishInterruptedFold();
-  std::optional<std::string> file = fs_.readAll(path);
+  // Mapped, not read: the store's texts stay in the file's pages.
+  std::unique_ptr<text::FileView> file = fs_.map(path);
   if (!file && fs_.exists(path)) readOnly_ = true;
   // Lines are kept as offsets of 32 bits.
-  if (file && file->size() > UINT32_MAX) {
+  if (file && file->bytes().size() > UINT32_MAX) {
     readOnly_ = true;
     file.reset();
   }
   LineCache lines;
-  lines.reset(file ? std::move(*file) : std::string());
+  lines.reset(std::move(file));
   const std::string_view bytes = lines.file();
   // One entry per line: count the line ends to allocate once. (A number
   // holding CR LF makes this a slight over-estimate, which is harmless.)
@@ -175,6 +208,9 @@ int BookmarkStore::readStoreFile(LoadObserver* observer) {
   entries_ = std::move(entries);
   lines_ = std::move(lines);
   if (!entries_.empty()) entries_[0].scrollRow = 1;
+  // A store file an earlier fold of this store moved aside was mapped until
+  // now.
+  if (path == storeFile_) removeAsideFiles();
   loading_ = false;
   return count();
 }
@@ -253,11 +289,7 @@ bool BookmarkStore::fold(const std::optional<std::string>& log, bool damaged, Lo
     fs_.remove(next);
     return false;
   }
-  if (fs_.rename(next, storeFile_)) return true;
-  if (fs_.replace(storeFile_, out)) {
-    fs_.remove(next);
-    return true;
-  }
+  if (promote(next, out)) return true;
   // The store file cannot be replaced: undo the removal of the log, so that
   // the next load replays it on the old store file.
   if (!log || log->empty() || fs_.replace(changeLog_, *log)) {
@@ -267,6 +299,30 @@ bool BookmarkStore::fold(const std::optional<std::string>& log, bool damaged, Lo
   // Neither: only the next store file holds every change, and the next
   // load will use it. Nothing more may be logged.
   readOnly_ = true;
+  return false;
+}
+
+bool BookmarkStore::promote(const std::string& next, std::string_view bytes) {
+  if (fs_.rename(next, storeFile_)) return true;
+  // A store file this store has mapped (its texts point into it) cannot be
+  // replaced on Windows, but it can be moved aside; it is removed once it is
+  // no longer mapped (at the next load).
+  int free = 1;
+  while (free < kAsideNames && fs_.exists(asideStoreFile(free))) ++free;
+  const std::string aside = asideStoreFile(free);
+  if (fs_.rename(storeFile_, aside)) {
+    if (fs_.rename(next, storeFile_)) {
+      fs_.remove(aside);
+      return true;
+    }
+    // If this fails too, the next load puts it back.
+    fs_.rename(aside, storeFile_);
+    return false;
+  }
+  if (fs_.replace(storeFile_, bytes)) {
+    fs_.remove(next);
+    return true;
+  }
   return false;
 }
 

@@ -63,8 +63,10 @@ class BookmarkStore {
 
   const std::string& storeFile() const { return storeFile_; }
   const std::string& changeLog() const { return changeLog_; }
-  // Where a fold writes the next store file before it replaces the old one.
+  // Where a fold writes the next store file before it replaces the old one,
+  // and where it moves the old one when that cannot be replaced in place.
   std::string nextStoreFile() const { return storeFile_ + ".next"; }
+  std::string asideStoreFile(int n = 1) const;  // ".old", ".2.old" ...
 
   // Loading and saving.
   LoadResult load(LoadObserver* observer = nullptr);
@@ -140,6 +142,10 @@ class BookmarkStore {
   // The steps of a fold; `log` is the log's content (nullopt: no log).
   bool fold(const std::optional<std::string>& log, bool damaged, LoadObserver* observer);
   bool clearLog(const std::optional<std::string>& log, bool damaged);
+  bool promote(const std::string& next, std::string_view bytes);
+  static constexpr int kAsideNames = 8;
+  bool restoreAside();
+  void removeAsideFiles();
   // Completes or discards a fold that an earlier run left unfinished, and
   // names the file to load.
   std::string finishInterruptedFold();
