@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "store/chunked_array.h"
 #include "store/codec.h"
 #include "store/entry.h"
+#include "store/entry_table.h"
 #include "store/line_cache.h"
 #include "text/filesystem.h"
 
@@ -53,6 +53,9 @@ class BookmarkStore {
   // left empty in the file, or purged).
   bool exists(EntryId id) const { return valid(id) && !lines_.vacant(static_cast<std::size_t>(id - 1)); }
   bool isCategory(EntryId id) const { return exists(id) && entry(id).isCategory(); }
+  // How many entries have been read from their lines so far (a load reads
+  // none; each is read when first asked for).
+  std::size_t builtEntries() const { return entries_.builtCount(); }
   // True while load() runs; change operations do nothing meanwhile, since
   // window events may run inside the load's progress callbacks.
   bool loading() const { return loading_; }
@@ -136,6 +139,8 @@ class BookmarkStore {
 
   // The entry without the care mutableEntry takes; nullptr outside 1..count().
   Entry* find(EntryId id);
+  // Entry i (from 0), read from its line if it was not yet.
+  Entry& materialize(std::size_t i) const;
   // Serialises line i if it is pending.
   void settle(std::size_t i) const;
   std::string storeBytes(LoadObserver* observer) const;
@@ -153,7 +158,8 @@ class BookmarkStore {
   text::FileSystem& fs_;
   std::string storeFile_;
   std::string changeLog_;
-  ChunkedArray<Entry> entries_;
+  // Built from their lines when first needed (materialize); hence mutable.
+  mutable EntryTable entries_;
   mutable LineCache lines_;
   bool loading_ = false;
   bool readOnly_ = false;

@@ -43,6 +43,8 @@ class LineCache {
   void push_back() { slots_.push_back(Slot{0, 0}); }
 
   bool pending(std::size_t i) const { return slots_[i].kind == kPending; }
+  // Where line i starts in file(), for a line that is a span of it.
+  std::size_t fileOffset(std::size_t i) const { return slots_[i].at; }
   // The line's bytes; not for a pending line (serialise it first).
   std::string_view operator[](std::size_t i) const {
     const Slot& s = slots_[i];
