@@ -120,7 +120,7 @@ class EntryText {
   }
   void setInline(std::string_view s) noexcept {
     std::memset(bytes_, 0, sizeof bytes_);
-    std::memcpy(bytes_, s.data(), s.size());
+    if (!s.empty()) std::memcpy(bytes_, s.data(), s.size());
     bytes_[15] = static_cast<std::uint8_t>(s.size());
   }
   void setFar(const void* p, std::size_t n, std::uint8_t tag) noexcept {
