@@ -32,13 +32,6 @@ void runChanges(BookmarkStore& s) {
   s.addBookmark("C", "http://c.com/", "", 1, 45000.4, -1);
 }
 
-// Every line, as the next save would write it.
-std::vector<std::string> linesOf(const BookmarkStore& s) {
-  std::vector<std::string> lines;
-  for (EntryId id = 1; id <= s.count(); ++id) lines.emplace_back(s.line(id));
-  return lines;
-}
-
 enum class Fault { FailOne, Crash };
 
 struct Outcome {

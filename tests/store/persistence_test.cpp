@@ -287,9 +287,7 @@ TEST_F(TornLogs, ALogHoldingOnlyATornRecordIsFoldedBeforeTheNextChange) {
       BookmarkStore second(disk, kStore, kLog);
       second.load();
       ++cases;
-      bool same = second.count() == first.count();
-      for (EntryId id = 1; same && id <= first.count(); ++id) same = first.line(id) == second.line(id);
-      if (!same) ++mismatches;
+      if (linesOf(first) != linesOf(second)) ++mismatches;
     }
   }
   EXPECT_EQ(mismatches, 0) << "of " << cases << " cut points";
@@ -343,9 +341,7 @@ TEST_F(TornLogs, AFailedAppendCostsOnlyItsOwnChange) {
         BookmarkStore restarted(disk, kStore, kLog);
         restarted.load();
         ++cases;
-        bool same = restarted.count() == live.count();
-        for (EntryId id = 1; same && id <= live.count(); ++id) same = live.line(id) == restarted.line(id);
-        if (!same) ++mismatches;
+        if (linesOf(live) != linesOf(restarted)) ++mismatches;
       }
     }
   }
