@@ -82,7 +82,9 @@ int main() {
       store::BookmarkStore::setTitle(e, "Bookmark number " + std::to_string(i) + " with a title");
       store::BookmarkStore::setUrl(e, "http://site" + std::to_string(i % 500) + ".com/");
       root.mutableEntry(r)->members() += std::to_string(id) + "u";
+      root.refreshLine(id);
     }
+    root.refreshLine(r);
     platform::sim::SimPlatform sim;
     canvas::FixedWidthRasterizer raster;
     canvas::AnimationBox box(350, 1080 - 238, &raster);

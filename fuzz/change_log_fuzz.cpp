@@ -4,31 +4,13 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "store/bookmark_store.h"
-#include "store/codec.h"
+#include "store_fuzz.h"
 #include "text/memory_filesystem.h"
 
 using namespace lh;
 
-namespace {
-
-std::string seedStore() {
-  std::string file;
-  for (int i = 1; i <= 12; ++i) {
-    store::Entry e;
-    e.title = "entry" + std::to_string(i);
-    e.kind = i == 11 ? store::kBookmark : store::kCategory;
-    e.url = i == 1 ? "u11u3u12u" : (i == 11 ? "http://a.com/" : "u");
-    e.parentId = i == 11 || i == 3 || i == 12 ? 1 : 0;
-    file += store::serializeLine(e) + "\r\n";
-  }
-  return file;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string kStore = seedStore();
+  static const std::string kStore = fuzz::seedStore();
   text::MemoryFileSystem fs;
   fs.files["udb"] = kStore;
   fs.files["bein"] = std::string(reinterpret_cast<const char*>(data), size);

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "store/bookmark_store.h"
-#include "store/codec.h"
+#include "store_fuzz.h"
 #include "text/memory_filesystem.h"
 
 using namespace lh;
+using fuzz::linesOf;
 
 namespace {
 
@@ -33,25 +33,6 @@ class Input {
   std::size_t size_;
   std::size_t pos_ = 0;
 };
-
-std::string seedStore() {
-  std::string file;
-  for (int i = 1; i <= 12; ++i) {
-    store::Entry e;
-    e.title = "entry" + std::to_string(i);
-    e.kind = i == 11 ? store::kBookmark : store::kCategory;
-    e.url = i == 1 ? "u11u3u12u" : (i == 11 ? "http://a.com/" : "u");
-    e.parentId = i == 11 || i == 3 || i == 12 ? 1 : 0;
-    file += store::serializeLine(e) + "\r\n";
-  }
-  return file;
-}
-
-std::vector<std::string> linesOf(const store::BookmarkStore& s) {
-  std::vector<std::string> lines;
-  for (store::EntryId id = 1; id <= s.count(); ++id) lines.emplace_back(s.line(id));
-  return lines;
-}
 
 void runOperations(store::BookmarkStore& s, Input& in) {
   const auto id = [&] { return static_cast<store::EntryId>(in.byte() % (s.count() + 3)) - 1; };
@@ -107,7 +88,7 @@ void runOperations(store::BookmarkStore& s, Input& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string kStore = seedStore();
+  static const std::string kStore = fuzz::seedStore();
   Input in(data, size);
   text::MemoryFileSystem fs;
   fs.files["udb"] = kStore;

@@ -57,10 +57,24 @@ BookmarkStore::BookmarkStore(text::FileSystem& fs, std::string storeFile, std::s
     : fs_(fs), storeFile_(std::move(storeFile)), changeLog_(std::move(changeLog)) {}
 
 const Entry& BookmarkStore::entry(EntryId id) const {
-  return valid(id) ? entries_[static_cast<std::size_t>(id - 1)] : kNoEntry;
+  return valid(id) ? materialize(static_cast<std::size_t>(id - 1)) : kNoEntry;
 }
 
-Entry* BookmarkStore::find(EntryId id) { return valid(id) ? &entries_[static_cast<std::size_t>(id - 1)] : nullptr; }
+Entry* BookmarkStore::find(EntryId id) { return valid(id) ? &materialize(static_cast<std::size_t>(id - 1)) : nullptr; }
+
+Entry& BookmarkStore::materialize(std::size_t i) const {
+  if (entries_.built(i)) return entries_[i];
+  Entry& e = entries_.build(i);
+  // An entry not built yet has the line it was loaded with (every change
+  // builds its entries first).
+  if (lines_.vacant(i)) return e;
+  parseLineInto(lines_.file(), lines_.fileOffset(i), static_cast<std::int64_t>(i) + 1, e, true);
+  if (!e.title.empty()) e.titleKey = text::titleKeyOf(e.title);
+  // A part of the address, which is a part of the file (or the text for no
+  // host): nothing to copy.
+  if (e.kind == kBookmark) e.domain = EntryText::borrowed(text::registrableDomainIn(text::hostIn(e.url)));
+  return e;
+}
 
 Entry* BookmarkStore::mutableEntry(EntryId id) {
   if (!valid(id)) return nullptr;
@@ -105,9 +119,36 @@ LoadResult BookmarkStore::load(LoadObserver* observer) {
   return r;
 }
 
+std::string BookmarkStore::asideStoreFile(int n) const {
+  return n <= 1 ? storeFile_ + ".old" : storeFile_ + "." + std::to_string(n) + ".old";
+}
+
+void BookmarkStore::removeAsideFiles() {
+  for (int n = 1; n <= kAsideNames; ++n) {
+    if (fs_.exists(asideStoreFile(n))) fs_.remove(asideStoreFile(n));
+  }
+}
+
+bool BookmarkStore::restoreAside() {
+  // A store file moved aside and not put back (see promote) is the store
+  // file again; the latest one, should there be several.
+  if (!fs_.exists(storeFile_)) {
+    for (int n = kAsideNames; n >= 1; --n) {
+      if (!fs_.exists(asideStoreFile(n))) continue;
+      if (!fs_.rename(asideStoreFile(n), storeFile_)) return false;
+      break;
+    }
+  }
+  removeAsideFiles();
+  return true;
+}
+
 std::string BookmarkStore::finishInterruptedFold() {
   const std::string next = nextStoreFile();
-  if (!fs_.exists(next)) return storeFile_;
+  if (!fs_.exists(next)) {
+    if (!restoreAside()) readOnly_ = true;
+    return storeFile_;
+  }
   const auto log = fs_.readAll(changeLog_);
   if (!log && fs_.exists(changeLog_)) {
     readOnly_ = true;  // cannot tell whether the fold had committed
@@ -117,12 +158,17 @@ std::string BookmarkStore::finishInterruptedFold() {
     // The fold had not removed the log yet: the log still counts, the next
     // store file does not.
     fs_.remove(next);
+    if (!restoreAside()) readOnly_ = true;
     return storeFile_;
   }
   // The log was gone: the fold had committed.
-  if (fs_.rename(next, storeFile_)) return storeFile_;
+  if (fs_.rename(next, storeFile_)) {
+    removeAsideFiles();
+    return storeFile_;
+  }
   if (const auto bytes = fs_.readAll(next); bytes && fs_.replace(storeFile_, *bytes)) {
     fs_.remove(next);
+    removeAsideFiles();
     return storeFile_;
   }
   readOnly_ = true;
@@ -135,46 +181,37 @@ int BookmarkStore::readStoreFile(LoadObserver* observer) {
   logMayBeTorn_ = false;
   logSize_.reset();
   const std::string path = finishInterruptedFold();
-  std::optional<std::string> file = fs_.readAll(path);
+  // Mapped, not read: the store's texts stay in the file's pages.
+  std::unique_ptr<text::FileView> file = fs_.map(path);
   if (!file && fs_.exists(path)) readOnly_ = true;
   // Lines are kept as offsets of 32 bits.
-  if (file && file->size() > UINT32_MAX) {
+  if (file && file->bytes().size() > UINT32_MAX) {
     readOnly_ = true;
     file.reset();
   }
   LineCache lines;
-  lines.reset(file ? std::move(*file) : std::string());
+  lines.reset(std::move(file));
+  // Where each line lies; the entries are read from their lines when first
+  // needed (materialize).
   const std::string_view bytes = lines.file();
-  // One entry per line: count the line ends to allocate once. (A number
-  // holding CR LF makes this a slight over-estimate, which is harmless.)
-  std::size_t estimate = 1;
-  for (const char* p = bytes.data();
-       (p = static_cast<const char*>(std::memchr(p, '\n', bytes.data() + bytes.size() - p))) != nullptr; ++p) {
-    ++estimate;
-  }
-  ChunkedArray<Entry> entries;
-  lines.reserve(estimate);
+  Entry scratch;
   std::size_t pos = 0;
   while (pos < bytes.size()) {
-    Entry& e = entries.emplace_back();
-    const LineExtent x = parseLineInto(bytes, pos, static_cast<std::int64_t>(entries.size()), e, true);
+    const LineExtent x = parseLineInto(bytes, pos, static_cast<std::int64_t>(lines.size()) + 1, scratch, true);
     lines.addFileLine(x.raw);
     pos = x.next;
   }
-  // Derived fields, line by line, with the progress of the load. Window
-  // events meanwhile still see the entries of the previous load.
-  Progress progress(observer, entries.size());
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    Entry& e = entries[i];
-    if (!e.title.empty()) e.titleKey = text::titleKeyOf(e.title);
-    // A part of the address, which is a part of the file (or the text for
-    // no host): nothing to copy.
-    if (e.kind == kBookmark) e.domain = EntryText::borrowed(text::registrableDomainIn(text::hostIn(e.url)));
-    progress.step(i + 1);
-  }
-  entries_ = std::move(entries);
+  // The progress of the load, line by line. Window events meanwhile still
+  // see the entries of the previous load.
+  Progress progress(observer, lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) progress.step(i + 1);
+  entries_ = EntryTable();
+  entries_.resize(lines.size());
   lines_ = std::move(lines);
-  if (!entries_.empty()) entries_[0].scrollRow = 1;
+  if (count() > 0) materialize(0).scrollRow = 1;
+  // A store file an earlier fold of this store moved aside was mapped until
+  // now.
+  if (path == storeFile_) removeAsideFiles();
   loading_ = false;
   return count();
 }
@@ -253,11 +290,7 @@ bool BookmarkStore::fold(const std::optional<std::string>& log, bool damaged, Lo
     fs_.remove(next);
     return false;
   }
-  if (fs_.rename(next, storeFile_)) return true;
-  if (fs_.replace(storeFile_, out)) {
-    fs_.remove(next);
-    return true;
-  }
+  if (promote(next, out)) return true;
   // The store file cannot be replaced: undo the removal of the log, so that
   // the next load replays it on the old store file.
   if (!log || log->empty() || fs_.replace(changeLog_, *log)) {
@@ -267,6 +300,30 @@ bool BookmarkStore::fold(const std::optional<std::string>& log, bool damaged, Lo
   // Neither: only the next store file holds every change, and the next
   // load will use it. Nothing more may be logged.
   readOnly_ = true;
+  return false;
+}
+
+bool BookmarkStore::promote(const std::string& next, std::string_view bytes) {
+  if (fs_.rename(next, storeFile_)) return true;
+  // A store file this store has mapped (its texts point into it) cannot be
+  // replaced on Windows, but it can be moved aside; it is removed once it is
+  // no longer mapped (at the next load).
+  int free = 1;
+  while (free < kAsideNames && fs_.exists(asideStoreFile(free))) ++free;
+  const std::string aside = asideStoreFile(free);
+  if (fs_.rename(storeFile_, aside)) {
+    if (fs_.rename(next, storeFile_)) {
+      fs_.remove(aside);
+      return true;
+    }
+    // If this fails too, the next load puts it back.
+    fs_.rename(aside, storeFile_);
+    return false;
+  }
+  if (fs_.replace(storeFile_, bytes)) {
+    fs_.remove(next);
+    return true;
+  }
   return false;
 }
 
@@ -292,7 +349,9 @@ EntryId BookmarkStore::newEntry() {
 }
 
 void BookmarkStore::refreshLine(EntryId id) {
-  if (valid(id)) lines_.markPending(static_cast<std::size_t>(id - 1));
+  if (!valid(id)) return;
+  materialize(static_cast<std::size_t>(id - 1));
+  lines_.markPending(static_cast<std::size_t>(id - 1));
 }
 
 bool BookmarkStore::appendLog(std::string_view record) { return fs_.append(changeLog_, record); }
@@ -331,7 +390,7 @@ bool BookmarkStore::log(LogOp op, std::vector<std::string> fields) {
 EntryId BookmarkStore::applyAddBookmark(std::string title, std::string url, std::string note,
                                         EntryId parentId, double added, EntryId after) {
   const EntryId id = newEntry();
-  Entry& e = entries_.back();
+  Entry& e = entries_[static_cast<std::size_t>(id - 1)];
   setTitle(e, std::move(title));
   setUrl(e, std::move(url));
   e.note = std::move(note);
@@ -408,7 +467,7 @@ void BookmarkStore::applyMoveEntries(std::string_view items, EntryId destId, std
 
 EntryId BookmarkStore::applyAddCategory(EntryId parentId, double created, std::string name) {
   const EntryId id = newEntry();
-  Entry& e = entries_.back();
+  Entry& e = entries_[static_cast<std::size_t>(id - 1)];
   setTitle(e, std::move(name));
   e.members() = "u";
   e.parentId = parentId;
@@ -452,7 +511,7 @@ void BookmarkStore::applyEmptyRecycleBin() {
     const EntryId k = stack.back()[index.back()++];
     if (!valid(k) || visited[static_cast<std::size_t>(k)]) continue;
     visited[static_cast<std::size_t>(k)] = true;
-    Entry& e = entries_[static_cast<std::size_t>(k - 1)];
+    Entry& e = *find(k);
     e.deleted = true;
     refreshLine(k);
     if (e.kind == kCategory) {
@@ -466,7 +525,7 @@ void BookmarkStore::applyEmptyRecycleBin() {
 
 EntryId BookmarkStore::applyAddSeparator(EntryId categoryId, std::string_view before) {
   const EntryId id = newEntry();
-  Entry& e = entries_.back();
+  Entry& e = entries_[static_cast<std::size_t>(id - 1)];
   e.parentId = categoryId;
   e.kind = kSeparator;
   refreshLine(id);
@@ -479,7 +538,11 @@ EntryId BookmarkStore::applyAddSeparator(EntryId categoryId, std::string_view be
 }
 
 void BookmarkStore::applyPurgeEntry(EntryId categoryId, EntryId id) {
-  if (valid(id)) lines_.clear(static_cast<std::size_t>(id - 1));
+  // The entry stays in memory as it was; only its line becomes vacant.
+  if (valid(id)) {
+    materialize(static_cast<std::size_t>(id - 1));
+    lines_.clear(static_cast<std::size_t>(id - 1));
+  }
   if (Entry* c = find(categoryId)) {
     removeFirstMember(c->members().edit(), id);
     refreshLine(categoryId);

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "store/chunked_array.h"
 #include "store/codec.h"
 #include "store/entry.h"
+#include "store/entry_table.h"
 #include "store/line_cache.h"
 #include "text/filesystem.h"
 
@@ -53,6 +53,9 @@ class BookmarkStore {
   // left empty in the file, or purged).
   bool exists(EntryId id) const { return valid(id) && !lines_.vacant(static_cast<std::size_t>(id - 1)); }
   bool isCategory(EntryId id) const { return exists(id) && entry(id).isCategory(); }
+  // How many entries have been read from their lines so far (a load reads
+  // none; each is read when first asked for).
+  std::size_t builtEntries() const { return entries_.builtCount(); }
   // True while load() runs; change operations do nothing meanwhile, since
   // window events may run inside the load's progress callbacks.
   bool loading() const { return loading_; }
@@ -63,8 +66,10 @@ class BookmarkStore {
 
   const std::string& storeFile() const { return storeFile_; }
   const std::string& changeLog() const { return changeLog_; }
-  // Where a fold writes the next store file before it replaces the old one.
+  // Where a fold writes the next store file before it replaces the old one,
+  // and where it moves the old one when that cannot be replaced in place.
   std::string nextStoreFile() const { return storeFile_ + ".next"; }
+  std::string asideStoreFile(int n = 1) const;  // ".old", ".2.old" ...
 
   // Loading and saving.
   LoadResult load(LoadObserver* observer = nullptr);
@@ -134,12 +139,18 @@ class BookmarkStore {
 
   // The entry without the care mutableEntry takes; nullptr outside 1..count().
   Entry* find(EntryId id);
+  // Entry i (from 0), read from its line if it was not yet.
+  Entry& materialize(std::size_t i) const;
   // Serialises line i if it is pending.
   void settle(std::size_t i) const;
   std::string storeBytes(LoadObserver* observer) const;
   // The steps of a fold; `log` is the log's content (nullopt: no log).
   bool fold(const std::optional<std::string>& log, bool damaged, LoadObserver* observer);
   bool clearLog(const std::optional<std::string>& log, bool damaged);
+  bool promote(const std::string& next, std::string_view bytes);
+  static constexpr int kAsideNames = 8;
+  bool restoreAside();
+  void removeAsideFiles();
   // Completes or discards a fold that an earlier run left unfinished, and
   // names the file to load.
   std::string finishInterruptedFold();
@@ -147,7 +158,8 @@ class BookmarkStore {
   text::FileSystem& fs_;
   std::string storeFile_;
   std::string changeLog_;
-  ChunkedArray<Entry> entries_;
+  // Built from their lines when first needed (materialize); hence mutable.
+  mutable EntryTable entries_;
   mutable LineCache lines_;
   bool loading_ = false;
   bool readOnly_ = false;

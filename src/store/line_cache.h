@@ -1,8 +1,8 @@
-// Each entry's stored line, without its CR LF. The cache owns the bytes of
-// the store file it was loaded from: lines read from it are spans of those
-// bytes (no copy per line), and the entries' texts may point into them too,
-// so the bytes stay where they are until the next load. A line changed since
-// gets a string of its own.
+// Each entry's stored line, without its CR LF. The cache holds the view of
+// the store file it was loaded from (mapped, on the real file systems):
+// lines read from it are spans of those bytes (no copy per line), and the
+// entries' texts point into them too, so the view lives until the next
+// load. A line changed since gets a string of its own.
 //
 // A changed line is first only marked pending: the store serialises it from
 // its entry when the line is next needed (a reader of the line, or the
@@ -12,27 +12,29 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "store/format.h"
+#include "text/filesystem.h"
 
 namespace lh::store {
 
 class LineCache {
  public:
-  // Forgets every line and takes the file's bytes; add its lines with
-  // addFileLine, as spans of file().
-  void reset(std::string file) {
+  // Forgets every line and takes the file's bytes (nullptr: none); add its
+  // lines with addFileLine, as spans of file().
+  void reset(std::unique_ptr<text::FileView> file) {
     file_ = std::move(file);
     slots_.clear();
     owned_.clear();
     free_.clear();
   }
-  std::string_view file() const { return file_; }
+  std::string_view file() const { return file_ ? file_->bytes() : std::string_view(); }
   void addFileLine(std::string_view raw) {
-    slots_.push_back(Slot{static_cast<std::uint32_t>(raw.data() - file_.data()), static_cast<std::int32_t>(raw.size())});
+    slots_.push_back(Slot{static_cast<std::uint32_t>(raw.data() - file().data()), static_cast<std::int32_t>(raw.size())});
   }
 
   std::size_t size() const { return slots_.size(); }
@@ -41,10 +43,12 @@ class LineCache {
   void push_back() { slots_.push_back(Slot{0, 0}); }
 
   bool pending(std::size_t i) const { return slots_[i].kind == kPending; }
+  // Where line i starts in file(), for a line that is a span of it.
+  std::size_t fileOffset(std::size_t i) const { return slots_[i].at; }
   // The line's bytes; not for a pending line (serialise it first).
   std::string_view operator[](std::size_t i) const {
     const Slot& s = slots_[i];
-    if (s.kind >= 0) return std::string_view(file_).substr(s.at, static_cast<std::size_t>(s.kind));
+    if (s.kind >= 0) return file().substr(s.at, static_cast<std::size_t>(s.kind));
     return owned_[s.at];
   }
   // Empty or exactly 00 00, and not pending.
@@ -95,7 +99,7 @@ class LineCache {
     std::int32_t kind;
   };
 
-  std::string file_;
+  std::unique_ptr<text::FileView> file_;
   std::vector<Slot> slots_;
   std::deque<std::string> owned_;  // a deque: growing it never moves a string
   std::vector<std::uint32_t> free_;

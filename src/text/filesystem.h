@@ -14,9 +14,38 @@
 
 namespace lh::text {
 
+// A file's bytes, read-only, for as long as the object lives.
+class FileView {
+ public:
+  virtual ~FileView() = default;
+  virtual std::string_view bytes() const = 0;
+};
+
+// A view of bytes held in memory.
+class OwnedFileView : public FileView {
+ public:
+  explicit OwnedFileView(std::string bytes) : bytes_(std::move(bytes)) {}
+  std::string_view bytes() const override { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
+
+  // The whole file, read-only, for as long as the view lives. The real file
+  // systems map it into memory: nothing is copied, and its pages are the
+  // system's file cache rather than the program's own memory. While a view
+  // lives the file cannot be written, replaced or removed (on Windows), but
+  // it can be renamed. nullptr when the file is missing or cannot be read.
+  // This default reads the file.
+  virtual std::unique_ptr<FileView> map(const std::string& path) {
+    auto bytes = readAll(path);
+    if (!bytes) return nullptr;
+    return std::make_unique<OwnedFileView>(std::move(*bytes));
+  }
 
   // The whole file; nullopt when it is missing or cannot be read.
   virtual std::optional<std::string> readAll(const std::string& path) = 0;

@@ -17,6 +17,39 @@ bool MemoryFileSystem::proceed() {
 
 bool MemoryFileSystem::dead() const { return crashAfter >= 0 && operations > crashAfter + 1 && operations != failAt; }
 
+class MemoryFileSystem::View : public FileView {
+ public:
+  View(MemoryFileSystem& fs, int id, std::string bytes) : fs_(fs), id_(id), bytes_(std::move(bytes)) {}
+  ~View() override {
+    for (auto it = fs_.views_.begin(); it != fs_.views_.end(); ++it) {
+      if (it->second.erase(id_) > 0) {
+        if (it->second.empty()) fs_.views_.erase(it);
+        break;
+      }
+    }
+  }
+  std::string_view bytes() const override { return bytes_; }
+
+ private:
+  MemoryFileSystem& fs_;
+  int id_;
+  std::string bytes_;
+};
+
+std::unique_ptr<FileView> MemoryFileSystem::map(const std::string& path) {
+  if (!proceed()) return nullptr;
+  const auto it = files.find(path);
+  if (it == files.end()) return nullptr;
+  const int id = nextView_++;
+  views_[path].insert(id);
+  return std::make_unique<View>(*this, id, it->second);
+}
+
+bool MemoryFileSystem::mapped(const std::string& path) const {
+  const auto it = views_.find(path);
+  return it != views_.end() && !it->second.empty();
+}
+
 std::optional<std::string> MemoryFileSystem::readAll(const std::string& path) {
   if (!proceed()) return std::nullopt;
   const auto it = files.find(path);
@@ -42,35 +75,46 @@ bool MemoryFileSystem::replace(const std::string& path, std::string_view bytes) 
     if (!dead()) files[path + ".new"] = std::string(bytes.substr(0, bytes.size() / 2));
     return false;
   }
+  if (mapped(path)) {
+    files[path + ".new"] = std::string(bytes);  // written, but cannot be renamed over a mapped file
+    return false;
+  }
   files.erase(path + ".new");
   files[path] = std::string(bytes);
   return true;
 }
 
 bool MemoryFileSystem::write(const std::string& path, std::string_view bytes) {
+  const bool opens = !mapped(path);
   if (!proceed()) {
     // Opened and truncated, then only half written; with nothing to write
     // only the open can have failed.
-    if (!dead() && !bytes.empty()) files[path] = std::string(bytes.substr(0, bytes.size() / 2));
+    if (opens && !dead() && !bytes.empty()) files[path] = std::string(bytes.substr(0, bytes.size() / 2));
     return false;
   }
+  if (!opens) return false;
   files[path] = std::string(bytes);
   return true;
 }
 
 bool MemoryFileSystem::remove(const std::string& path) {
-  if (!proceed() || !take(removesBeforeFailure)) return false;
+  if (!proceed() || !take(removesBeforeFailure) || mapped(path)) return false;
   files.erase(path);
   return true;
 }
 
 bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
-  if (!proceed()) return false;
+  if (!proceed() || mapped(to)) return false;
   const auto it = files.find(from);
   if (it == files.end()) return false;
   std::string bytes = std::move(it->second);
   files.erase(it);
   files[to] = std::move(bytes);
+  if (const auto v = views_.find(from); v != views_.end()) {
+    std::set<int> moving = std::move(v->second);
+    views_.erase(v);
+    views_[to] = std::move(moving);
+  }
   return true;
 }
 

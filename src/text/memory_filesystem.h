@@ -41,6 +41,12 @@ class MemoryFileSystem : public FileSystem {
   int appendCalls = 0;
   int replaceCalls = 0;
 
+  // Views of files: like a mapped file on Windows, a file with a live view
+  // cannot be written, replaced or removed, nor renamed onto; it can be
+  // renamed, and the view follows it.
+  std::unique_ptr<FileView> map(const std::string& path) override;
+  bool mapped(const std::string& path) const;
+
   std::optional<std::string> readAll(const std::string& path) override;
   bool append(const std::string& path, std::string_view bytes) override;
   bool replace(const std::string& path, std::string_view bytes) override;
@@ -52,7 +58,11 @@ class MemoryFileSystem : public FileSystem {
   bool makeDirectory(const std::string& path) override;
 
  private:
+  class View;
   static bool take(int& budget);
+  // The live views of each file, by the file's current name.
+  std::map<std::string, std::set<int>> views_;
+  int nextView_ = 0;
   // Counts one operation; false when it is to fail.
   bool proceed();
   // The failing operation comes after the one a crash interrupted.

@@ -1,5 +1,7 @@
 // A sequence of changes, then a start that replays and folds them, with the
 // file system failing at one operation, or stopping at one as a crash would.
+// The memory file system treats a mapped store file as Windows does (it
+// cannot be replaced, only moved aside), so the folds take that path too.
 // For every position of the failure, the start after that finds exactly
 // what the program had in memory (no change lost, none applied twice); after
 // a crash, the change being written may also be there in full. Every start
@@ -30,13 +32,6 @@ void runChanges(BookmarkStore& s) {
   s.addBookmark("C", "http://c.com/", "", 1, 45000.4, -1);
 }
 
-// Every line, as the next save would write it.
-std::vector<std::string> linesOf(const BookmarkStore& s) {
-  std::vector<std::string> lines;
-  for (EntryId id = 1; id <= s.count(); ++id) lines.emplace_back(s.line(id));
-  return lines;
-}
-
 enum class Fault { FailOne, Crash };
 
 struct Outcome {
@@ -47,6 +42,7 @@ struct Outcome {
   std::vector<std::string> next;       // the start after it, without faults
   std::vector<std::string> afterNext;  // and the one after that
   bool nextFileLeft = false;
+  bool asideFileLeft = false;
 };
 
 Outcome run(Fault fault, int n, std::size_t torn, int* operations = nullptr) {
@@ -72,13 +68,17 @@ Outcome run(Fault fault, int n, std::size_t torn, int* operations = nullptr) {
   if (operations) *operations = fs.operations;
   fs.failAt = 0;
   fs.crashAfter = -1;
-  BookmarkStore next(fs, kStore, kLog);
-  next.load();
-  o.next = linesOf(next);
-  o.nextFileLeft = fs.exists(next.nextStoreFile());
+  {
+    BookmarkStore next(fs, kStore, kLog);
+    next.load();
+    o.next = linesOf(next);
+    o.nextFileLeft = fs.exists(next.nextStoreFile());
+  }
   BookmarkStore afterNext(fs, kStore, kLog);
   afterNext.load();
   o.afterNext = linesOf(afterNext);
+  // Moved aside by a fold while mapped, and removed once no longer mapped.
+  o.asideFileLeft = fs.exists(afterNext.asideStoreFile());
   return o;
 }
 
@@ -120,6 +120,7 @@ TEST(FaultInjection, EveryFailurePositionKeepsExactlyTheChangesTheProgramMade) {
         }
         EXPECT_EQ(o.afterNext, o.next);
         EXPECT_FALSE(o.nextFileLeft);
+        EXPECT_FALSE(o.asideFileLeft);
       }
     }
   }

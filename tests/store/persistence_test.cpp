@@ -75,6 +75,29 @@ TEST_F(Persistence, PurgedEntriesAreVacantFromTheNextLoadOn) {
   EXPECT_EQ(loaded->members(1), (Ids{a, b}));
 }
 
+TEST_F(Persistence, EntriesAreReadFromTheirLinesWhenFirstAskedFor) {
+  std::vector<EntryId> ids;
+  for (int i = 0; i < 50; ++i) ids.push_back(store.addBookmark("B" + std::to_string(i), "b.com", "", 1, 1.0, -1));
+  const EntryId sep = store.addSeparator(1, ids[10]);
+  ASSERT_TRUE(store.saveAll());
+  const auto loaded = reload();
+  EXPECT_EQ(loaded->count(), sep);
+  EXPECT_EQ(loaded->builtEntries(), 1u);  // the root, whose scrollRow the load sets
+  EXPECT_EQ(loaded->entry(ids[30]).title, "B30");
+  EXPECT_EQ(loaded->entry(ids[30]).domain, "b.com");
+  EXPECT_EQ(loaded->builtEntries(), 2u);
+  EXPECT_TRUE(loaded->exists(ids[40]));
+  EXPECT_EQ(loaded->builtEntries(), 2u);
+  // A purge leaves the entry in memory as it was, read or not.
+  loaded->purgeEntry(1, sep);
+  EXPECT_EQ(loaded->entry(sep).kind, kSeparator);
+  EXPECT_FALSE(loaded->exists(sep));
+  loaded->recordVisit(ids[20], 45000.0, 3);
+  EXPECT_EQ(loaded->entry(ids[20]).title, "B20");
+  const auto again = reload();
+  expectSameState(*loaded, *again);
+}
+
 TEST_F(Persistence, VacantAndThirteenFieldLinesLoadInPlace) {
   std::string file = fixedEntriesFile();
   Entry bm;
@@ -264,9 +287,7 @@ TEST_F(TornLogs, ALogHoldingOnlyATornRecordIsFoldedBeforeTheNextChange) {
       BookmarkStore second(disk, kStore, kLog);
       second.load();
       ++cases;
-      bool same = second.count() == first.count();
-      for (EntryId id = 1; same && id <= first.count(); ++id) same = first.line(id) == second.line(id);
-      if (!same) ++mismatches;
+      if (linesOf(first) != linesOf(second)) ++mismatches;
     }
   }
   EXPECT_EQ(mismatches, 0) << "of " << cases << " cut points";
@@ -320,9 +341,7 @@ TEST_F(TornLogs, AFailedAppendCostsOnlyItsOwnChange) {
         BookmarkStore restarted(disk, kStore, kLog);
         restarted.load();
         ++cases;
-        bool same = restarted.count() == live.count();
-        for (EntryId id = 1; same && id <= live.count(); ++id) same = live.line(id) == restarted.line(id);
-        if (!same) ++mismatches;
+        if (linesOf(live) != linesOf(restarted)) ++mismatches;
       }
     }
   }

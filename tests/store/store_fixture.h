@@ -42,6 +42,13 @@ class StoreTest : public ::testing::Test {
   }
 };
 
+// Every line, as the next save would write it.
+inline std::vector<std::string> linesOf(const BookmarkStore& s) {
+  std::vector<std::string> lines;
+  for (EntryId id = 1; id <= s.count(); ++id) lines.emplace_back(s.line(id));
+  return lines;
+}
+
 // Every stored and derived field of every entry, and every cached line.
 inline void expectSameState(const BookmarkStore& a, const BookmarkStore& b) {
   ASSERT_EQ(a.count(), b.count());

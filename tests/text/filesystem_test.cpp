@@ -31,6 +31,33 @@ TEST(RealFileSystem, ReplaceSwapsTheWholeFileAndLeavesNoTemporary) {
   EXPECT_EQ(fs->readAll(dir.file("fresh")), "");
 }
 
+TEST(RealFileSystem, AMappedFileKeepsItsBytesWhenMovedAsideAndReplaced) {
+  test::TempDir dir;
+  auto fs = makeRealFileSystem();
+  const std::string f = dir.file("udb");
+  const std::string contents(100000, 'x');
+  ASSERT_TRUE(fs->write(f, contents + "end"));
+  auto view = fs->map(f);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->bytes().size(), contents.size() + 3);
+  // What a fold does while the store maps its file: move it aside, put the
+  // new one in its place.
+  ASSERT_TRUE(fs->write(f + ".next", "new"));
+  if (!fs->rename(f + ".next", f)) {
+    ASSERT_TRUE(fs->rename(f, f + ".old"));
+    ASSERT_TRUE(fs->rename(f + ".next", f));
+  }
+  EXPECT_EQ(fs->readAll(f), "new");
+  EXPECT_EQ(view->bytes().substr(view->bytes().size() - 3), "end");
+  view.reset();
+  EXPECT_TRUE(fs->remove(f + ".old"));
+  ASSERT_TRUE(fs->write(dir.file("empty"), ""));
+  auto empty = fs->map(dir.file("empty"));
+  ASSERT_NE(empty, nullptr);
+  EXPECT_TRUE(empty->bytes().empty());
+  EXPECT_EQ(fs->map(dir.file("missing")), nullptr);
+}
+
 TEST(RealFileSystem, ReplaceFailsCleanlyWhenTheDirectoryIsMissing) {
   test::TempDir dir;
   auto fs = makeRealFileSystem();

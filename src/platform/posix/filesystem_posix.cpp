@@ -1,6 +1,7 @@
 // The file system on POSIX systems. Program paths are GBK with "\"
 // separators; here they become UTF-8 with "/".
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,8 +36,33 @@ bool writeAllTo(int fd, std::string_view bytes) {
   return true;
 }
 
+class MappedView : public FileView {
+ public:
+  MappedView(void* at, std::size_t size) : at_(at), size_(size) {}
+  ~MappedView() override { ::munmap(at_, size_); }
+  std::string_view bytes() const override { return std::string_view(static_cast<const char*>(at_), size_); }
+
+ private:
+  void* at_;
+  std::size_t size_;
+};
+
 class PosixFileSystem : public FileSystem {
  public:
+  std::unique_ptr<FileView> map(const std::string& path) override {
+    const int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+      ::close(fd);
+      return FileSystem::map(path);  // nothing to map, or not a plain file
+    }
+    void* at = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    if (at == MAP_FAILED) return FileSystem::map(path);
+    return std::make_unique<MappedView>(at, static_cast<std::size_t>(st.st_size));
+  }
+
   std::optional<std::string> readAll(const std::string& path) override {
     const int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;

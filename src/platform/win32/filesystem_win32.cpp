@@ -46,8 +46,35 @@ bool writeAllTo(HANDLE h, std::string_view bytes) {
   return true;
 }
 
+class MappedView : public FileView {
+ public:
+  MappedView(const void* at, std::size_t size) : at_(at), size_(size) {}
+  ~MappedView() override { UnmapViewOfFile(at_); }
+  std::string_view bytes() const override { return std::string_view(static_cast<const char*>(at_), size_); }
+
+ private:
+  const void* at_;
+  std::size_t size_;
+};
+
 class Win32FileSystem : public FileSystem {
  public:
+  std::unique_ptr<FileView> map(const std::string& path) override {
+    // Others may read the file and rename or delete it, but not write it:
+    // the program replaces its files by renaming new ones over them.
+    Handle h(CreateFileW(widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) return nullptr;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h.get(), &size) || size.QuadPart == 0) return FileSystem::map(path);
+    Handle mapping(CreateFileMappingW(h.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping.get()) return FileSystem::map(path);
+    const void* at = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
+    if (!at) return FileSystem::map(path);
+    // The view keeps the mapping and the file open.
+    return std::make_unique<MappedView>(at, static_cast<std::size_t>(size.QuadPart));
+  }
+
   std::optional<std::string> readAll(const std::string& path) override {
     Handle h(CreateFileW(widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
