@@ -202,8 +202,9 @@ void Breadcrumb::barClicked(canvas::ObjectId o) {
 }
 
 void Breadcrumb::releasedAt(int x, int y) {
-  // The view tabs of the flat-view bar, in the 20 pixels below the marker's top.
-  if (parts_.list.currentCategory != -1) return;
+  // The view tabs of the flat-view bar, in the 20 pixels below the marker's
+  // top. The release that ends a double click sorts nothing again.
+  if (parts_.list.currentCategory != -1 || parts_.header.releaseEndsDoubleClick()) return;
   auto& h = parts_.header;
   const int markerTop = h.getTop(viewTabMarker_);
   if (!(y > markerTop && y < markerTop + 20)) return;

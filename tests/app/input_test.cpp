@@ -253,6 +253,27 @@ TEST_F(Input, APressBeforeASortAndAReleaseAfterItMakeNoClick) {
   EXPECT_EQ(sim.launches.size(), 1u);
 }
 
+TEST_F(Input, ADoubleClickOnAViewTabSortsOnce) {
+  fs.files[kData + "\\udb"] = fixedStore(5000);  // a sort long enough to let messages through
+  start();
+  sim.advance(300);
+  main().click(120, 165);  // the top bar: the visit-count view under a flat-view bar
+  sim.advance(600);
+  const int before = sim.processPendingCalls;
+  main().doubleClick(100, 182 + 10);  // the tab 添加
+  EXPECT_EQ(app->list().currentView, list::View::Added);
+  const int doubleClicked = sim.processPendingCalls - before;
+  sim.advance(600);
+  main().click(122 + 10, 182 + 10);  // 访问
+  sim.advance(600);
+  const int again = sim.processPendingCalls;
+  main().click(100, 182 + 10);  // 添加 again, a single click: one sort
+  EXPECT_EQ(app->list().currentView, list::View::Added);
+  const int singleClicked = sim.processPendingCalls - again;
+  EXPECT_GT(singleClicked, 0);
+  EXPECT_EQ(doubleClicked, singleClicked);
+}
+
 TEST_F(Input, ADoubleClickOnTheTopStripSlidesOutWithoutADrag) {
   start();
   sim.advance(300);
