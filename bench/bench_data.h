@@ -1,11 +1,21 @@
 // Bookmarks like a heavy user's: titles of GB2312 hanzi and ASCII words,
-// addresses of random sites and paths. Shared by the benchmark programs.
+// addresses of random sites and paths; and the clock. Shared by the
+// benchmark programs.
 #pragma once
+
+#include <time.h>
 
 #include <random>
 #include <string>
 
 namespace lh::bench {
+
+// Milliseconds of the monotonic clock.
+inline double nowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
 
 class BookmarkMaker {
  public:

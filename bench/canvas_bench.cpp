@@ -9,17 +9,14 @@
 #include <memory>
 #include <vector>
 
+#include "bench_data.h"
 #include "canvas/animation_box.h"
 
 using namespace lh::canvas;
 
 namespace {
 
-double nowMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
+using lh::bench::nowMs;
 
 std::shared_ptr<const Picture> make(int w, int h, std::uint32_t (*pixel)(int x, int y, int w, int h)) {
   Picture p;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <random>
 
+#include "bench_data.h"
 #include "list/bookmark_list.h"
 #include "list/list_model.h"
 #include "platform/sim/sim_platform.h"
@@ -15,11 +16,7 @@ using namespace lh;
 
 namespace {
 
-double nowMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
+using lh::bench::nowMs;
 
 }  // namespace
 

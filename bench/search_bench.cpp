@@ -25,11 +25,7 @@ namespace {
 constexpr int kBookmarks = 100000;
 constexpr int kCategories = 100;
 
-double nowMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
+using bench::nowMs;
 
 // The ten fixed entries, 100 categories in the root, and the bookmarks
 // spread over the root and the categories.

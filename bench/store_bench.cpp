@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_data.h"
 #include "store/bookmark_store.h"
 #include "store/codec.h"
 #include "store/members.h"
@@ -35,11 +36,7 @@ namespace {
 constexpr int kEntries = 100000;
 constexpr int kLogRecords = 10000;
 
-double nowMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
+using bench::nowMs;
 
 long peakKb() {
   rusage u{};
@@ -47,39 +44,12 @@ long peakKb() {
   return u.ru_maxrss;
 }
 
-std::mt19937 rng(20261209);
+bench::BookmarkMaker maker;  // the store's titles and addresses, from a fixed seed
 
-int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
-
-// A title of GB2312 hanzi and ASCII words, like page titles.
-std::string randomTitle() {
-  std::string t;
-  const int hanzi = uniform(2, 14);
-  for (int i = 0; i < hanzi; ++i) {
-    t.push_back(static_cast<char>(uniform(0xB0, 0xD7)));
-    t.push_back(static_cast<char>(uniform(0xA1, 0xF9)));
-  }
-  if (uniform(0, 2) == 0) t += " - Example Site";
-  if (uniform(0, 3) == 0) t += " 2016";
-  return t;
-}
-
-std::string randomWord(int lo, int hi) {
-  std::string w;
-  const int n = uniform(lo, hi);
-  for (int i = 0; i < n; ++i) w.push_back(static_cast<char>('a' + uniform(0, 25)));
-  return w;
-}
-
-std::string randomUrl() {
-  static const char* kTlds[] = {".com", ".cn", ".com.cn", ".net", ".org", ".net.cn"};
-  std::string u = uniform(0, 4) == 0 ? "https://" : "http://";
-  if (uniform(0, 1)) u += "www.";
-  u += randomWord(3, 12) + kTlds[uniform(0, 5)] + "/";
-  for (int i = uniform(0, 3); i > 0; --i) u += randomWord(2, 10) + "/";
-  if (uniform(0, 2) == 0) u += "index.html?id=" + std::to_string(uniform(1, 999999));
-  return u;
-}
+int uniform(int lo, int hi) { return maker.uniform(lo, hi); }
+std::string randomTitle() { return maker.title(); }
+std::string randomUrl() { return maker.url(); }
+std::string randomWord(int lo, int hi) { return maker.word(lo, hi); }
 
 void generate(const std::string& dir) {
   auto fs = text::makeRealFileSystem();

@@ -92,17 +92,10 @@ EditPanel::EditPanel(platform::Platform& platform, ui::Busy& busy, store::Bookma
 }
 
 void EditPanel::createHeaderButton(canvas::AnimationBox& header, features::Pictures& pictures) {
-  button_ = header.createObject(11, 118);
-  auto normal = pictures(Resource::ButtonHitArea), hover = pictures(Resource::AddButtonHover);
-  header.setPicture(button_, normal);
-  header.setLayer(button_, 8);
-  header.setObjectHandlers(button_, {.click =
-                                         [this] {
-                                           panel_->tagText = "1";
-                                           openAddPanel();
-                                         },
-                                     .enter = [&header, this, hover] { header.setPicture(button_, hover); },
-                                     .leave = [&header, this, normal] { header.setPicture(button_, normal); }});
+  button_ = features::addHeaderButton(header, pictures, 11, 118, Resource::AddButtonHover, [this] {
+    panel_->tagText = "1";
+    openAddPanel();
+  });
 }
 
 bool EditPanel::keyDown(int key, int modifiers, bool note) {

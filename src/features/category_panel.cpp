@@ -38,16 +38,9 @@ CategoryPanel::CategoryPanel(platform::Platform& platform, store::BookmarkStore&
 }
 
 void CategoryPanel::createHeaderButton(canvas::AnimationBox& header, Pictures& pictures) {
-  button_ = header.createObject(61, 118);
-  auto normal = pictures(Resource::ButtonHitArea), hover = pictures(Resource::NewCategoryButtonHover);
-  header.setPicture(button_, normal);
-  header.setLayer(button_, 8);
-  header.setObjectHandlers(button_, {.click =
-                                         [this] {
-                                           if (list_.currentCategory != -1) showCreate();
-                                         },
-                                     .enter = [&header, this, hover] { header.setPicture(button_, hover); },
-                                     .leave = [&header, this, normal] { header.setPicture(button_, normal); }});
+  button_ = addHeaderButton(header, pictures, 61, 118, Resource::NewCategoryButtonHover, [this] {
+    if (list_.currentCategory != -1) showCreate();
+  });
 }
 
 void CategoryPanel::showCreate() {

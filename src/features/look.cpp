@@ -38,4 +38,16 @@ ui::Label& addLabel(ui::Control& parent, const char* name, std::string caption, 
   return l;
 }
 
+canvas::ObjectId addHeaderButton(canvas::AnimationBox& header, Pictures& pictures, int x, int y, Resource hover,
+                                 std::function<void()> click) {
+  const canvas::ObjectId b = header.createObject(x, y);
+  auto normalPicture = pictures(Resource::ButtonHitArea), hoverPicture = pictures(hover);
+  header.setPicture(b, normalPicture);
+  header.setLayer(b, 8);
+  header.setObjectHandlers(b, {.click = std::move(click),
+                               .enter = [&header, b, hoverPicture] { header.setPicture(b, hoverPicture); },
+                               .leave = [&header, b, normalPicture] { header.setPicture(b, normalPicture); }});
+  return b;
+}
+
 }  // namespace lh::features

@@ -3,10 +3,12 @@
 // fixed geometry.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "canvas/animation_box.h"
 #include "canvas/picture.h"
 #include "canvas/text_raster.h"
 #include "resources/resources.h"
@@ -43,5 +45,10 @@ class Pictures {
 // A label in font B: caption, colour (COLORREF) and bounds within its parent.
 ui::Label& addLabel(ui::Control& parent, const char* name, std::string caption, std::uint32_t colour,
                     const platform::Bounds& b, canvas::TextRasterizer& raster);
+
+// A header button: the nearly invisible hit area at (x, y) of the header,
+// showing `hover` while the pointer is over it; `click` on a click.
+canvas::ObjectId addHeaderButton(canvas::AnimationBox& header, Pictures& pictures, int x, int y, Resource hover,
+                                 std::function<void()> click);
 
 }  // namespace lh::features
