@@ -110,8 +110,7 @@ bool Application::recoverFromCrash() {
   // (never deleted) so that no change is destroyed.
   bool setAside = true;
   if (fs_.exists(paths_.changeLog)) {
-    std::string backup = paths_.changeLog + ".bak";
-    for (int n = 2; fs_.exists(backup); ++n) backup = paths_.changeLog + "." + std::to_string(n) + ".bak";
+    const std::string backup = store::freeBackupName(fs_, paths_.changeLog);
     if (!fs_.rename(paths_.changeLog, backup)) {
       // A log held open elsewhere: copy it aside, then empty it.
       const auto bytes = fs_.readAll(paths_.changeLog);
