@@ -62,7 +62,7 @@ void Search::textChanged() {
 
 void Search::run(const std::string& text) {
   list_.hideHoverHighlight();
-  std::vector<store::EntryId> results = searchTree(store_, searchWords(text));
+  std::vector<store::EntryId> results = index_.find(store_, searchWords(text));
   if (results.empty()) {
     list_.currentView = list::View::Domain;
     list_.showNotFound("未找到");

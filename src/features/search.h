@@ -7,6 +7,7 @@
 #include <string>
 
 #include "features/breadcrumb.h"
+#include "features/search_query.h"
 #include "list/bookmark_list.h"
 #include "platform/platform.h"
 #include "store/bookmark_store.h"
@@ -37,6 +38,7 @@ class Search {
   list::BookmarkList& list_;
   Breadcrumb& breadcrumb_;
   ui::EditControl& box_;
+  SearchIndex index_;      // kept between keystrokes
   bool active_ = false;    // a search bar is pushed and results are shown
   bool clearing_ = false;  // the program empties the box itself
   bool pending_ = false;   // typed while long work let messages through

@@ -60,7 +60,11 @@ const Entry& BookmarkStore::entry(EntryId id) const {
   return valid(id) ? materialize(static_cast<std::size_t>(id - 1)) : kNoEntry;
 }
 
-Entry* BookmarkStore::find(EntryId id) { return valid(id) ? &materialize(static_cast<std::size_t>(id - 1)) : nullptr; }
+Entry* BookmarkStore::find(EntryId id) {
+  // Every change reaches its entries through here.
+  ++revision_;
+  return valid(id) ? &materialize(static_cast<std::size_t>(id - 1)) : nullptr;
+}
 
 Entry& BookmarkStore::materialize(std::size_t i) const {
   if (entries_.built(i)) return entries_[i];
@@ -81,7 +85,7 @@ Entry* BookmarkStore::mutableEntry(EntryId id) {
   // A pending line is serialised first, so that it keeps the values of the
   // change that made it pending.
   settle(static_cast<std::size_t>(id - 1));
-  return find(id);
+  return &materialize(static_cast<std::size_t>(id - 1));
 }
 
 std::vector<EntryId> BookmarkStore::members(EntryId id) const { return parseMembers(entry(id).members()); }
@@ -176,6 +180,7 @@ std::string BookmarkStore::finishInterruptedFold() {
 }
 
 int BookmarkStore::readStoreFile(LoadObserver* observer) {
+  ++revision_;
   loading_ = true;
   readOnly_ = false;
   logMayBeTorn_ = false;
@@ -343,6 +348,7 @@ bool BookmarkStore::clearLog(const std::optional<std::string>& log, bool damaged
 // ------------------------------------------------------------- primitives
 
 EntryId BookmarkStore::newEntry() {
+  ++revision_;
   entries_.emplace_back();
   lines_.push_back();
   return count();
@@ -350,6 +356,7 @@ EntryId BookmarkStore::newEntry() {
 
 void BookmarkStore::refreshLine(EntryId id) {
   if (!valid(id)) return;
+  ++revision_;
   materialize(static_cast<std::size_t>(id - 1));
   lines_.markPending(static_cast<std::size_t>(id - 1));
 }

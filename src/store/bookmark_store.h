@@ -63,6 +63,11 @@ class BookmarkStore {
   // could neither finish nor be undone: change operations then do nothing,
   // so that nothing is written on top of data that was not read.
   bool readOnly() const { return readOnly_; }
+  // Changes whenever an entry's stored fields or a members list may have
+  // changed (a load, a change operation, a bulk primitive), so that what is
+  // derived from the tree can tell it is out of date. mutableEntry's
+  // memory-only fields leave it as it is.
+  std::uint64_t revision() const { return revision_; }
 
   const std::string& storeFile() const { return storeFile_; }
   const std::string& changeLog() const { return changeLog_; }
@@ -163,6 +168,7 @@ class BookmarkStore {
   mutable LineCache lines_;
   bool loading_ = false;
   bool readOnly_ = false;
+  std::uint64_t revision_ = 0;
   // The log may end with part of a record (an append failed, or a fold that
   // would have removed such a log failed): the next record then first ends
   // that piece in a way no reader can take for a record.

@@ -48,22 +48,17 @@ bool matchesCaselessAt(std::string_view hay, std::size_t at, std::string_view ne
   return true;
 }
 
-namespace {
-
-// Whether `at` is a character boundary of `hay`. Bytes 81..FE can only be
-// first bytes or (after one) second bytes, and a byte below 81 always ends
-// a character; so of the run of 81..FE bytes just before `at`, an even
-// length means whole pairs and `at` starts a character.
+// Bytes 81..FE can only be first bytes or (after one) second bytes, and a
+// byte below 81 always ends a character; so of the run of 81..FE bytes just
+// before `at`, an even length means whole pairs and `at` starts a character.
 bool isBoundary(std::string_view hay, std::size_t at) {
   std::size_t run = 0;
   while (run < at && isLeadByte(static_cast<unsigned char>(hay[at - run - 1]))) ++run;
   if (run % 2 == 0) return true;
   // An odd run: the last lead byte pairs with the byte at `at` if that can
   // be a second byte.
-  return !isTrailByte(static_cast<unsigned char>(hay[at]));
+  return at >= hay.size() || !isTrailByte(static_cast<unsigned char>(hay[at]));
 }
-
-}  // namespace
 
 std::size_t findCaseless(std::string_view hay, std::string_view needle, std::size_t from) {
   if (needle.empty()) return from <= hay.size() ? from : npos;
@@ -89,6 +84,16 @@ std::size_t findCaseless(std::string_view hay, std::string_view needle, std::siz
     if (i == nextLower) nextLower = next(lower, i + 1);
     if (i == nextUpper) nextUpper = next(upper, i + 1);
   }
+}
+
+std::string foldCase(std::string_view s) {
+  std::string folded(s);
+  for (std::size_t i = 0; i < folded.size();) {
+    const std::size_t n = charLength(folded, i);
+    if (n == 1) folded[i] = asciiLower(folded[i]);
+    i += n;
+  }
+  return folded;
 }
 
 std::size_t findLast(std::string_view hay, std::string_view needle, std::size_t end) {

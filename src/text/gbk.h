@@ -39,6 +39,16 @@ std::size_t findCaseless(std::string_view hay, std::string_view needle, std::siz
 // Whether `needle` stands at `at` (a character boundary of `hay`) by that rule.
 bool matchesCaselessAt(std::string_view hay, std::size_t at, std::string_view needle);
 
+// Whether `at` (<= size) starts a character of `hay`, judged by the bytes
+// before it alone.
+bool isBoundary(std::string_view hay, std::size_t at);
+
+// The text with A-Z of its single-byte characters made a-z: two folded texts
+// are equal at a boundary exactly where findCaseless finds one in the other
+// (a needle that ends in half a character aside). Folding keeps every
+// character's length.
+std::string foldCase(std::string_view s);
+
 // Last occurrence starting at a character boundary that lies wholly before
 // byte `end` (npos for the whole text); npos when absent.
 std::size_t findLast(std::string_view hay, std::string_view needle, std::size_t end = npos);

@@ -129,6 +129,63 @@ TEST_F(SearchTree, TenThousandNestedCategoriesDoNotOverflowTheStack) {
   EXPECT_EQ(searchTree(deep, {"bottom"}), (std::vector<EntryId>{11 + kDepth}));
 }
 
+TEST_F(SearchTree, AKeptIndexFollowsEveryChangeOfTheStore) {
+  SearchIndex index;
+  const EntryId a = store.addBookmark("alpha", "http://a.com/", "", 1, 1.0, -1);
+  EXPECT_EQ(index.find(store, {"alpha"}), (std::vector<EntryId>{a}));
+  const EntryId b = store.addBookmark("alpha two", "http://b.com/", "", 1, 1.0, -1);
+  EXPECT_EQ(index.find(store, {"alpha"}), (std::vector<EntryId>{a, b}));
+  store.editBookmark(a, "gamma", "", "http://a.com/");
+  EXPECT_EQ(index.find(store, {"alpha"}), (std::vector<EntryId>{b}));
+  EXPECT_EQ(index.find(store, {"gamma"}), (std::vector<EntryId>{a}));
+  const EntryId sub = store.addCategory(1, 1.0, "sub");
+  store.moveEntries(std::to_string(a) + "u", sub, -2, false);
+  EXPECT_EQ(index.find(store, {"com"}), (std::vector<EntryId>{a, b}));
+  store.moveEntries(std::to_string(b) + "u", store::kRecycleBin, -2, false);
+  EXPECT_EQ(index.find(store, {"com"}), (std::vector<EntryId>{a}));
+  store.purgeEntry(sub, a);
+  EXPECT_TRUE(index.find(store, {"com"}).empty());
+  // Another store at the same time is not answered from this one's buffer.
+  store::BookmarkStore other(fs, store::test::kStore, store::test::kLog);
+  other.load();
+  EXPECT_EQ(index.find(other, {"gamma"}), searchTree(other, {"gamma"}));
+}
+
+// The buffer's scan must find exactly what matching each bookmark by itself
+// finds: random titles, addresses and words over letters in both cases,
+// spaces, and double-byte characters whose second byte looks like a letter,
+// with words that end in half a character.
+TEST_F(SearchTree, TheIndexFindsWhatMatchingEachBookmarkFinds) {
+  const std::vector<std::string> pieces = {"a", "A", "b", "B", " ", "/", "\x81\x41", "\x81\x61", "\xd6\xd0",
+                                           "\xb9\xfa", "\xd6", "\x81", "z", "Z", "\xa3\xc1"};
+  std::uint32_t seed = 12345;
+  auto next = [&seed](std::uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  auto randomText = [&](std::uint32_t maxPieces) {
+    std::string t;
+    for (std::uint32_t k = next(maxPieces) + 1; k > 0; --k) t += pieces[next(static_cast<std::uint32_t>(pieces.size()))];
+    return t;
+  };
+  std::vector<EntryId> ids;
+  for (int i = 0; i < 300; ++i) ids.push_back(store.addBookmark(randomText(8), "h" + randomText(8), "", 1, 1.0, -1));
+  SearchIndex index;
+  int nonEmpty = 0;
+  for (int q = 0; q < 400; ++q) {
+    std::string word = randomText(3);
+    if (word.find(' ') != std::string::npos) continue;
+    const SearchWord one(word);
+    std::vector<EntryId> expected;
+    for (EntryId id : ids) {
+      if (one.matches(store.entry(id))) expected.push_back(id);
+    }
+    nonEmpty += expected.empty() ? 0 : 1;
+    ASSERT_EQ(index.find(store, {word}), expected) << "word of " << word.size() << " bytes, query " << q;
+  }
+  EXPECT_GT(nonEmpty, 50);  // the words do find things
+}
+
 }  // namespace
 }  // namespace lh::features
 
