@@ -1,0 +1,187 @@
+#include "capture/icon_record.h"
+
+#include <cstdint>
+
+#include "canvas/decode.h"
+#include "canvas/read_bytes.h"
+#include "text/gbk.h"
+
+namespace lh::capture {
+
+namespace {
+
+constexpr std::string_view kShortcutIcon = "\"shortcut icon\"";  // the quoted relation, case ignored
+constexpr std::string_view kSpaceHref = " href=\"";              // case ignored
+constexpr std::string_view kImageXIcon = "\"image/x-icon\"";     // case significant
+constexpr std::string_view kHref = "href=\"";                    // case significant
+
+// Bytes between the end of the reference and the quoted "image/x-icon" that
+// the second route takes for granted: the quote, a space and "type=".
+constexpr std::size_t kGapBeforeType = 7;
+
+// The last caseless occurrence of `needle` that lies wholly before byte
+// `end`; npos when there is none. The needle must begin with a single-byte
+// character, so that the byte after a match starts a character.
+std::size_t findLastCaseless(std::string_view hay, std::string_view needle, std::size_t end) {
+  std::size_t found = text::npos;
+  for (std::size_t at = text::findCaseless(hay, needle); at != text::npos && at + needle.size() <= end;
+       at = text::findCaseless(hay, needle, at + 1)) {
+    found = at;
+  }
+  return found;
+}
+
+// The second route: `href="REF" type="image/x-icon"`, with REF's length
+// taken from the distance between the two marks.
+std::string hrefBeforeIconType(std::string_view html) {
+  const std::size_t q = text::find(html, kImageXIcon);
+  if (q == text::npos) return {};
+  const std::size_t r = text::findLast(html, kHref, q);
+  if (r == text::npos) return {};
+  const std::size_t start = r + kHref.size();  // <= q, as the mark lies wholly before q
+  if (q <= start + kGapBeforeType) return {};  // a length of 0 or less
+  return std::string(html.substr(start, q - start - kGapBeforeType));
+}
+
+void put16(std::string& s, unsigned v) {
+  s.push_back(static_cast<char>(v & 0xFF));
+  s.push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+void put32(std::string& s, std::uint32_t v) {
+  put16(s, v & 0xFFFF);
+  put16(s, v >> 16);
+}
+
+// The source pixel under the centre of destination pixel `d`, when a side
+// of `from` pixels is stretched to one of `to` pixels.
+int nearest(int d, int from, int to) {
+  return static_cast<int>((2LL * d + 1) * from / (2LL * to));
+}
+
+// A straight-alpha pixel blended over white, made opaque.
+std::uint32_t overWhite(std::uint32_t p) {
+  const unsigned a = canvas::alphaOf(p);
+  if (a == 255) return p;
+  const unsigned white = 255 * (255 - a);
+  return canvas::argb(255, canvas::div255(canvas::redOf(p) * a + white), canvas::div255(canvas::greenOf(p) * a + white),
+                      canvas::div255(canvas::blueOf(p) * a + white));
+}
+
+}  // namespace
+
+std::vector<std::string> splitIconStrip(std::string_view strip) {
+  std::vector<std::string> records;
+  records.reserve(strip.size() / kIconRecordSize);
+  for (std::size_t at = 0; strip.size() - at >= kIconRecordSize; at += kIconRecordSize) {
+    records.emplace_back(strip.substr(at, kIconRecordSize));
+  }
+  return records;
+}
+
+std::string findIconHref(std::string_view html) {
+  const std::size_t p = text::findCaseless(html, kShortcutIcon);
+  if (p == text::npos) return hrefBeforeIconType(html);
+
+  // The tag around the relation, from its '<' to its '>', both included.
+  const std::size_t open = text::findLast(html, "<", p);
+  const std::size_t close = text::find(html, ">", p);
+  if (open == text::npos || close == text::npos) return {};
+  const std::string_view tag = html.substr(open, close - open + 1);
+
+  // The tag starts a character, so its boundaries are the page's.
+  const std::size_t c = text::findCaseless(tag, kShortcutIcon);
+  if (c == text::npos) return {};
+  std::size_t d = text::findCaseless(tag, kSpaceHref, c);
+  if (d == text::npos) d = findLastCaseless(tag, kSpaceHref, c);
+  if (d == text::npos) return {};
+  const std::size_t start = d + kSpaceHref.size();
+  const std::size_t end = text::find(tag, "\"", start);
+  if (end == text::npos) return {};  // no closing quote before the tag's end
+  return std::string(tag.substr(start, end - start));
+}
+
+std::string reduceIco(std::string_view data) {
+  constexpr std::size_t kHeader = 6, kEntry = 16;
+  canvas::Reader r(data);
+  if (data.size() < kHeader) return std::string(data);
+  const int count = static_cast<std::int16_t>(r.u16(4));
+  if (count == 1) return std::string(data);
+  if (count <= 0) return std::string("\0\0\1\0\0\0", kHeader);  // no entry: no image
+  if (data.size() < kHeader + kEntry * static_cast<std::size_t>(count)) return std::string(data);
+
+  // The first entry deeper than every earlier one, else the last.
+  std::size_t chosen = static_cast<std::size_t>(count) - 1;
+  int deepest = 0;
+  for (int i = 0; i < count; ++i) {
+    const int bits = static_cast<std::int16_t>(r.u16(kHeader + kEntry * i + 6));
+    if (bits > deepest) {
+      deepest = bits;
+      chosen = static_cast<std::size_t>(i);
+    }
+  }
+  const std::size_t entry = kHeader + kEntry * chosen;
+  if (r.u8(entry) == 0) return std::string(data);  // a 256-pixel image: kept whole
+  const std::uint32_t size = r.u32(entry + 8), offset = r.u32(entry + 12);
+  if (offset > data.size() || size > data.size() - offset) return std::string(data);
+
+  std::string out("\0\0\1\0\1\0", kHeader);
+  out.append(data.substr(entry, 8));  // width, height, colours, reserved, planes, bit count
+  put32(out, size);
+  put32(out, static_cast<std::uint32_t>(kHeader + kEntry));
+  out.append(data.substr(offset, size));
+  return out;
+}
+
+std::string renderIconRecord(std::string_view data) {
+  constexpr int n = kRenderBoardSide;
+  canvas::Picture board;
+  board.width = board.height = n;
+  board.pixels.assign(static_cast<std::size_t>(n) * n, 0xFFFFFFFFu);
+
+  const canvas::Picture picture = canvas::decodePicture(data);
+  if (!picture.empty()) {
+    int column[n];
+    for (int x = 0; x < n; ++x) column[x] = nearest(x, picture.width, n);
+    for (int y = 0; y < n; ++y) {
+      const int row = nearest(y, picture.height, n);
+      for (int x = 0; x < n; ++x) board.at(x, y) = overWhite(picture.at(column[x], row));
+    }
+  }
+
+  canvas::Picture icon;
+  icon.width = icon.height = kIconSide;
+  icon.pixels.resize(static_cast<std::size_t>(kIconSide) * kIconSide);
+  for (int y = 0; y < kIconSide; ++y) {
+    for (int x = 0; x < kIconSide; ++x) icon.at(x, y) = board.at(nearest(x, n, kIconSide), nearest(y, n, kIconSide));
+  }
+  return encodeIconRecord(icon);
+}
+
+std::string encodeIconRecord(const canvas::Picture& p16) {
+  constexpr std::uint32_t kPixelBytes = 3 * kIconSide * kIconSide;
+  std::string s;
+  s.reserve(kIconRecordSize);
+  s += "BM";
+  put32(s, kIconRecordSize);
+  put32(s, 0);  // reserved
+  put32(s, kIconHeaderSize);
+  put32(s, 40);  // info header size
+  put32(s, kIconSide);
+  put32(s, kIconSide);  // positive: bottom row first
+  put16(s, 1);          // planes
+  put16(s, 24);         // bits per pixel
+  put32(s, 0);          // no compression
+  put32(s, kPixelBytes);
+  for (int i = 0; i < 4; ++i) put32(s, 0);  // resolutions, colours used, important colours
+  for (int y = kIconSide - 1; y >= 0; --y) {
+    for (int x = 0; x < kIconSide; ++x) {
+      const std::uint32_t p = (x < p16.width && y < p16.height) ? p16.at(x, y) : 0xFFFFFFFFu;
+      s.push_back(static_cast<char>(canvas::blueOf(p)));
+      s.push_back(static_cast<char>(canvas::greenOf(p)));
+      s.push_back(static_cast<char>(canvas::redOf(p)));
+    }
+  }
+  return s;
+}
+
+}  // namespace lh::capture
