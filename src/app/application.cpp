@@ -4,6 +4,7 @@
 #include "store/codec.h"
 #include "list/launch.h"
 #include "text/gbk.h"
+#include "text/ini.h"
 
 namespace lh::app {
 
@@ -125,10 +126,50 @@ bool Application::recoverFromCrash() {
 }
 
 void Application::loadIconStrip() {
-  const std::string strip = fs_.readAll(paths_.iconStrip).value_or(std::string());
-  iconRecords_.clear();
-  for (std::size_t at = 0; at + 822 <= strip.size(); at += 822) iconRecords_.push_back(strip.substr(at, 822));
-  fs_.append(paths_.iconStrip, "");  // created when missing, contents kept
+  capture::IconCache::Hooks hooks;
+  hooks.refreshRows = [this] {
+    if (list_) list_->refreshIcons();
+  };
+  hooks.showInPanel = [this](store::EntryId id, const list::Pic& picture) {
+    // Only into the panel still showing that bookmark.
+    if (editPanel_ && overlay_->shown() == features::OverlayPages::Bookmark && editPanel_->modeMarker() == "0" &&
+        editPanel_->editedEntryId() == id) {
+      editPanel_->iconBox().setPicture(picture);
+    }
+  };
+  icons_ = std::make_unique<capture::IconCache>(platform_, fs_, paths_, *store_,
+                                                std::string(resources::bytes(Resource::DefaultSiteIcon)),
+                                                pictures_(Resource::DefaultSiteIcon), std::move(hooks));
+  icons_->loadStrip();
+}
+
+void Application::buildCaptures() {
+  thumbnail_ = std::make_unique<features::CaptureThumbnail>(platform_, [this] { return main_->left(); });
+  capture::BrowserCapture::Hooks hooks;
+  hooks.pointToCapture = [this] { return docking_->capturePoint(); };
+  hooks.configuredClass = [this] {
+    return text::readProfileString(fs_, paths_.settingsFile, store::kBrowserSection, store::kAddressControlKey);
+  };
+  hooks.recycleExisting = [this](const std::string& address) { return editPanel_->recycleExisting(address); };
+  hooks.addBookmark = [this](const std::string& title, const std::string& address, const std::string& note) {
+    return editPanel_->addTypedBookmark(title, address, note);
+  };
+  hooks.showThumbnail = [this] { thumbnail_->show(); };
+  browserCapture_ = std::make_unique<capture::BrowserCapture>(platform_, busy_, std::move(hooks));
+  docking_->onRightEdgeRightClick = [this] { browserCapture_->captureFromBrowser(); };
+  capture::ClipboardCapture::Hooks clip;
+  clip.columnLeft = [this] { return main_->left(); };
+  clip.pointToCapture = [this] { return docking_->capturePoint(); };
+  clip.closeAddPanel = [this] {
+    if (editPanel_->modeMarker() != "1") return;
+    editPanel_->setModeMarker("0");
+    overlay_->hide();
+  };
+  clip.resetPointer = [this] {
+    interaction_->pointerRow = 1;
+    bin_->moveTo(bin_->left(), main_->top() + listTop());
+  };
+  clipboardCapture_ = std::make_unique<capture::ClipboardCapture>(platform_, *browserCapture_, std::move(clip));
 }
 
 void Application::buildWindows() {
@@ -255,6 +296,7 @@ void Application::runLoadSequence() {
     if (!loadedOnce_) {
       buildList();
       buildRooms();
+      buildCaptures();
       createHeaderObjects();
     }
     if (!skipLogReplay_) store_->replayLog(&observer);
@@ -269,8 +311,8 @@ void Application::runLoadSequence() {
   platform_.trimWorkingSet();
   overlay_->hide();
   docking_->slideIn();
-  // 15b: the clipboard watcher (the capture itself comes later).
-  platform_.installClipboardWatcher(main_->host(), [] {});
+  // 15b: the clipboard watcher.
+  platform_.installClipboardWatcher(main_->host(), [this] { clipboardCapture_->clipboardChanged(); });
   loadedOnce_ = true;
   loading_ = false;
   paintAll();
@@ -296,6 +338,7 @@ void Application::buildList() {
   look.headingFont = fontA();
   list_ = std::make_unique<list::BookmarkList>(listControl_->box(), *store_, platform_, std::move(look), screenH_);
   list_->busy = &busy_;
+  list_->iconOf = [this](const std::string& url) { return icons_->iconPictureOf(url); };
   list_->buildSlots();
   list_->showIndicator = [this](int first, int count) {
     firstRowLabel_->setCaption(std::to_string(first));
@@ -344,7 +387,9 @@ void Application::buildRooms() {
   };
   categoryPanel_->showCategory = showCategory;
   capture::EditPanel::Hooks panelHooks;
-  panelHooks.iconOf = [this](const std::string&) { return list_->look().defaultSiteIcon; };
+  panelHooks.iconOf = [this](const std::string& url) { return icons_->iconPictureOf(url); };
+  panelHooks.refreshIcon = [this](store::EntryId id) { icons_->panelIconClick(id); };
+  panelHooks.newBookmark = [this](store::EntryId id) { icons_->iconForNewBookmark(id); };
   panelHooks.showCategory = showCategory;
   panelHooks.showBin = [this] { showBinWindow(); };
   panelHooks.slidOut = [this] { return main_->left() < 21 - main_->width(); };
@@ -406,8 +451,8 @@ void Application::onTrayEvent(platform::TrayEvent e) {
     docking_->showAll();
     main_->host().raise(false);
   }
-  // RightUp captures from the browser (not built yet); a double click does
-  // nothing.
+  // A double click does nothing.
+  if (e == platform::TrayEvent::RightUp && browserCapture_) browserCapture_->captureFromBrowser();
 }
 
 }  // namespace lh::app

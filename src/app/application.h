@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "app/browser_choice.h"
+#include "capture/browser_capture.h"
+#include "capture/clipboard_capture.h"
 #include "capture/edit_panel.h"
+#include "capture/icons.h"
 #include "canvas/animation_box.h"
 #include "features/about.h"
 #include "features/breadcrumb.h"
@@ -19,6 +22,7 @@
 #include "features/look.h"
 #include "features/overlay_pages.h"
 #include "features/search.h"
+#include "features/thumbnail.h"
 #include "list/bookmark_list.h"
 #include "list/list_interaction.h"
 #include "platform/platform.h"
@@ -76,6 +80,10 @@ class Application {
   features::Search& search() { return *search_; }
   capture::EditPanel& editPanel() { return *editPanel_; }
   features::About& about() { return *about_; }
+  capture::IconCache& icons() { return *icons_; }
+  capture::BrowserCapture& browserCapture() { return *browserCapture_; }
+  capture::ClipboardCapture& clipboardCapture() { return *clipboardCapture_; }
+  features::CaptureThumbnail& thumbnail() { return *thumbnail_; }
   ui::EditControl& searchBox() { return *searchBox_; }
   BrowserChoice& browser() { return *browser_; }
   ui::Busy& busy() { return busy_; }
@@ -129,6 +137,7 @@ class Application {
   bool recoverFromCrash();
   void ensureDataFiles();
   void loadIconStrip();
+  void buildCaptures();
   void createHeaderObjects();
   void buildList();
   void addTrayIcon();
@@ -156,6 +165,10 @@ class Application {
   std::unique_ptr<features::Search> search_;
   std::unique_ptr<capture::EditPanel> editPanel_;
   std::unique_ptr<features::About> about_;
+  std::unique_ptr<capture::IconCache> icons_;
+  std::unique_ptr<capture::BrowserCapture> browserCapture_;
+  std::unique_ptr<capture::ClipboardCapture> clipboardCapture_;
+  std::unique_ptr<features::CaptureThumbnail> thumbnail_;
   ui::EditControl* searchBox_ = nullptr;  // 查找编辑框
   std::unique_ptr<BrowserChoice> browser_;
   ui::CanvasControl* bow_ = nullptr;
@@ -172,7 +185,6 @@ class Application {
   ui::Label* firstRowLabel_ = nullptr;   // 标签16
   ui::Label* rowCountLabel_ = nullptr;   // 标签17
 
-  std::vector<std::string> iconRecords_;
   bool loading_ = false;
   bool loadedOnce_ = false;
   bool skipLogReplay_ = false;  // the change log of a crashed start could not be set aside

@@ -294,6 +294,11 @@ void AnimationBox::setVisible(ObjectId id, bool visible) {
   o->visible = visible;
   invalidate(o->rect());
 }
+std::shared_ptr<const Picture> AnimationBox::getPicture(ObjectId id) const {
+  const Object* o = find(id);
+  return o ? o->picture : nullptr;
+}
+
 bool AnimationBox::getVisible(ObjectId id) const {
   const Object* o = find(id);
   return o && o->visible;

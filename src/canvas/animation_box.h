@@ -104,6 +104,8 @@ class AnimationBox {
 
   void setVisible(ObjectId id, bool visible = true);
   bool getVisible(ObjectId id) const;
+  // The object's picture (premultiplied), or nullptr.
+  std::shared_ptr<const Picture> getPicture(ObjectId id) const;
   void setLayer(ObjectId id, std::int32_t layer);
   std::int32_t getLayer(ObjectId id) const;
   void setTransparency(ObjectId id, std::int32_t percent);

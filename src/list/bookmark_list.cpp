@@ -219,6 +219,18 @@ void BookmarkList::hideSlot(Slot& s) {
   box_.setVisible(s.background, false);
 }
 
+void BookmarkList::refreshIcons() {
+  for (const Slot& s : slots_) {
+    if (s.row < 1 || s.row > rowCount) continue;
+    const EntryId e = idAtRow(s.row);
+    if (e == 0) continue;
+    const store::Entry& entry = store_.entry(e);
+    if (entry.kind == store::kBookmark && box_.getVisible(s.icon)) {
+      box_.setPicture(s.icon, iconOf ? iconOf(entry.url) : look_.defaultSiteIcon);
+    }
+  }
+}
+
 void BookmarkList::paintSlot(Slot& s) {
   // A row past the end is hidden, never painted with stale data.
   if (s.row > rowCount || s.row < 1) {

@@ -69,6 +69,9 @@ class BookmarkList {
   void offsetRows(int position, int d);
   void computeSlotOrder();
   void stopScroll();
+  // The bookmark rows on screen show their site icons again (the icon cache
+  // changed); nothing else is repainted.
+  void refreshIcons();
 
   // State (names as the behaviour is described).
   int currentCategory = 0;   // -1 in a flat view

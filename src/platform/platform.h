@@ -172,6 +172,9 @@ class Platform {
   virtual Point cursorPosition() = 0;
   // Confines the pointer to the screen rectangle; nullopt releases it.
   virtual void clipCursor(std::optional<Bounds> screenRect) = 0;
+  // The whole screen as it is now, scaled to width x height (opaque); an
+  // empty picture when the screen cannot be read.
+  virtual canvas::Picture screenSnapshot(int width, int height) = 0;
   virtual canvas::TextRasterizer& textRasterizer() = 0;
 
   // ------------------------------------------------------------ shell

@@ -413,4 +413,15 @@ std::optional<std::string> SimPlatform::chooseFile(const FileDialogRequest& requ
   return answer;
 }
 
+canvas::Picture SimPlatform::screenSnapshot(int width, int height) {
+  ++snapshots;
+  canvas::Picture p;
+  if (width <= 0 || height <= 0) return p;
+  p.width = width;
+  p.height = height;
+  p.alpha = canvas::Alpha::Premultiplied;
+  p.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0xFF808080u);
+  return p;
+}
+
 }  // namespace lh::platform::sim

@@ -175,6 +175,9 @@ class SimPlatform : public Platform {
   std::unique_ptr<HostWindow> createWindow(const WindowOptions& options) override;
   Point screenSize() override { return screen; }
   Point cursorPosition() override { return cursor; }
+  // The fake screen is one grey; each snapshot is counted.
+  canvas::Picture screenSnapshot(int width, int height) override;
+  int snapshots = 0;
   void clipCursor(std::optional<Bounds> r) override;
   canvas::TextRasterizer& textRasterizer() override { return raster_; }
 

@@ -688,6 +688,33 @@ class Platform32 : public Win32Platform {
     RegCloseKey(key);
     return out;
   }
+  canvas::Picture screenSnapshot(int width, int height) override {
+    if (width <= 0 || height <= 0 || width > canvas::kMaxPictureSide || height > canvas::kMaxPictureSide) return {};
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bmp = createDib32(mem, width, height, &bits);
+    canvas::Picture p;
+    if (bmp) {
+      HGDIOBJ old = SelectObject(mem, bmp);
+      SetStretchBltMode(mem, HALFTONE);
+      SetBrushOrgEx(mem, 0, 0, nullptr);
+      StretchBlt(mem, 0, 0, width, height, screen, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                 GetSystemMetrics(SM_CYSCREEN), SRCCOPY | CAPTUREBLT);
+      GdiFlush();
+      p.width = width;
+      p.height = height;
+      p.alpha = canvas::Alpha::Premultiplied;
+      const auto* px = static_cast<const std::uint32_t*>(bits);
+      p.pixels.assign(px, px + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+      for (auto& q : p.pixels) q |= 0xFF000000u;  // the screen has no alpha
+      SelectObject(mem, old);
+      DeleteObject(bmp);
+    }
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return p;
+  }
   canvas::Picture executableIcon(const std::string& path) override {
     if (path.empty()) return {};
     HICON icon = ExtractIconW(GetModuleHandleW(nullptr), wide(path).c_str(), 0);

@@ -1,0 +1,285 @@
+#include "capture/icons.h"
+
+#include <algorithm>
+
+#include "canvas/decode.h"
+#include "capture/icon_record.h"
+#include "text/gbk.h"
+#include "text/md5.h"
+#include "text/rules.h"
+
+namespace lh::capture {
+
+namespace {
+
+constexpr std::string_view kHostSection = "ico";
+constexpr std::string_view kDigestSection = "md5";
+
+// Every request of a fetch: a few seconds, at most a megabyte, a handful of
+// redirects (the system's libraries bound none of these themselves).
+const platform::HttpLimits kLimits{6000, 1u << 20, 5};
+
+bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+std::string upperAscii(std::string s) {
+  for (std::size_t i = 0; i < s.size(); i += text::charLength(s, i)) {
+    if (s[i] >= 'a' && s[i] <= 'z') s[i] = static_cast<char>(s[i] - 32);
+  }
+  return s;
+}
+
+bool isPicture(std::string_view bytes) { return canvas::sniffImageType(bytes) != canvas::ImageType::None; }
+
+// An ICO keeps only its best image.
+std::string reduced(std::string data) {
+  return canvas::sniffImageType(data) == canvas::ImageType::Ico ? reduceIco(data) : data;
+}
+
+}  // namespace
+
+IconDownload downloadIcon(platform::Http& http, const std::string& address, const std::string& host,
+                          const platform::CancelFlag& cancel) {
+  // A GET of any address; nothing at all for a bookmark whose own address is
+  // https, and "http://" put in front of an address without it.
+  const auto plainGet = [&](const std::string& target) -> std::string {
+    if (startsWith(address, "https") || cancel.raised()) return {};
+    const platform::HttpResponse r =
+        http.get(startsWith(target, "http://") ? target : "http://" + target, kLimits, &cancel);
+    return r.ok() ? r.body : std::string();
+  };
+  // A POST first; when that gives no picture, a GET of the same address.
+  const auto downloadBytes = [&](const std::string& target) -> std::string {
+    if (cancel.raised()) return {};
+    const platform::HttpResponse r = http.post(target, kLimits, &cancel);
+    if (r.ok() && isPicture(r.body)) return r.body;
+    return plainGet(target);
+  };
+  // The icon the page declares.
+  std::string page = plainGet(address);
+  page.resize(std::min(page.size(), page.find('\0')));
+  const std::string ref = findIconHref(page);
+  std::string data = ref.empty() ? std::string() : reduced(downloadBytes(text::resolveIconHref(host, ref)));
+  // The site's "/favicon.ico" whenever the declared route gave no picture
+  // (an error page served for the declared icon included).
+  if (!isPicture(data)) data = reduced(downloadBytes("http://" + host + "/favicon.ico"));
+  if (!isPicture(data) || cancel.raised()) return {};
+  return {renderIconRecord(data)};
+}
+
+IconCache::IconCache(platform::Platform& platform, text::FileSystem& fs, const store::DataPaths& paths,
+                     const store::BookmarkStore& store, std::string defaultIconBytes, list::Pic defaultIcon,
+                     Hooks hooks)
+    : platform_(platform),
+      fs_(fs),
+      paths_(paths),
+      store_(store),
+      defaultBytes_(std::move(defaultIconBytes)),
+      default_(std::move(defaultIcon)),
+      hooks_(std::move(hooks)),
+      index_(fs, paths.iconIndex),
+      worker_(platform.createWorker()) {
+  时钟10_ = platform_.createTimer([this] { queueTick(); });
+}
+
+IconCache::~IconCache() {
+  platform_.setTimerPeriod(时钟10_, 0);
+  worker_.reset();  // cancels and waits for the fetch in progress
+}
+
+// ------------------------------------------------------------ the strip
+
+void IconCache::loadStrip() {
+  const std::string strip = fs_.readAll(paths_.iconStrip).value_or(std::string());
+  records_ = splitIconStrip(strip);
+  pictures_.clear();
+  bool rewrite = strip.size() % kIconRecordSize != 0;  // a torn last record: appends would land askew
+  if (records_.size() < 2) {
+    const std::string placeholder = renderIconRecord(defaultBytes_);
+    while (records_.size() < 2) records_.push_back(placeholder);
+    rewrite = true;
+  }
+  if (rewrite) {
+    std::string whole;
+    for (const std::string& r : records_) whole += r;
+    fs_.replace(paths_.iconStrip, whole);
+  }
+  fs_.append(paths_.iconStrip, "");  // created when missing, contents kept
+}
+
+list::Pic IconCache::pictureOfRecord(int n) {
+  auto it = pictures_.find(n);
+  if (it != pictures_.end()) return it->second;
+  auto p = std::make_shared<canvas::Picture>(
+      canvas::decodePicture(records_[static_cast<std::size_t>(n - 1)], canvas::Alpha::Premultiplied));
+  list::Pic pic = p->empty() ? default_ : list::Pic(std::move(p));
+  pictures_.emplace(n, pic);
+  return pic;
+}
+
+// ------------------------------------------------------------ the index
+
+int IconCache::iconIndexOf(const std::string& host) {
+  // Keys are matched without regard to letter case, as the file does.
+  const std::string key = upperAscii(host);
+  auto it = hostValues_.find(key);
+  if (it != hostValues_.end()) return it->second;
+  const int v = static_cast<int>(text::parseDecimal(index_.get(kHostSection, host), 0));
+  hostValues_.emplace(key, v);
+  return v;
+}
+
+void IconCache::setHostValue(const std::string& host, int value) {
+  index_.set(kHostSection, host, text::decimal(value));
+  hostValues_[upperAscii(host)] = value;
+}
+
+list::Pic IconCache::iconPictureOf(const std::string& address) {
+  const int n = iconIndexOf(text::hostOf(address));
+  if (n >= 1 && static_cast<std::size_t>(n) <= records_.size()) return pictureOfRecord(n);
+  return default_;
+}
+
+std::string IconCache::recordOf(const std::string& address) {
+  const int n = iconIndexOf(text::hostOf(address));
+  if (n >= 1 && static_cast<std::size_t>(n) <= records_.size()) return records_[static_cast<std::size_t>(n - 1)];
+  return {};
+}
+
+// ------------------------------------------------------------ fetching
+
+void IconCache::startIconFetch(store::EntryId id) { fetchIcon(id, Purpose::Panel); }
+
+void IconCache::iconForNewBookmark(store::EntryId id) {
+  if (!store_.exists(id)) return;
+  const std::string host = text::hostOf(store_.entry(id).url);
+  // A host at "-1" is fetched again only from the edit panel.
+  if (!host.empty() && iconIndexOf(host) == 0) startIconFetch(id);
+}
+
+void IconCache::fetchIcon(store::EntryId id, Purpose purpose) {
+  const auto done = [this, purpose] {
+    if (purpose == Purpose::Queue) platform_.setTimerPeriod(时钟10_, 1);
+  };
+  if (!store_.exists(id) || !store_.entry(id).isBookmark()) return done();
+  const std::string address = store_.entry(id).url;
+  const std::string host = text::hostOf(address);
+  // An address without a host has nothing to fetch from.
+  if (host.empty()) return done();
+  if (purpose != Purpose::InPlace) {
+    if (iconIndexOf(host) > 1) {
+      // The host has its record already.
+      if (hooks_.refreshRows) hooks_.refreshRows();
+      return done();
+    }
+    setHostValue(host, -1);
+  }
+  platform::Http* http = &platform_.http();
+  worker_->start([this, http, id, address, host, purpose](const platform::CancelFlag& cancel) {
+    IconDownload found = downloadIcon(*http, address, host, cancel);
+    return platform::Worker::Delivery(
+        [this, id, host, purpose, found = std::move(found)] { finishFetch(id, host, purpose, found); });
+  });
+}
+
+void IconCache::finishFetch(store::EntryId id, const std::string& host, Purpose purpose, const IconDownload& found) {
+  if (purpose == Purpose::Queue) platform_.setTimerPeriod(时钟10_, 1);
+  // Nothing found: the host keeps its "-1" (or, in place, its record).
+  if (found.record.empty()) return;
+  if (purpose == Purpose::InPlace) {
+    replaceRecord(host, found.record);
+  } else {
+    if (purpose == Purpose::Panel && hooks_.showInPanel) {
+      auto p = std::make_shared<canvas::Picture>(canvas::decodePicture(found.record, canvas::Alpha::Premultiplied));
+      hooks_.showInPanel(id, p);
+    }
+    storeRecord(host, found.record);
+  }
+  if (hooks_.refreshRows) hooks_.refreshRows();
+}
+
+void IconCache::storeRecord(const std::string& host, const std::string& record) {
+  const std::string digest = text::md5Hex(record);
+  const long long m = text::parseDecimal(index_.get(kDigestSection, digest), 0);
+  // Records 1 and 2 are never shared; a digest naming a record the strip
+  // does not hold (a damaged index) is not trusted either.
+  if (m > 2 && static_cast<std::size_t>(m) <= records_.size()) {
+    setHostValue(host, static_cast<int>(m));
+    return;
+  }
+  // The record first: an append that failed leaves the host at "-1" and no
+  // key pointing past the end of the strip.
+  if (!fs_.append(paths_.iconStrip, record)) return;
+  records_.push_back(record);
+  const int k = static_cast<int>(records_.size());
+  setHostValue(host, k);
+  index_.set(kDigestSection, digest, text::decimal(k));
+  index_.set(kDigestSection, text::decimal(k), digest);
+}
+
+void IconCache::replaceRecord(const std::string& host, const std::string& record) {
+  const int c = iconIndexOf(host);
+  if (c < 1 || static_cast<std::size_t>(c) > records_.size()) return;
+  const std::string oldDigest = text::md5Hex(records_[static_cast<std::size_t>(c - 1)]);
+  const std::string newDigest = text::md5Hex(record);
+  if (newDigest == oldDigest) return;
+  std::vector<std::string> next = records_;
+  next[static_cast<std::size_t>(c - 1)] = record;
+  std::string whole;
+  whole.reserve(next.size() * kIconRecordSize);
+  for (const std::string& r : next) whole += r;
+  // The whole strip is replaced in one step: a failure changes nothing.
+  if (!fs_.replace(paths_.iconStrip, whole)) return;
+  records_ = std::move(next);
+  pictures_.erase(c);
+  index_.remove(kDigestSection, oldDigest);
+  index_.set(kDigestSection, text::decimal(c), newDigest);
+  index_.set(kDigestSection, newDigest, text::decimal(c));
+}
+
+void IconCache::panelIconClick(store::EntryId id) {
+  if (!store_.exists(id)) return;
+  const std::string address = store_.entry(id).url;
+  const std::string host = text::hostOf(address);
+  const int n = iconIndexOf(host);
+  if (n == 0) {
+    startIconFetch(id);
+  } else if (n == -1) {
+    index_.remove(kHostSection, host);
+    hostValues_.erase(upperAscii(host));
+    startIconFetch(id);
+  } else if (n >= 1 && static_cast<std::size_t>(n) <= records_.size()) {
+    // Downloaded on the worker like every fetch; the record is replaced
+    // when the picture arrives.
+    fetchIcon(id, Purpose::InPlace);
+  } else {
+    // A value naming no record (a damaged index): fetched as new.
+    index_.remove(kHostSection, host);
+    hostValues_.erase(upperAscii(host));
+    startIconFetch(id);
+  }
+}
+
+// ------------------------------------------------------------ the import's queue
+
+void IconCache::queueIconFetches(std::vector<store::EntryId> ids) {
+  queue_.assign(ids.begin(), ids.end());
+  platform_.setTimerPeriod(时钟10_, 1);
+}
+
+void IconCache::queueTick() {
+  platform_.setTimerPeriod(时钟10_, 4000);
+  if (queue_.empty()) {
+    platform_.setTimerPeriod(时钟10_, 0);
+    return;
+  }
+  const store::EntryId id = queue_.front();
+  queue_.pop_front();
+  const int n = store_.exists(id) ? iconIndexOf(text::hostOf(store_.entry(id).url)) : -1;
+  if (n != -1 && n < 1) {
+    fetchIcon(id, Purpose::Queue);  // writes "-1" for the host and ends the fetch in progress
+  } else {
+    platform_.setTimerPeriod(时钟10_, 1);  // nothing to fetch: the next id at once
+  }
+}
+
+}  // namespace lh::capture

@@ -1,0 +1,236 @@
+// The site icons in the simulator: fetching on the worker, sharing by
+// digest, the index and the strip, the panel's icon click and the import's
+// queue.
+#include <gtest/gtest.h>
+
+#include "../app/app_fixture.h"
+#include "canvas/bmp_encode.h"
+#include "capture/icon_record.h"
+#include "capture/icons.h"
+#include "text/ini.h"
+#include "text/md5.h"
+
+namespace lh::app {
+namespace {
+
+using namespace simtest;
+
+// A 16 x 16 BMP of one colour (its file starts "BM6": a picture by its
+// first three bytes).
+std::string iconBytes(std::uint32_t rgb) {
+  canvas::Picture p;
+  p.width = p.height = 16;
+  p.pixels.assign(256, 0xFF000000u | rgb);
+  return canvas::encodeBmp32(p);
+}
+
+class Icons : public StartUp {
+ protected:
+  const std::string kIndex = kData + "\\icon";
+  const std::string kStrip = kData + "\\ico";
+  capture::IconCache& icons() { return app->icons(); }
+  void startAndWait() {
+    start();
+    sim.advance(300);
+  }
+  store::EntryId add(const std::string& title, const std::string& url) {
+    return app->editPanel().addTypedBookmark(title, url, "");
+  }
+  // Runs the fetch waiting on the worker and delivers its result.
+  void fetch() {
+    sim.runWorkers();
+    sim.processPendingMessages();
+  }
+  std::string ini(std::string_view section, std::string_view key) {
+    return text::IniDocument(fs.files[kIndex]).get(section, key);
+  }
+  std::size_t stripRecords() { return fs.files[kStrip].size() / capture::kIconRecordSize; }
+  void servePageWithIcon(const std::string& site, const std::string& iconPath, const std::string& icon) {
+    sim.web.serve(site, "<html><head><link rel=\"shortcut icon\" href=\"" + iconPath + "\"></head></html>");
+    sim.web.serve(site + iconPath.substr(1), icon);
+  }
+  // The picture the list shows beside bookmark `id` (nullptr when no row
+  // on screen holds it).
+  list::Pic rowIcon(store::EntryId id) {
+    for (const auto& s : app->list().slots()) {
+      if (s.row >= 1 && app->list().idAtRow(s.row) == id) return app->listCanvas().box().getPicture(s.icon);
+    }
+    return nullptr;
+  }
+};
+
+TEST_F(Icons, ANewStripHoldsTwoPlaceholderRecordsSoTheFirstPictureIsRecordThree) {
+  startAndWait();
+  EXPECT_EQ(fs.files[kStrip].size(), 2 * capture::kIconRecordSize);
+  EXPECT_EQ(icons().records().size(), 2u);
+  servePageWithIcon("http://a.com/", "/i.bmp", iconBytes(0xFF0000));
+  const store::EntryId id = add("A", "http://a.com/");
+  EXPECT_EQ(ini("ico", "a.com"), "-1");  // while the fetch runs
+  EXPECT_TRUE(icons().fetching());
+  fetch();
+  EXPECT_FALSE(icons().fetching());
+  ASSERT_EQ(stripRecords(), 3u);
+  const std::string record = fs.files[kStrip].substr(2 * capture::kIconRecordSize);
+  EXPECT_EQ(record, capture::renderIconRecord(iconBytes(0xFF0000)));
+  const std::string digest = text::md5Hex(record);
+  EXPECT_EQ(ini("ico", "a.com"), "3");
+  EXPECT_EQ(ini("md5", digest), "3");
+  EXPECT_EQ(ini("md5", "3"), digest);
+  EXPECT_EQ(icons().iconIndexOf("A.COM"), 3);  // keys ignore letter case
+  // The row and the panel show the record, decoded: red.
+  const list::Pic pic = icons().iconPictureOf(app->store().entry(id).url);
+  ASSERT_TRUE(pic && pic->width == 16);
+  EXPECT_EQ(pic->at(8, 8) & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(rowIcon(id), pic);
+}
+
+TEST_F(Icons, AStripWithATornLastRecordLoadsItsWholeRecordsAndIsCutToThem) {
+  const std::string a = capture::renderIconRecord(iconBytes(0x00FF00));
+  const std::string b = capture::renderIconRecord(iconBytes(0x0000FF));
+  fs.files[kStrip] = a + b + std::string(56, 'x');
+  startAndWait();
+  ASSERT_EQ(icons().records().size(), 2u);
+  EXPECT_EQ(icons().records()[1], b);
+  // An append now lands on a record boundary.
+  EXPECT_EQ(fs.files[kStrip], a + b);
+}
+
+TEST_F(Icons, TwoHostsWithTheSamePictureShareOneRecord) {
+  startAndWait();
+  servePageWithIcon("http://a.com/", "/i.bmp", iconBytes(0x123456));
+  servePageWithIcon("http://b.com/", "/j.bmp", iconBytes(0x123456));
+  add("A", "http://a.com/");
+  fetch();
+  add("B", "http://b.com/");
+  fetch();
+  EXPECT_EQ(stripRecords(), 3u);
+  EXPECT_EQ(ini("ico", "a.com"), "3");
+  EXPECT_EQ(ini("ico", "b.com"), "3");
+  // A different picture gets a record of its own.
+  servePageWithIcon("http://c.com/", "/k.bmp", iconBytes(0x654321));
+  add("C", "http://c.com/");
+  fetch();
+  EXPECT_EQ(stripRecords(), 4u);
+  EXPECT_EQ(ini("ico", "c.com"), "4");
+}
+
+TEST_F(Icons, AHostWithoutAPictureStaysAtMinusOneAndIsNotFetchedAgainByAdding) {
+  startAndWait();
+  sim.web.serve("http://none.com/", "<html>no icon</html>");
+  add("N", "http://none.com/");
+  fetch();
+  EXPECT_EQ(ini("ico", "none.com"), "-1");
+  EXPECT_EQ(stripRecords(), 2u);
+  const std::size_t requests = sim.web.requests.size();
+  add("N2", "http://none.com/other");
+  EXPECT_FALSE(icons().fetching());
+  fetch();
+  EXPECT_EQ(sim.web.requests.size(), requests);
+  // The default picture for its rows.
+  EXPECT_EQ(icons().iconPictureOf("http://none.com/x"), app->list().look().defaultSiteIcon);
+}
+
+TEST_F(Icons, ADeclaredIconAnsweringAnErrorPageFallsBackToTheFaviconIco) {
+  startAndWait();
+  sim.web.serve("http://e.com/", "<link rel=\"shortcut icon\" href=\"/missing.png\">");
+  sim.web.serve("http://e.com/missing.png", "<html>404 not found</html>", 404);
+  sim.web.serve("http://e.com/favicon.ico", iconBytes(0x00AA00));
+  add("E", "http://e.com/");
+  fetch();
+  EXPECT_EQ(ini("ico", "e.com"), "3");
+  EXPECT_EQ(icons().records()[2], capture::renderIconRecord(iconBytes(0x00AA00)));
+  // The routes in their order: the page, the declared icon by POST then GET,
+  // then the favicon by POST.
+  const std::vector<std::string> expected = {"GET http://e.com/", "POST http://e.com/missing.png",
+                                             "GET http://e.com/missing.png", "POST http://e.com/favicon.ico"};
+  EXPECT_EQ(sim.web.requests, expected);
+}
+
+TEST_F(Icons, AnHttpsBookmarkMakesNoGetRequestAtAll) {
+  startAndWait();
+  sim.web.serve("https://s.com/", "<link rel=\"shortcut icon\" href=\"/i.bmp\">");
+  sim.web.serve("http://s.com/favicon.ico", iconBytes(0x0000AA));
+  add("S", "https://s.com/");
+  fetch();
+  const std::vector<std::string> expected = {"POST http://s.com/favicon.ico"};
+  EXPECT_EQ(sim.web.requests, expected);
+  EXPECT_EQ(ini("ico", "s.com"), "3");
+}
+
+TEST_F(Icons, ANewFetchEndsTheOneInProgressWithoutARecordMissingItsKeys) {
+  startAndWait();
+  servePageWithIcon("http://a.com/", "/i.bmp", iconBytes(0x111111));
+  servePageWithIcon("http://b.com/", "/i.bmp", iconBytes(0x222222));
+  add("A", "http://a.com/");
+  add("B", "http://b.com/");  // before a.com's fetch ran
+  fetch();
+  EXPECT_EQ(ini("ico", "a.com"), "-1");  // what the ended fetch had written
+  EXPECT_EQ(ini("ico", "b.com"), "3");
+  EXPECT_EQ(stripRecords(), 3u);
+  // Every record has its keys.
+  for (std::size_t k = 3; k <= stripRecords(); ++k) {
+    EXPECT_FALSE(ini("md5", std::to_string(k)).empty()) << k;
+  }
+  fetch();  // nothing more arrives
+  EXPECT_EQ(stripRecords(), 3u);
+}
+
+TEST_F(Icons, ThePanelsIconClickFetchesAgainOrReplacesTheRecordInPlaceOffTheGuiThread) {
+  startAndWait();
+  sim.web.serve("http://a.com/", "<html></html>");
+  const store::EntryId id = add("A", "http://a.com/");
+  fetch();
+  ASSERT_EQ(ini("ico", "a.com"), "-1");
+  // -1: the key goes and a fetch starts.
+  sim.web.serve("http://a.com/favicon.ico", iconBytes(0xAAAAAA));
+  icons().panelIconClick(id);
+  EXPECT_EQ(ini("ico", "a.com"), "-1");
+  fetch();
+  ASSERT_EQ(ini("ico", "a.com"), "3");
+  const std::string oldDigest = ini("md5", "3");
+  // With a record: the site's new picture replaces record 3, downloaded on
+  // the worker (nothing is requested until the worker runs).
+  sim.web.serve("http://a.com/favicon.ico", iconBytes(0xBBBBBB));
+  const std::size_t before = sim.web.requests.size();
+  icons().panelIconClick(id);
+  EXPECT_EQ(sim.web.requests.size(), before);
+  fetch();
+  const std::string record = capture::renderIconRecord(iconBytes(0xBBBBBB));
+  EXPECT_EQ(stripRecords(), 3u);
+  EXPECT_EQ(fs.files[kStrip].substr(2 * capture::kIconRecordSize), record);
+  EXPECT_EQ(ini("md5", "3"), text::md5Hex(record));
+  EXPECT_EQ(ini("md5", text::md5Hex(record)), "3");
+  EXPECT_EQ(ini("md5", oldDigest), "");
+  EXPECT_EQ(icons().iconPictureOf("http://a.com/")->at(0, 0) & 0xFFFFFF, 0xBBBBBBu);
+}
+
+TEST_F(Icons, TheQueueFetchesOneBookmarkAtATimeAndStopsWhenEmpty) {
+  startAndWait();
+  std::vector<store::EntryId> ids;
+  for (const char* site : {"q1", "q2", "q3"}) {
+    const std::string url = std::string("http://") + site + ".com/";
+    sim.web.serve(url, "");
+    sim.web.serve(url + "favicon.ico", iconBytes(site[1] * 0x10101u));
+    ids.push_back(app->store().addBookmark(site, url, "", 1, 1.0, -1));
+  }
+  ids.push_back(ids[0]);  // a host already done: skipped at once
+  icons().queueIconFetches(ids);
+  EXPECT_EQ(sim.timerPeriod(icons().queueTimer()), 1);
+  sim.advance(1);
+  EXPECT_EQ(ini("ico", "q1.com"), "-1");
+  EXPECT_EQ(sim.timerPeriod(icons().queueTimer()), 4000);
+  fetch();  // done: the next id at once
+  EXPECT_EQ(ini("ico", "q1.com"), "3");
+  EXPECT_EQ(sim.timerPeriod(icons().queueTimer()), 1);
+  for (int i = 0; i < 4; ++i) {
+    sim.advance(1);
+    fetch();
+  }
+  EXPECT_EQ(ini("ico", "q2.com"), "4");
+  EXPECT_EQ(ini("ico", "q3.com"), "5");
+  EXPECT_EQ(icons().queued(), 0u);
+  EXPECT_EQ(sim.timerPeriod(icons().queueTimer()), 0);
+}
+
+}  // namespace
+}  // namespace lh::app
