@@ -2,6 +2,8 @@
 // this program starts it in a fresh run directory, plays the user with real
 // input (SendInput: the system makes the double clicks, focus and hover as
 // it does for a person), and reads the windows, the screen and the files.
+#include "win/loopback_server.h"  // (winsock2 before windows.h)
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +16,8 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -760,6 +764,174 @@ TEST_F(EndToEnd, TypingAWordInTheSearchBoxShowsTheMatchingBookmarks) {
   const std::wstring launched = run + L"\\launched.txt";
   ASSERT_TRUE(waitUntil([&] { return fileExists(launched) && !readUtf16(launched).empty(); }, 10000));
   EXPECT_NE(readUtf16(launched).find(L"\"http://site36.com/"), std::wstring::npos) << readUtf16(launched).size();
+}
+
+// ------------------------------------------------------------ a browser beside the window
+
+void rightClickAt(int x, int y) {
+  pointTo(x, y);
+  sendMouse(MOUSEEVENTF_RIGHTDOWN);
+  sendMouse(MOUSEEVENTF_RIGHTUP);
+}
+
+// A browser's windows as the capture reads them, on a thread of their own
+// that answers messages: a top-level "IEFrame" window right of the column
+// with an "Edit" address bar two levels below it, starting where the capture
+// point is (20 pixels right of the window at x 6). It also copies texts to
+// the clipboard, as a program the user copies from.
+class FakeBrowser {
+ public:
+  FakeBrowser(const std::wstring& title, const std::wstring& address) {
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, title, address] { run(title, address); });
+    WaitForSingleObject(ready_, 10000);
+  }
+  ~FakeBrowser() {
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+    CloseHandle(ready_);
+  }
+  HWND top() const { return top_; }
+  // Puts the text on the clipboard from the browser's thread.
+  void copy(const std::string& text) { SendMessageW(top_, WM_APP, 0, reinterpret_cast<LPARAM>(&text)); }
+
+ private:
+  static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_APP) {
+      const auto* text = reinterpret_cast<const std::string*>(lp);
+      if (OpenClipboard(w)) {
+        EmptyClipboard();
+        HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, text->size() + 1);
+        std::memcpy(GlobalLock(mem), text->c_str(), text->size() + 1);
+        GlobalUnlock(mem);
+        SetClipboardData(CF_TEXT, mem);
+        CloseClipboard();
+      }
+      return 0;
+    }
+    return DefWindowProcW(w, m, wp, lp);
+  }
+  void run(const std::wstring& title, const std::wstring& address) {
+    threadId_ = GetCurrentThreadId();
+    WNDCLASSW frame{};
+    frame.lpfnWndProc = proc;
+    frame.hInstance = GetModuleHandleW(nullptr);
+    frame.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    frame.lpszClassName = L"IEFrame";
+    RegisterClassW(&frame);
+    frame.lpszClassName = L"BrowserPane";
+    RegisterClassW(&frame);
+    top_ = CreateWindowExW(0, L"IEFrame", title.c_str(), WS_POPUP | WS_VISIBLE, 376, 0, 1000, 900, nullptr, nullptr,
+                           frame.hInstance, nullptr);
+    HWND pane = CreateWindowExW(0, L"BrowserPane", L"", WS_CHILD | WS_VISIBLE, 0, 40, 1000, 860, top_, nullptr,
+                                frame.hInstance, nullptr);
+    CreateWindowExW(0, L"Edit", address.c_str(), WS_CHILD | WS_VISIBLE, 10, 10, 600, 20, pane, nullptr,
+                    frame.hInstance, nullptr);
+    SetEvent(ready_);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    DestroyWindow(top_);
+  }
+
+  HANDLE ready_ = nullptr;
+  std::thread thread_;
+  DWORD threadId_ = 0;
+  HWND top_ = nullptr;
+};
+
+// A 16 x 16 BMP of one colour, as a site serves its icon.
+std::string redIconBmp() {
+  std::string b = "BM";
+  auto u32 = [&b](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  auto u16 = [&b](std::uint16_t v) {
+    b += static_cast<char>(v & 0xFF);
+    b += static_cast<char>(v >> 8);
+  };
+  u32(54 + 16 * 16 * 4);
+  u32(0);
+  u32(54);
+  u32(40);
+  u32(16);
+  u32(16);
+  u16(1);
+  u16(32);
+  u32(0);
+  u32(16 * 16 * 4);
+  for (int i = 0; i < 4; ++i) u32(0);
+  for (int i = 0; i < 256; ++i) b += std::string("\x00\x00\xff\xff", 4);  // B G R A
+  return b;
+}
+
+bool hasBookmark(const std::wstring& data, const std::string& url, std::string* title = nullptr) {
+  for (const auto& r : logRecords(data)) {
+    if (r.op == lh::store::LogOp::AddBookmark && r.fields.size() > 1 && r.fields[1] == url) {
+      if (title) *title = r.fields[0];
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST_F(EndToEnd, TheEdgeTabCapturesTheBrowsersPageWhoseIconIsFetchedAndCopiedAddressesAreAdded) {
+  lh::test::LoopbackServer site("127.0.0.41");
+  ASSERT_TRUE(site.listening());
+  site.route("/", "<html><head><link rel=\"SHORTCUT ICON\" href=\"/red.bmp\"></head></html>");
+  site.route("/red.bmp", redIconBmp());
+  const std::string page = site.base() + "/";
+  FakeBrowser browser(L"Red Site - Browser", std::wstring(page.begin(), page.end()));
+  ASSERT_TRUE(browser.top());
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDockedWithShadows());
+  // A real right click on the tab along the window's right edge.
+  const RECT tab = p.rect(L"RightEdgeTabWindow");
+  rightClickAt((tab.left + tab.right) / 2, 400);
+  std::string title;
+  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, page, &title); }, 15000));
+  EXPECT_EQ(title, "Red Site");
+  // The thumbnail flies in, and the site's declared icon arrives: record 3
+  // of the strip, the host's key in the index, the row drawn with it.
+  const std::string host = page.substr(7, page.size() - 8);
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return readFile(data + L"\\ico").size() == 3 * 822 &&
+               readFile(data + L"\\icon").find(host + "=3") != std::string::npos;
+      },
+      20000))
+      << readFile(data + L"\\icon");
+  bool sawPage = false, sawIcon = false;
+  for (const std::string& r : site.requests()) {
+    sawPage |= r.rfind("GET / HTTP/1.0", 0) == 0;
+    sawIcon |= r.rfind("POST /red.bmp", 0) == 0;
+  }
+  EXPECT_TRUE(sawPage);
+  EXPECT_TRUE(sawIcon);
+  pointTo(900, 950);
+  const bool redRow = waitUntil(
+      [&] {
+        const auto list = grab(6, 202, 350, 400);
+        return std::count_if(list.begin(), list.end(), [](std::uint32_t px) {
+                 return (px & 0xFFFFFF) == 0xFF0000;
+               }) >= 200;
+      },
+      10000);
+  screenshot("captured-with-icon.png");
+  EXPECT_TRUE(redRow);
+
+  // A copy made with the pointer over the column is the program's own; one
+  // made elsewhere becomes a bookmark with the browser's title.
+  pointTo(6 + 100, 500);
+  browser.copy("http://own.example/");
+  pointTo(900, 500);
+  browser.copy("www.copied.com/page\r\nsecond line");
+  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, "www.copied.com/page", &title); }, 15000));
+  EXPECT_EQ(title, "Red Site");
+  EXPECT_FALSE(hasBookmark(data, "http://own.example/"));
 }
 
 }  // namespace

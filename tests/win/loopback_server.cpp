@@ -1,5 +1,7 @@
 #include "win/loopback_server.h"
 
+#include <optional>
+
 #include <cstdlib>
 
 namespace lh::test {
@@ -62,6 +64,11 @@ std::string LoopbackServer::base() const { return "http://" + ip_ + ":" + std::t
 std::vector<std::string> LoopbackServer::requests() {
   std::lock_guard<std::mutex> lock(mutex_);
   return requests_;
+}
+
+void LoopbackServer::route(const std::string& path, std::string body) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  routes_.emplace_back(path, std::move(body));
 }
 
 std::string LoopbackServer::iconBytes() {
@@ -130,7 +137,16 @@ void LoopbackServer::serve(SOCKET s) {
   const std::size_t sp1 = head.find(' '), sp2 = head.find(' ', sp1 + 1);
   const std::string path = sp1 == std::string::npos || sp2 == std::string::npos ? "" : head.substr(sp1 + 1, sp2 - sp1 - 1);
 
-  if (path == "/page") {
+  std::optional<std::string> routed;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [p, body] : routes_) {
+      if (p == path) routed = body;
+    }
+  }
+  if (routed) {
+    sendAll(s, answer(200, "OK", *routed));
+  } else if (path == "/page") {
     sendAll(s, answer(200, "OK", "<html><head><title>page</title></head></html>"));
   } else if (path == "/icon") {
     sendAll(s, answer(200, "OK", iconBytes(), "Content-Type: image/x-icon\r\n"));

@@ -22,6 +22,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace lh::test {
@@ -38,6 +39,9 @@ class LoopbackServer {
   // The head of every request received so far (request line and headers).
   std::vector<std::string> requests();
   static std::string iconBytes();
+  // Serves `body` (status 200) for requests of `path`, whatever the method,
+  // before the fixed routes above.
+  void route(const std::string& path, std::string body);
 
  private:
   void acceptLoop();
@@ -57,6 +61,7 @@ class LoopbackServer {
   std::vector<std::thread> handlers_;  // only the acceptor adds to it
   std::mutex mutex_;
   std::vector<std::string> requests_;
+  std::vector<std::pair<std::string, std::string>> routes_;
 };
 
 }  // namespace lh::test
