@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <thread>
 
 #include "platform/win32/services_win32.h"
@@ -69,6 +71,85 @@ TEST(RealForeignWindows, AHungWindowReadsAsEmptyInsteadOfHangingTheProgram) {
   other.hang(false);
   EXPECT_EQ(p.textOf(other.window()), "address in the bar");
   EXPECT_EQ(p.classNameOf(other.window()), "Edit");
+}
+
+// A clipboard viewer of the test's own: counts the change notifications it
+// gets and passes them on, as a well-behaved viewer does.
+struct TestViewer {
+  HWND hwnd = nullptr;
+  HWND next = nullptr;
+  int changes = 0;
+  static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    auto* v = reinterpret_cast<TestViewer*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    if (v && m == WM_DRAWCLIPBOARD) {
+      ++v->changes;
+      if (v->next) SendMessageW(v->next, m, wp, lp);
+      return 0;
+    }
+    if (v && m == WM_CHANGECBCHAIN) {
+      if (reinterpret_cast<HWND>(wp) == v->next) {
+        v->next = reinterpret_cast<HWND>(lp);
+      } else if (v->next) {
+        SendMessageW(v->next, m, wp, lp);
+      }
+      return 0;
+    }
+    return DefWindowProcW(w, m, wp, lp);
+  }
+  void join() {
+    static const bool registered = [] {
+      WNDCLASSW c{};
+      c.lpfnWndProc = proc;
+      c.hInstance = GetModuleHandleW(nullptr);
+      c.lpszClassName = L"LinkhoardTestViewer";
+      return RegisterClassW(&c) != 0;
+    }();
+    (void)registered;
+    hwnd = CreateWindowExW(0, L"LinkhoardTestViewer", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    next = SetClipboardViewer(hwnd);
+  }
+  void leave() {
+    ChangeClipboardChain(hwnd, next);
+    DestroyWindow(hwnd);
+  }
+};
+
+void pumpFor(int ms, const std::function<bool()>& done) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+  MSG msg;
+  while (GetTickCount64() < end && !done()) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+TEST(RealClipboardChain, AViewerLeavingAfterOursKeepsTheChainWhole) {
+  Platform& p = realPlatform();
+  // The chain: ours -> c -> d (the newest viewer comes first).
+  TestViewer d, c;
+  d.join();
+  c.join();
+  ASSERT_EQ(c.next, d.hwnd);
+  std::unique_ptr<HostWindow> host = p.createWindow(WindowOptions{{0, 0, 50, 50}, true, false, false, "viewer"});
+  int ours = 0;
+  p.installClipboardWatcher(*host, [&ours] { ++ours; });
+  pumpFor(200, [] { return false; });
+  // c leaves: the system tells the first viewer (ours), which must now pass
+  // notifications to d.
+  c.leave();
+  ours = 0;
+  d.changes = 0;
+  c.changes = 0;
+  p.setClipboardText("copied");
+  pumpFor(5000, [&] { return ours > 0 && d.changes > 0; });
+  EXPECT_GE(ours, 1);
+  EXPECT_GE(d.changes, 1);
+  EXPECT_EQ(c.changes, 0);
+  p.restoreWindowProcedure();
+  p.leaveClipboardChain();
+  d.leave();
 }
 
 TEST(RealShell, TheDesktopFolderExistsAndEndsWithABackslash) {
