@@ -403,11 +403,23 @@ def short_sound(freq_from, freq_to):
     return rate, bytes(frames)
 
 
+def bin_strip(out):
+    # The recycle-bin window's strip: short grey dashes on white, 32 x 150.
+    img = rgba(32, 150, (255, 255, 255, 255))
+    d = ImageDraw.Draw(img)
+    for y in range(6, 150, 8):
+        d.line([(9, y), (22, y)], fill=(190, 190, 190, 255), width=2)
+    save_png(out, 'BinStrip', img)
+
+
 def sounds(out):
     rate, frames = short_sound(660, 990)
     write_wav(out, 'SeparatorSound', rate, frames)
     rate, frames = short_sound(880, 440)
     write_wav(out, 'RemovalSound', rate, frames)
+    # Emptying the bin: a falling sweep, half a second, stereo 44.1 kHz.
+    rate, frames = short_sound(520, 180)
+    write_wav(out, 'BinSound', rate, frames)
     # Start-up: 2 channels, 22,050 Hz, 16 bits, 241,512 bytes of samples.
     frames = chime(22050, 241512 / 4 / 22050, [(0.0, 523.25, 0.4), (0.18, 659.25, 0.5), (0.36, 783.99, 0.6),
                                                (0.54, 1046.5, 0.5)])
@@ -452,6 +464,7 @@ def main():
     panel_buttons(out)
     panel_background(out)
     about_background(out)
+    bin_strip(out)
     tray_icon(out)
     app_icon(out)
     sounds(out)

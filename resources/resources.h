@@ -39,10 +39,12 @@ enum class Resource {
   CancelButtonHover,
   PanelBackground,
   AboutBackground,
+  BinStrip,
   TrayIcon,
   StartupSound,
   SeparatorSound,
   RemovalSound,
+  BinSound,
 };
 
 // The file's bytes (PNG, ICO or WAV).

@@ -249,11 +249,7 @@ void Application::buildWindows() {
   browser_ = std::make_unique<BrowserChoice>(platform_, fs_, paths_, *bow_, pictures_);
 }
 
-void Application::showBinWindow() {
-  // (Its rows come with the recycle-bin window itself.)
-  if (!bin_->visible()) bin_->moveTo(main_->left() + main_->width() + 10, bin_->top());
-  bin_->setVisible(true);
-}
+void Application::showBinWindow() { recycleBin_->showBin(); }
 
 void Application::paintAll() {
   if (!main_) return;
@@ -366,8 +362,17 @@ void Application::buildList() {
   hooks.showRenamePanel = [this](store::EntryId id) { categoryPanel_->showRename(id); };
   hooks.binWindowVisible = [this] { return bin_->visible(); };
   hooks.openEditPanel = [this](store::EntryId id) { editPanel_->openEditPanel(id); };
-  // The bin's restore comes with its window; its entry point is here already.
-  hooks.restoreAll = [] {};
+  hooks.restoreAll = [this] { recycleBin_->restoreAll(true); };
+  hooks.highlightFrame = [this](int y) {
+    if (recycleBin_) recycleBin_->highlightFrame(y);
+  };
+  hooks.deletion.binInUse = [this] { recycleBin_->setBinShown(); };
+  hooks.deletion.fillSideList = [this](const std::string& items) { recycleBin_->fillSideList(items); };
+  hooks.deletion.showBin = [this] { recycleBin_->showBin(); };
+  hooks.deletion.placeBinAt = [this](int y) { recycleBin_->placeBinAt(y); };
+  hooks.deletion.flySideList = [this](int rangeTopRow) {
+    recycleBin_->flySideList(main_->left(), bin_->left() - 38, rangeTopRow);
+  };
   hooks.separatorSound = [this] { platform_.playSound(resources::bytes(Resource::SeparatorSound)); };
   hooks.removalSound = [this] { platform_.playSound(resources::bytes(Resource::RemovalSound)); };
   interaction_ = std::make_unique<list::ListInteraction>(*list_, listControl_->box(), *store_, platform_, hooks);
@@ -380,6 +385,20 @@ void Application::buildRooms() {
   breadcrumb_->cancelOnNavigation.push_back([this] { interaction_->cancelAnimations(); });
   search_ = std::make_unique<features::Search>(platform_, busy_, *store_, *list_, *breadcrumb_, *searchBox_);
   breadcrumb_->leftFlatView = [this] { search_->clear(); };
+  features::RecycleBin::Hooks binHooks;
+  binHooks.pointerRow = [this] { return interaction_->pointerRow; };
+  binHooks.targetEntry = [this] { return interaction_->targetEntry; };
+  binHooks.pastEnd = [this] { return interaction_->pastEnd; };
+  binHooks.finishRowAnimation = [this] { interaction_->finishRowAnimations(); };
+  binHooks.highlightPointedRow = [this] { interaction_->highlightPointedRow(); };
+  recycleBin_ = std::make_unique<features::RecycleBin>(
+      features::RecycleBin::Parts{platform_, *store_, *list_, listControl_->box(), *main_, *bin_, *sideList_, pictures_,
+                                  [this](const std::string& url) { return icons_->iconPictureOf(url); },
+                                  [this] { return listTop(); }, screenH_},
+      std::move(binHooks));
+  recycleBin_->build();
+  busy_.guard(recycleBin_->strip());
+  breadcrumb_->cancelOnNavigation.push_back([this] { recycleBin_->settle(); });
   categoryPanel_ = std::make_unique<features::CategoryPanel>(platform_, *store_, *list_, *overlay_, *main_, pictures_);
   auto showCategory = [this](store::EntryId id, int firstRow) {
     breadcrumb_->settle();

@@ -21,6 +21,7 @@
 #include "features/docking.h"
 #include "features/look.h"
 #include "features/overlay_pages.h"
+#include "features/recycle_bin.h"
 #include "features/search.h"
 #include "features/thumbnail.h"
 #include "list/bookmark_list.h"
@@ -84,6 +85,7 @@ class Application {
   capture::BrowserCapture& browserCapture() { return *browserCapture_; }
   capture::ClipboardCapture& clipboardCapture() { return *clipboardCapture_; }
   features::CaptureThumbnail& thumbnail() { return *thumbnail_; }
+  features::RecycleBin& recycleBin() { return *recycleBin_; }
   ui::EditControl& searchBox() { return *searchBox_; }
   BrowserChoice& browser() { return *browser_; }
   ui::Busy& busy() { return busy_; }
@@ -169,6 +171,7 @@ class Application {
   std::unique_ptr<capture::BrowserCapture> browserCapture_;
   std::unique_ptr<capture::ClipboardCapture> clipboardCapture_;
   std::unique_ptr<features::CaptureThumbnail> thumbnail_;
+  std::unique_ptr<features::RecycleBin> recycleBin_;
   ui::EditControl* searchBox_ = nullptr;  // 查找编辑框
   std::unique_ptr<BrowserChoice> browser_;
   ui::CanvasControl* bow_ = nullptr;

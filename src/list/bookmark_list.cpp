@@ -116,7 +116,7 @@ EntryId BookmarkList::idAtRow(int r) const {
   return rows[static_cast<std::size_t>(r - 1)];
 }
 
-void BookmarkList::showCategory(EntryId id, int first) {
+void BookmarkList::showCategory(EntryId id, int first, bool keepPositions) {
   if (first == 0) first = 1;
   currentCategory = id;
   memberRows = list::memberRows(store_, id);
@@ -127,7 +127,7 @@ void BookmarkList::showCategory(EntryId id, int first) {
   box_.moveObject(emptyNotice_, x, rowCount < 2 ? 60 : -100);
   if (showPositionIndicator) showPositionIndicator(rowCount >= 2);
   firstRow = first;
-  showFrom(first, false);
+  showFrom(first, keepPositions);
 }
 
 void BookmarkList::enterFlatView(bool animateBar) {

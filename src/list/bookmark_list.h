@@ -55,7 +55,9 @@ class BookmarkList {
   // Stops the list's own animations (the smooth scroll) where they are.
   void cancelAnimations();
   void setListHeight(int h);
-  void showCategory(EntryId id, int firstRow);
+  // The category's rows from `firstRow`; `keepPositions` repaints the
+  // slots where they stand (the deletion's gap closes from there).
+  void showCategory(EntryId id, int firstRow, bool keepPositions = false);
   void selectView(View v, bool animateBar = true);
   // Leaves the category shown for a flat view (pushing its bar).
   void enterFlatView(bool animateBar);

@@ -37,7 +37,12 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
       hooks_(std::move(hooks)),
       highlight_(platform),
       gap_(platform),
-      bounce_(platform) {
+      bounce_(platform),
+      deletion_(list, box, store, platform, [this] {
+        RowDeletion::Hooks h = hooks_.deletion;
+        h.stopRowAnimation = [this] { bounce_.cancel(); };
+        return h;
+      }()) {
   list_.onThumbScroll = [this] { gap_.cancel(); };
   list_.onSmoothScroll = [this] { bounce_.cancel(); };
   // The list's own handlers (scrolling) were added first and run first.
@@ -46,7 +51,17 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
   e.pointerDown = [this](canvas::Button b, int x, int y) {
     // A press is where the click happens, moved to or not (the pointer may
     // rest where a slide or the previous click left it).
-    if (b == canvas::Button::Left) track(x, y);
+    track(x, y);
+    (void)b;
+  };
+  e.objectRightDown = [this](canvas::ObjectId) {
+    deletion_.press(pointerRow);
+    lastPointerRow = pointerRow;
+  };
+  e.objectRightUp = [this](canvas::ObjectId) {
+    int y = 20 * pointerRow;
+    if (pastEnd) y = 20 * (list_.rowCount - list_.firstRow);
+    deletion_.release(pointerRow, y - 3);  // where the highlight heads
   };
   e.objectLeftDown = [this](canvas::ObjectId) {
     pressPending = true;
@@ -62,7 +77,10 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
   e.objectLeftUp = [this](canvas::ObjectId released, canvas::ObjectId pressed) { click(released, pressed); };
   // A press whose release will not come neither inserts a separator when
   // the pointer moves on nor clicks.
-  e.pressCancelled = [this](canvas::ObjectId) { pressPending = false; };
+  e.pressCancelled = [this](canvas::ObjectId) {
+    pressPending = false;
+    deletion_.cancel();
+  };
   e.pointerLeave = [this] { pointerLeft(); };
 }
 
@@ -70,6 +88,17 @@ void ListInteraction::cancelAnimations() {
   highlight_.cancel();
   gap_.cancel();
   bounce_.cancel();
+  deletion_.cancelGap();
+}
+
+void ListInteraction::finishRowAnimations() {
+  bounce_.finish();
+  deletion_.finishGap();
+}
+
+void ListInteraction::highlightPointedRow() {
+  lastPointerRow = -1;
+  highlight();
 }
 
 void ListInteraction::pointerLeft() {
@@ -97,6 +126,16 @@ void ListInteraction::track(int x, int y) {
 
 void ListInteraction::highlight() {
   if (pointerRow == lastPointerRow) return;
+  if (deletion_.selecting()) {
+    // The range is marked instead; the (invisible) highlight still heads
+    // for the row, and restore mode follows it.
+    deletion_.mark(pointerRow);
+    highlightFrom_ = box_.getTop(list_.hoverHighlight());
+    highlightTarget_ = 20 * pointerRow - 3;
+    highlight_.start(11, [this](int f) { highlightStep(f); });
+    lastPointerRow = pointerRow;
+    return;
+  }
   if (pressPending) {
     // Leaving the pressed row with the button down inserts a separator.
     pressPending = false;
@@ -128,6 +167,7 @@ void ListInteraction::highlightStep(int f) {
     p = static_cast<int>(highlightFrom_ + (highlightTarget_ - highlightFrom_) * (1 - std::pow(2.0, -10.0 * f / 10)));
   }
   box_.moveObject(list_.hoverHighlight(), 0, p);
+  if (hooks_.highlightFrame) hooks_.highlightFrame(p);
 }
 
 void ListInteraction::click(canvas::ObjectId released, canvas::ObjectId pressed) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "list/bookmark_list.h"
+#include "list/row_deletion.h"
 #include "ui/animation.h"
 
 namespace lh::list {
@@ -25,6 +26,11 @@ class ListInteraction {
     // and putting its entries back at the pointed row (点击插入).
     std::function<bool()> binWindowVisible;
     std::function<void()> restoreAll;
+    // Every frame of the hover highlight at row position y (restore mode
+    // follows it).
+    std::function<void(int y)> highlightFrame;
+    // Deleting rows with the right button.
+    RowDeletion::Hooks deletion;
   };
 
   ListInteraction(BookmarkList& list, canvas::AnimationBox& box, store::BookmarkStore& store,
@@ -35,6 +41,11 @@ class ListInteraction {
   void open(EntryId e);
   // Stops the highlight, gap and bounce animations where they are.
   void cancelAnimations();
+  // The row animations (the bounce, the deletion's gap) to their last frame.
+  void finishRowAnimations();
+  // The hover highlight animates to the pointed row.
+  void highlightPointedRow();
+  RowDeletion& deletion() { return deletion_; }
 
   int pointerRow = 0, pointerX = 0, pointerY = 0, lastPointerRow = -1;
   EntryId targetEntry = -1;
@@ -63,6 +74,7 @@ class ListInteraction {
   ui::Animation highlight_;  // 时钟18
   ui::Animation gap_;        // 时钟7
   ui::Animation bounce_;     // 时钟15
+  RowDeletion deletion_;
   int highlightFrom_ = 0, highlightTarget_ = 0;
   int gapPosition_ = 0, bouncePosition_ = 0;
 };

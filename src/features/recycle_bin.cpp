@@ -1,0 +1,333 @@
+#include "features/recycle_bin.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "resources/resources.h"
+#include "store/members.h"
+#include "text/gbk.h"
+
+namespace lh::features {
+
+using resources::Resource;
+
+namespace {
+
+constexpr std::uint32_t kRowTextGrey = 0x818181;  // RGB (129, 129, 129)
+constexpr int kBinWidth = 322;                    // canvas and strip
+constexpr int kBinCanvasWidth = 290;
+constexpr int kStripWidth = 32;
+constexpr int kSideWidth = 286;
+constexpr std::size_t kSideTitleBytes = 36;
+constexpr store::EntryId kNoRestoreCategory = 7;
+
+// The items' ids: "15u3u" or "u15u3u" (an empty piece in front is dropped).
+std::vector<store::EntryId> itemIds(std::string_view items) {
+  std::vector<store::EntryId> ids;
+  for (const std::string& piece : text::split(items, "u")) {
+    if (piece.empty()) continue;
+    const long long id = text::parseDecimal(piece, 0);
+    if (id > 0 && id <= 0x7FFFFFFF) ids.push_back(static_cast<store::EntryId>(id));
+  }
+  return ids;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------ restore mode
+
+RestoreMode::RestoreMode(list::BookmarkList& list, canvas::AnimationBox& listBox, ui::Window& main, ui::Window& bin,
+                         std::function<int()> listTop)
+    : list_(list), box_(listBox), main_(main), bin_(bin), listTop_(std::move(listTop)) {}
+
+void RestoreMode::enter(int r) {
+  box_.setTagNumber(list_.hoverHighlight(), 0);
+  box_.clearPicture(list_.hoverHighlight());
+  box_.setVisible(list_.insertionLine(), true);
+  box_.setVisible(list_.insertBadge(), true);
+  box_.moveObject(list_.insertionLine(), 27, 20 * r);
+  box_.moveObject(list_.insertBadge(), main_.width() - 87, 20 * r);
+}
+
+void RestoreMode::follow(int y) {
+  box_.moveObject(list_.insertionLine(), 27, y);
+  box_.moveObject(list_.insertBadge(), main_.width() - 87, y);
+  bin_.moveTo(bin_.left(), listTop_() + main_.top() + y - bin_.height() / 2);
+}
+
+void RestoreMode::leave() {
+  box_.setVisible(list_.insertionLine(), false);
+  box_.setVisible(list_.insertBadge(), false);
+  box_.moveObject(list_.insertBadge(), -100, -100);
+}
+
+// ------------------------------------------------------------ the windows
+
+RecycleBin::RecycleBin(Parts parts, Hooks hooks)
+    : p_(std::move(parts)),
+      hooks_(std::move(hooks)),
+      restore_(p_.list, p_.listBox, p_.main, p_.bin, p_.listTop),
+      slideAway_(p_.platform),
+      approach_(p_.platform),
+      flyIn_(p_.platform),
+      flight_(p_.platform) {
+  rows_ = std::max(1, p_.screenHeight / 20);
+  auto blank = std::make_shared<canvas::Picture>();
+  blank->width = 350;
+  blank->height = 20;
+  blank->alpha = canvas::Alpha::Premultiplied;
+  blank->pixels.assign(350 * 20, 0xFFFFFFFFu);
+  blankRow_ = std::move(blank);
+}
+
+void RecycleBin::makeRows(canvas::AnimationBox& box, std::vector<canvas::ObjectId>& icons,
+                          std::vector<canvas::ObjectId>& texts) {
+  for (int k = 1; k <= rows_; ++k) {
+    icons.push_back(box.createObject(3, 3 + 20 * (k - 1)));
+    texts.push_back(box.createObject(24, 5 + 20 * (k - 1), true, std::to_string(k)));
+  }
+}
+
+void RecycleBin::build() {
+  auto& raster = p_.platform.textRasterizer();
+  binCanvas_ = &p_.bin.add<ui::CanvasControl>("动画框1", raster, kBinCanvasWidth, 200);
+  binCanvas_->setBounds(0, 0, kBinCanvasWidth, 200);
+  binCanvas_->box().setBackground(0xFFFFFF);
+  strip_ = &p_.bin.add<ui::PictureBox>("图片框1");
+  strip_->setBounds(kBinCanvasWidth, 0, kStripWidth, 200);
+  strip_->setBackground(0xFFFFFF);
+  strip_->setPicture(p_.pictures(Resource::BinStrip));
+  // Only the strip does anything: a click on it empties the bin.
+  strip_->onButtonUp = [this](platform::MouseButton b, int, int) {
+    if (b == platform::MouseButton::Left) emptyBin();
+  };
+  makeRows(binCanvas_->box(), binIcons_, binTexts_);
+  sideCanvas_ = &p_.side.add<ui::CanvasControl>("动画框1", raster, kSideWidth, 20);
+  sideCanvas_->setBounds(0, 0, kSideWidth, 20);
+  sideCanvas_->box().setBackground(0xFFFFFF);
+  makeRows(sideCanvas_->box(), sideIcons_, sideTexts_);
+  p_.bin.setBounds({p_.bin.left(), p_.bin.top(), 329, 210});
+  p_.side.setBounds({p_.side.left(), p_.side.top(), kSideWidth, 20});
+}
+
+void RecycleBin::placeBeside() { p_.bin.moveTo(p_.main.left() + p_.main.width() + 10, p_.bin.top()); }
+
+void RecycleBin::fillRows(canvas::AnimationBox& box, const std::vector<canvas::ObjectId>& icons,
+                          const std::vector<canvas::ObjectId>& texts, const std::vector<store::EntryId>& ids,
+                          int count, std::size_t titleBytes) {
+  const list::ListLook& look = p_.list.look();
+  for (int k = 0; k < static_cast<int>(icons.size()); ++k) {
+    const canvas::ObjectId icon = icons[static_cast<std::size_t>(k)];
+    const canvas::ObjectId label = texts[static_cast<std::size_t>(k)];
+    if (k >= count) {
+      box.clearPicture(icon);
+      box.setText(label, "", look.titleFont, kRowTextGrey);
+      continue;
+    }
+    const store::Entry& e = p_.store.entry(ids[static_cast<std::size_t>(k)]);
+    box.setText(label, std::string(text::cutAtBoundary(e.title.view(), titleBytes)), look.titleFont, kRowTextGrey);
+    if (e.isSeparator()) {
+      box.setText(label, "", look.titleFont, kRowTextGrey);
+      box.setPicture(icon, blankRow_);
+    } else if (e.isCategory()) {
+      box.setPicture(icon, look.categoryIcon);
+    } else {
+      box.setPicture(icon, p_.iconOf ? p_.iconOf(e.url) : look.defaultSiteIcon);
+    }
+  }
+}
+
+void RecycleBin::fillBin() {
+  p_.bin.setBounds({p_.bin.left(), p_.bin.top(), kBinWidth, p_.bin.height()});
+  const std::vector<store::EntryId> ids =
+      p_.store.count() >= store::kRecycleBin ? p_.store.members(store::kRecycleBin) : std::vector<store::EntryId>();
+  if (ids.empty()) {
+    hideBin();
+    return;
+  }
+  const int h = static_cast<int>(std::min<std::size_t>(ids.size(), 100000)) * 20;
+  binCanvas_->setBounds(0, 0, kBinCanvasWidth, h);
+  strip_->setBounds(kBinCanvasWidth, 0, kStripWidth, h);
+  strip_->setVisible(true);
+  p_.bin.setBounds({p_.bin.left(), p_.bin.top(), kBinWidth, h});
+  binCount_ = std::min(static_cast<int>(ids.size()), rows_);
+  fillRows(binCanvas_->box(), binIcons_, binTexts_, ids, binCount_, static_cast<std::size_t>(titleChars));
+}
+
+void RecycleBin::showBin() {
+  binShown_ = true;
+  fillBin();
+  if (p_.store.members(store::kRecycleBin).empty()) return;
+  if (!p_.bin.visible()) {
+    placeBeside();
+    restore_.enter(hooks_.pointerRow ? hooks_.pointerRow() : 0);
+    p_.bin.setVisible(true);
+  }
+}
+
+void RecycleBin::hideBin() {
+  restore_.leave();
+  p_.bin.setVisible(false);
+  binShown_ = false;
+}
+
+void RecycleBin::highlightFrame(int y) {
+  if (binShown_ && p_.bin.visible()) restore_.follow(y);
+}
+
+void RecycleBin::placeBinAt(int y) {
+  p_.bin.moveTo(p_.bin.left(), p_.listTop() + p_.main.top() + y - p_.bin.height() / 2);
+}
+
+// ------------------------------------------------------------ restoring
+
+void RecycleBin::shiftRowsRight(int p, int x, int n) {
+  list::BookmarkList& list = p_.list;
+  for (int q = p; q < p + n && q <= list.slotCount; ++q) {
+    if (q < 1 || static_cast<std::size_t>(q) >= list.slotOrder.size()) continue;
+    const int k = list.slotOrder[static_cast<std::size_t>(q)];
+    if (k <= 0) continue;
+    const auto& s = list.slots()[static_cast<std::size_t>(k - 1)];
+    canvas::AnimationBox& box = p_.listBox;
+    box.moveObject(s.text, box.getTagNumber(s.text) == 3 ? x + 29 : x + 58, box.getTop(s.text));
+    box.moveObject(s.icon, x + 36, box.getTop(s.icon));
+    box.moveObject(s.background, x, box.getTop(s.background));
+  }
+}
+
+void RecycleBin::restoreAll(bool animate) {
+  list::BookmarkList& list = p_.list;
+  const store::EntryId current = list.currentCategory;
+  if (current == -1 || !p_.bin.visible()) return;
+  if (hooks_.finishRowAnimation) hooks_.finishRowAnimation();
+  p_.bin.setBounds({p_.bin.left(), p_.bin.top(), kBinCanvasWidth, p_.bin.height()});
+  strip_->setVisible(false);
+  flight_.cancel();
+  p_.side.setVisible(false);
+  if (current == kNoRestoreCategory || !p_.store.isCategory(current)) return;
+  const std::string binMembers = p_.store.entry(store::kRecycleBin).members();
+  const std::string items = binMembers.size() > 1 ? binMembers.substr(1) : std::string();
+  const std::vector<store::EntryId> ids = itemIds(items);
+  if (ids.empty()) {
+    hideBin();
+    return;
+  }
+  // Where they go: before the pointed entry, or at the end (also when no
+  // row has been pointed at: the category keeps its own members).
+  const store::EntryId target = hooks_.targetEntry ? hooks_.targetEntry() : 0;
+  const bool past = hooks_.pastEnd && hooks_.pastEnd();
+  const bool empty = p_.store.members(current).empty();
+  std::int32_t position = -2;
+  if (target > 0 && !past && !empty && p_.store.entry(current).members().view().find("u" + std::to_string(target) + "u") !=
+                                           std::string_view::npos) {
+    position = target;
+  }
+  p_.store.moveEntries(items, current, position, false);
+  for (store::EntryId k : ids) {
+    if (store::Entry* e = p_.store.mutableEntry(k)) e->dimmed = 0;
+  }
+  restore_.leave();
+  list.showCategory(current, list.firstRow);
+  // The restored rows that are visible start off the list's right edge.
+  list.computeSlotOrder();
+  const int pointed = hooks_.pointerRow ? hooks_.pointerRow() : 0;
+  restoredSlot_ = pointed + 1 + (list.topSlotHidden ? 1 : 0);
+  if (position == -2) {
+    // Appended: their first row follows the category's last one.
+    const int firstRestored = list.rowCount - static_cast<int>(ids.size()) + 1;
+    restoredSlot_ = firstRestored - list.firstRow + 1 + (list.topSlotHidden ? 1 : 0);
+  }
+  restoredCount_ = std::max(0, std::min(static_cast<int>(ids.size()), list.slotCount - restoredSlot_ + 1));
+  shiftRowsRight(restoredSlot_, 350, restoredCount_);
+  if (!animate) {
+    shiftRowsRight(restoredSlot_, 0, restoredCount_);
+    hideBin();
+    return;
+  }
+  approachFrom_ = p_.bin.top();
+  approachTo_ = (restoredSlot_ - 1) * 20 + p_.listTop() - 2;
+  approach_.start(
+      10,
+      [this](int f) {
+        const double k = 1 - std::pow(2.0, -10.0 * f / 10);
+        p_.bin.moveTo(p_.bin.left(), static_cast<int>(approachFrom_ + (approachTo_ - approachFrom_) * k));
+      },
+      [this] { flyIn_.start(15, [this](int f) { flyInStep(f); }, [this] {
+                 if (hooks_.highlightPointedRow) hooks_.highlightPointedRow();
+                 hideBin();
+               }); });
+}
+
+void RecycleBin::flyInStep(int f) {
+  const int x0 = p_.main.left() + 350, x1 = p_.main.left() - 6;
+  const double t = f / 15.0;
+  const int x = static_cast<int>(x0 + (x1 - x0) * (1 - std::pow(t - 1, 4)));
+  p_.bin.setBounds({x + 39, (restoredSlot_ - 1) * 20 + p_.listTop() - 2, p_.bin.width(), p_.bin.height()});
+  shiftRowsRight(restoredSlot_, x - p_.main.left() + 6, restoredCount_);
+}
+
+// ------------------------------------------------------------ emptying
+
+void RecycleBin::emptyBin() {
+  if (slideAway_.running()) return;  // the first click is already emptying it
+  p_.store.emptyRecycleBin();
+  if (p_.list.currentCategory != -1) p_.list.showFrom(p_.list.firstRow, false);
+  p_.platform.playSound(resources::bytes(Resource::BinSound));
+  // Ten ticks of 10 pixels to the right; the eleventh hides the window.
+  slideAway_.start(
+      11,
+      [this](int f) {
+        if (f <= 10) p_.bin.moveTo(p_.bin.left() + 10, p_.bin.top());
+      },
+      [this] { hideBin(); });
+}
+
+// ------------------------------------------------------------ the side list
+
+void RecycleBin::fillSideList(const std::string& items) {
+  sideItems_ = itemIds(items);
+  if (sideItems_.empty()) {
+    hideBin();
+    return;
+  }
+  const int h = static_cast<int>(sideItems_.size()) * 20;
+  sideCanvas_->setBounds(0, 0, kSideWidth, h);
+  p_.side.setBounds({p_.side.left(), p_.side.top(), kSideWidth, h});
+  fillRows(sideCanvas_->box(), sideIcons_, sideTexts_, sideItems_, std::min(static_cast<int>(sideItems_.size()), rows_),
+           kSideTitleBytes);
+  p_.side.setVisible(true);
+}
+
+void RecycleBin::flySideList(int x0, int x1, int rangeTopRow) {
+  flightFrom_ = x0;
+  flightTo_ = x1;
+  flightTop_ = 20 * rangeTopRow + p_.listTop() - 2;
+  flight_.start(
+      30,
+      [this](int f) {
+        const double k = 1 - std::pow(2.0, -10.0 * f / 30);
+        const int x = static_cast<int>(flightFrom_ + (flightTo_ - flightFrom_) * k);
+        const double t = f / 30.0;
+        const int a = static_cast<int>(255 - 255 * t * t);
+        p_.side.host().raise(false);
+        p_.side.setBounds({x + 39, flightTop_ + p_.main.top(), p_.side.width(), p_.side.height()});
+        if (a >= 0 && a <= 255) p_.side.host().setWindowAlpha(a);
+      },
+      [this] { p_.side.setVisible(false); });
+}
+
+void RecycleBin::cancelAnimations() {
+  slideAway_.cancel();
+  approach_.cancel();
+  flyIn_.cancel();
+  flight_.cancel();
+}
+
+void RecycleBin::settle() {
+  flight_.finish();
+  approach_.finish();  // starts the fly-in
+  flyIn_.finish();
+  slideAway_.finish();
+}
+
+}  // namespace lh::features
