@@ -934,4 +934,92 @@ TEST_F(EndToEnd, TheEdgeTabCapturesTheBrowsersPageWhoseIconIsFetchedAndCopiedAdd
   EXPECT_FALSE(hasBookmark(data, "http://own.example/"));
 }
 
+// ------------------------------------------------------------ the recycle bin
+
+// A right-drag with the real right button from one screen point to another,
+// through the points between.
+void rightDragThrough(const std::vector<POINT>& points) {
+  pointTo(points.front().x, points.front().y);
+  sendMouse(MOUSEEVENTF_RIGHTDOWN);
+  for (const POINT& p : points) pointTo(p.x, p.y);
+  sendMouse(MOUSEEVENTF_RIGHTUP);
+}
+
+bool lastRecordIs(const std::wstring& data, lh::store::LogOp op, std::size_t count) {
+  const auto r = logRecords(data);
+  return r.size() == count && r.back().op == op;
+}
+
+TEST_F(EndToEnd, ARightDragDeletesRowsIntoTheBinWhichRestoresAtThePointedRowAndEmpties) {
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", sampleStore());
+  // Root rows: 1 lead, 2 category 11, 3-5 bookmarks 12-14, 6 separator 15,
+  // 7 bookmark 16; row r's middle is at y 202 + 20 (r - 1) + 10.
+  auto rowY = [](int r) { return 202 + 20 * (r - 1) + 10; };
+  {
+    Program p(run);
+    ASSERT_TRUE(p.start());
+    ASSERT_TRUE(p.waitDockedWithShadows());
+    settledList();
+    rightDragThrough({{6 + 120, rowY(3)}, {6 + 120, rowY(4)}, {6 + 120, rowY(5)}});
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 1); }, 10000));
+    auto moved = logRecords(data).back();
+    EXPECT_EQ(moved.fields[0], "12u13u14u");
+    EXPECT_EQ(lh::store::getInt(moved.fields[1]), 2);
+    EXPECT_EQ(lh::store::getInt(moved.fields[2]), -2);
+    // The bin window stands beside the main window, one row per entry.
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) != FALSE; }, 10000));
+    const RECT main = p.rect(L"Linkhoard");
+    EXPECT_EQ(p.rect(L"RecycleBinWindow").left, main.right + 10);
+    EXPECT_EQ(p.rect(L"RecycleBinWindow").bottom - p.rect(L"RecycleBinWindow").top, 60);
+    // Restore mode: the pointer on row 4 (bookmark 16 now) takes the line,
+    // the badge and the bin window along.
+    pointTo(6 + 299, rowY(4));
+    settledList();
+    // (Its top: list top + the highlight's y for visible row 3 - half its
+    // height.)
+    ASSERT_TRUE(waitUntil([&] { return p.rect(L"RecycleBinWindow").top == 202 + (20 * 3 - 3) - 60 / 2; }, 10000))
+        << p.rect(L"RecycleBinWindow").top;
+    screenshot("bin-restore-mode.png");
+    clickAt(6 + 299, rowY(4));  // 点击插入
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 2); }, 10000));
+    moved = logRecords(data).back();
+    EXPECT_EQ(moved.fields[0], "12u13u14u");
+    EXPECT_EQ(lh::store::getInt(moved.fields[1]), 1);
+    EXPECT_EQ(lh::store::getInt(moved.fields[2]), 16);
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, 10000));
+    settledList();
+    screenshot("bin-restored.png");
+    // Root now: 11, 15, 12, 13, 14, 16. Delete 12 and 13 (rows 4 and 5),
+    // then empty the bin with a click on its strip.
+    rightDragThrough({{6 + 120, rowY(4)}, {6 + 120, rowY(5)}});
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 3); }, 10000));
+    EXPECT_EQ(logRecords(data).back().fields[0], "12u13u");
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) != FALSE; }, 10000));
+    settledList();
+    const RECT bin = p.rect(L"RecycleBinWindow");
+    clickAt(bin.left + 290 + 16, bin.top + 10);
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::EmptyRecycleBin, 4); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, 10000));
+    p.stop();
+  }
+  // After a restart (the log folded into the store file) the destroyed
+  // entries are marked deleted and listed nowhere; the bin stays hidden.
+  Program again(run);
+  ASSERT_TRUE(again.start());
+  ASSERT_TRUE(again.waitDocked());
+  ASSERT_TRUE(waitUntil([&] { return readFile(data + L"\\bein").empty(); }, 10000));
+  settledList();
+  screenshot("bin-after-restart.png");
+  EXPECT_FALSE(IsWindowVisible(again.window(L"RecycleBinWindow")));
+  again.stop();
+  const auto entries = readStore(data + L"\\udb");
+  ASSERT_GE(entries.size(), 16u);
+  EXPECT_TRUE(entries[11].deleted);
+  EXPECT_TRUE(entries[12].deleted);
+  EXPECT_FALSE(entries[13].deleted);
+  EXPECT_EQ(entries[0].url, "u11u15u14u16u");
+  EXPECT_EQ(entries[1].url, "u");
+}
+
 }  // namespace
