@@ -469,6 +469,8 @@ void Application::onTrayEvent(platform::TrayEvent e) {
   if (e == platform::TrayEvent::LeftUp) {
     docking_->showAll();
     main_->host().raise(false);
+    // The bin window comes back when it was in use.
+    if (recycleBin_ && recycleBin_->binShown()) bin_->setVisible(true);
   }
   // A double click does nothing.
   if (e == platform::TrayEvent::RightUp && browserCapture_) browserCapture_->captureFromBrowser();

@@ -253,6 +253,17 @@ TEST_F(Bin, AStartWithANonEmptyBinShowsItsWindow) {
   EXPECT_EQ(binRowText(0), "b1");
 }
 
+TEST_F(Bin, TheTrayIconsLeftButtonShowsTheBinWindowAgainWhenItWasInUse) {
+  startAndWait();
+  rightDrag(2, 2);
+  sim.advance(400);
+  app->docking().hideAll();
+  EXPECT_FALSE(binWindow().visible());
+  sim.tray.onEvent(platform::TrayEvent::LeftUp);
+  EXPECT_TRUE(app->mainWindow().visible());
+  EXPECT_TRUE(binWindow().visible());
+}
+
 TEST_F(Bin, MoreRowsThanTheScreenHoldsAreAllMovedButOnlyTheFirstShown) {
   fs.files[kData + "\\udb"] = fixedStore(80);
   sim.screen = {1920, 600};  // 30 rows
