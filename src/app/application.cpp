@@ -370,6 +370,12 @@ void Application::buildList() {
   hooks.deletion.fillSideList = [this](const std::string& items) { recycleBin_->fillSideList(items); };
   hooks.deletion.showBin = [this] { recycleBin_->showBin(); };
   hooks.deletion.placeBinAt = [this](int y) { recycleBin_->placeBinAt(y); };
+  hooks.deletion.categoryEmptied = [this] {
+    // The highlight heading for a row that is gone would take the badge
+    // along: it stops, and the badge waits at the top of the empty list.
+    interaction_->cancelAnimations();
+    recycleBin_->categoryEmptied();
+  };
   hooks.deletion.flySideList = [this](int rangeTopRow) {
     recycleBin_->flySideList(main_->left(), bin_->left() - 38, rangeTopRow);
   };

@@ -55,6 +55,11 @@ void RestoreMode::follow(int y) {
   bin_.moveTo(bin_.left(), listTop_() + main_.top() + y - bin_.height() / 2);
 }
 
+void RestoreMode::atEmptyList() {
+  box_.moveObject(list_.insertionLine(), 27, 14);
+  box_.moveObject(list_.insertBadge(), 263, 14);
+}
+
 void RestoreMode::leave() {
   box_.setVisible(list_.insertionLine(), false);
   box_.setVisible(list_.insertBadge(), false);
@@ -173,6 +178,10 @@ void RecycleBin::hideBin() {
 
 void RecycleBin::highlightFrame(int y) {
   if (binShown_ && p_.bin.visible()) restore_.follow(y);
+}
+
+void RecycleBin::categoryEmptied() {
+  if (binShown_ && p_.bin.visible()) restore_.atEmptyList();
 }
 
 void RecycleBin::placeBinAt(int y) {

@@ -34,6 +34,8 @@ class RestoreMode {
   void follow(int y);
   // Line and badge hidden, the badge parked.
   void leave();
+  // The list is an empty category: line and badge at its top.
+  void atEmptyList();
 
  private:
   list::BookmarkList& list_;
@@ -85,6 +87,8 @@ class RecycleBin {
   void setBinShown() { binShown_ = true; }
   // Every frame of the list's hover highlight, at the row position y.
   void highlightFrame(int y);
+  // The category shown became empty while the bin is in use.
+  void categoryEmptied();
   // x = the main window's right + 10.
   void placeBeside();
 

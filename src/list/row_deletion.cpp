@@ -115,6 +115,7 @@ bool RowDeletion::deleteInCategory(int n, int highlightY) {
   list_.computeSlotOrder();
   int p = rangeTopRow + 1 + (list_.topSlotHidden ? 1 : 0);
   list_.showCategory(category, list_.firstRow, true);
+  if (list_.rowCount < 2 && hooks_.categoryEmptied) hooks_.categoryEmptied();
   list_.offsetRows(p, 20 * deleteCount);
   if (hooks_.placeBinAt) hooks_.placeBinAt(highlightY);
   if (hooks_.flySideList) hooks_.flySideList(rangeTopRow);

@@ -29,6 +29,9 @@ class RowDeletion {
     std::function<void(int rangeTopRow)> flySideList;
     // Stops the list's other row animation (the separator's bounce).
     std::function<void()> stopRowAnimation;
+    // The category shown lost its last member: restore mode's line and
+    // badge go to the top of the empty list.
+    std::function<void()> categoryEmptied;
   };
 
   RowDeletion(BookmarkList& list, canvas::AnimationBox& box, store::BookmarkStore& store,

@@ -253,6 +253,23 @@ TEST_F(Bin, AStartWithANonEmptyBinShowsItsWindow) {
   EXPECT_EQ(binRowText(0), "b1");
 }
 
+TEST_F(Bin, DeletingAllOfACategoryLeavesTheBadgeAtTheTopOfTheEmptyListAndRestoresIntoIt) {
+  startAndWait();
+  rightDrag(2, 6);
+  EXPECT_TRUE(members(1).empty());
+  auto& box = app->listCanvas().box();
+  EXPECT_EQ(box.getTop(app->list().insertBadge()), 14);
+  EXPECT_EQ(box.getLeft(app->list().insertBadge()), 263);
+  EXPECT_EQ(box.getTop(app->list().emptyNotice()), 60);
+  sim.advance(1000);
+  EXPECT_TRUE(binWindow().visible());
+  EXPECT_EQ(box.getTop(app->list().insertBadge()), 14);  // still there
+  main().move(290, app->listTop() + 40);
+  sim.advance(200);
+  main().click(290, app->listTop() + 24);
+  EXPECT_EQ(members(1), (std::vector<store::EntryId>{11, 12, 13, 14, 15}));
+}
+
 TEST_F(Bin, TheTrayIconsLeftButtonShowsTheBinWindowAgainWhenItWasInUse) {
   startAndWait();
   rightDrag(2, 2);
