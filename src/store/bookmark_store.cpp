@@ -288,8 +288,11 @@ bool BookmarkStore::saveAll(LoadObserver* observer) {
 // store file (a next store file beside it is discarded); after it, the next
 // load puts the next store file in place if this fold could not.
 bool BookmarkStore::fold(const std::optional<std::string>& log, bool damaged, LoadObserver* observer) {
+  return foldBytes(log, damaged, storeBytes(observer));
+}
+
+bool BookmarkStore::foldBytes(const std::optional<std::string>& log, bool damaged, const std::string& out) {
   const std::string next = nextStoreFile();
-  const std::string out = storeBytes(observer);
   if (!fs_.replace(next, out)) return false;
   if (!clearLog(log, damaged)) {
     fs_.remove(next);
@@ -306,6 +309,71 @@ bool BookmarkStore::fold(const std::optional<std::string>& log, bool damaged, Lo
   // load will use it. Nothing more may be logged.
   readOnly_ = true;
   return false;
+}
+
+std::optional<std::vector<EntryId>> BookmarkStore::compact(LoadObserver* observer) {
+  if (!changesAllowed() || count() < kLastFixedEntry) return std::nullopt;
+  std::vector<EntryId> newId(static_cast<std::size_t>(count()) + 1, 0);
+  std::vector<Entry> next;
+  next.reserve(static_cast<std::size_t>(count()));
+  for (EntryId i = 1; i <= kLastFixedEntry; ++i) {
+    next.push_back(entry(i));
+    newId[static_cast<std::size_t>(i)] = i;
+  }
+  // Depth first with an explicit stack: any depth, and a category met again
+  // (a damaged store listing one inside itself) is not walked twice.
+  struct Frame {
+    std::vector<EntryId> members;
+    std::size_t next = 0;
+    EntryId into = 0;  // its new id
+    std::string list = "u";
+  };
+  std::vector<bool> walked(static_cast<std::size_t>(count()) + 1, false);
+  for (EntryId fixed = 1; fixed <= kLastFixedEntry; ++fixed) {
+    walked[static_cast<std::size_t>(fixed)] = true;
+    std::vector<Frame> stack;
+    stack.push_back({members(fixed), 0, fixed, "u"});
+    while (!stack.empty()) {
+      Frame& f = stack.back();
+      if (f.next >= f.members.size()) {
+        next[static_cast<std::size_t>(f.into - 1)].members() = f.list;
+        stack.pop_back();
+        continue;
+      }
+      const EntryId k = f.members[f.next++];
+      if (!exists(k) || k <= kLastFixedEntry) continue;
+      const Entry& e = entry(k);
+      if (e.deleted || (e.title.empty() && !e.isSeparator())) continue;
+      if (e.isCategory() && walked[static_cast<std::size_t>(k)]) continue;
+      next.push_back(e);
+      const auto j = static_cast<EntryId>(next.size());
+      next.back().parentId = f.into;
+      newId[static_cast<std::size_t>(k)] = j;
+      f.list += std::to_string(j) + "u";
+      if (e.isCategory()) {
+        walked[static_cast<std::size_t>(k)] = true;
+        next.back().members() = "u";
+        stack.push_back({members(k), 0, j, "u"});  // `f` is not used after this
+      }
+    }
+  }
+  std::string out;
+  for (std::size_t i = 0; i < next.size(); ++i) {
+    out += serializeLine(next[i]);
+    out += intField(static_cast<std::int32_t>(i + 1));
+    out += kLineEnd;
+  }
+  next.clear();  // its texts may point into the file about to be replaced
+  const auto log = fs_.readAll(changeLog_);
+  if (!log && fs_.exists(changeLog_)) return std::nullopt;
+  int skipped = 0;
+  if (log) decodeLog(*log, &skipped);
+  const bool damaged = skipped > 0 || (log && !log->empty() && !log->ends_with(kLogTerminator));
+  if (!foldBytes(log, damaged, out)) return std::nullopt;
+  logSize_ = 0;
+  logMayBeTorn_ = false;
+  load(observer);
+  return newId;
 }
 
 bool BookmarkStore::promote(const std::string& next, std::string_view bytes) {

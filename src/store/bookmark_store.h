@@ -93,6 +93,17 @@ class BookmarkStore {
   // there are kept as they are. Returns how many were created.
   int ensureFixedEntries(const char* const (&titles)[kLastFixedEntry], double now);
 
+  // Renumbers the store: entries 1 to 10 keep their ids; the members of
+  // each (the root's tree first, then the recycle bin's, then the others'),
+  // walked in list order at any depth, get the ids from 11 on, each
+  // category's list renumbered the same way. Members without a title (but
+  // separators), destroyed or missing entries, and everything no fixed
+  // entry reaches are dropped. The new store file (each line with its id as
+  // a thirteenth field) replaces the old one as a fold does, the change log
+  // goes, and the store is loaded from it. Returns the new id of every old
+  // one (0: dropped), indexed by the old id; nullopt when nothing changed.
+  std::optional<std::vector<EntryId>> compact(LoadObserver* observer = nullptr);
+
   // Primitives for bulk work that ends with saveAll (no log records).
   EntryId newEntry();
   void refreshLine(EntryId id);
@@ -151,6 +162,7 @@ class BookmarkStore {
   std::string storeBytes(LoadObserver* observer) const;
   // The steps of a fold; `log` is the log's content (nullopt: no log).
   bool fold(const std::optional<std::string>& log, bool damaged, LoadObserver* observer);
+  bool foldBytes(const std::optional<std::string>& log, bool damaged, const std::string& out);
   bool clearLog(const std::optional<std::string>& log, bool damaged);
   bool promote(const std::string& next, std::string_view bytes);
   static constexpr int kAsideNames = 8;
