@@ -411,6 +411,7 @@ void Application::buildRooms() {
     list_->showCategory(id, firstRow);
   };
   categoryPanel_->showCategory = showCategory;
+  categoryPanel_->deferWhileBusy(busy_);
   capture::EditPanel::Hooks panelHooks;
   panelHooks.iconOf = [this](const std::string& url) { return icons_->iconPictureOf(url); };
   panelHooks.refreshIcon = [this](store::EntryId id) { icons_->panelIconClick(id); };

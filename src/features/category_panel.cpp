@@ -61,7 +61,22 @@ void CategoryPanel::showRename(store::EntryId id) {
 
 void CategoryPanel::cancel() { pages_.hide(); }
 
+void CategoryPanel::deferWhileBusy(ui::Busy& busy) {
+  busy_ = &busy;
+  busy.onChange.push_back([this](bool nowBusy) {
+    if (nowBusy || !confirmPending_) return;
+    confirmPending_ = false;
+    platform_.post([this] {
+      if (pages_.shown() == OverlayPages::Category) confirm();
+    });
+  });
+}
+
 void CategoryPanel::confirm() {
+  if (busy_ && busy_->busy()) {
+    confirmPending_ = true;
+    return;
+  }
   const std::string name = edit_->text();
   if (name.empty()) return;  // refused silently; the panel stays
   if (prompt_->caption() == "标题") {

@@ -9,6 +9,7 @@
 #include "list/bookmark_list.h"
 #include "platform/platform.h"
 #include "store/bookmark_store.h"
+#include "ui/busy.h"
 #include "ui/controls.h"
 
 namespace lh::features {
@@ -25,6 +26,9 @@ class CategoryPanel {
   void showRename(store::EntryId id);
   void confirm();
   void cancel();
+  // A confirm while long work lets messages through (a sort, the import)
+  // runs once that work has ended.
+  void deferWhileBusy(ui::Busy& busy);
 
   ui::Label& prompt() { return *prompt_; }
   ui::EditControl& edit() { return *edit_; }
@@ -42,6 +46,8 @@ class CategoryPanel {
   ui::Label* prompt_ = nullptr;      // 标签12
   ui::EditControl* edit_ = nullptr;  // yy分类标题编辑框
   store::EntryId renameTarget_ = 0;
+  ui::Busy* busy_ = nullptr;
+  bool confirmPending_ = false;
   canvas::ObjectId button_ = 0;
 };
 

@@ -534,3 +534,36 @@ TEST_F(Recovery, ALogThatCannotBeTouchedIsStillNotReplayed) {
 
 }  // namespace
 }  // namespace lh::app
+
+namespace lh::app {
+namespace {
+
+using namespace simtest;
+
+class CategoryDuringSort : public StartUp {};
+
+TEST_F(CategoryDuringSort, ANewCategoryConfirmedWhileAViewIsSortedIsAddedOnceTheSortEnds) {
+  fs.files[kData + "\\udb"] = fixedStore(3000);
+  start();
+  sim.advance(300);
+  app->categoryPanel().showCreate();
+  static_cast<platform::sim::SimEditBox&>(app->categoryPanel().edit().edit()).type("Later");
+  const int before = app->store().count();
+  int ran = 0;
+  sim.post([&] {
+    ++ran;
+    ASSERT_TRUE(app->busy().busy());  // delivered inside the sort
+    app->categoryPanel().confirm();
+    EXPECT_EQ(app->store().count(), before);  // not while the rows are sorted
+  });
+  app->breadcrumbs().selectView(list::View::Domain);
+  sim.processPendingMessages();
+  ASSERT_EQ(ran, 1);
+  EXPECT_FALSE(app->busy().busy());
+  ASSERT_EQ(app->store().count(), before + 1);
+  EXPECT_EQ(app->store().entry(before + 1).title.view(), "Later");
+  EXPECT_EQ(app->overlay().shown(), -1);
+}
+
+}  // namespace
+}  // namespace lh::app
