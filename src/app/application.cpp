@@ -5,6 +5,7 @@
 #include "list/launch.h"
 #include "text/gbk.h"
 #include "text/ini.h"
+#include "text/rules.h"
 
 namespace lh::app {
 
@@ -425,6 +426,25 @@ void Application::buildRooms() {
   });
   editPanel_ = std::make_unique<capture::EditPanel>(platform_, busy_, *store_, *list_, *overlay_, *main_, pictures_,
                                                     std::move(panelHooks));
+  features::Exchange::Hooks exchangeHooks;
+  exchangeHooks.renumbered = [this] {
+    // Every id the window holds is stale: the list starts again at the root.
+    icons_->queueIconFetches({});
+    // A search shown goes with its stale results; a word in the box (typed
+    // meanwhile, too) is searched again once the import has ended.
+    const std::string typed = searchBox_->text();
+    search_->clear();
+    breadcrumb_->openRoot();
+    if (!typed.empty()) searchBox_->setText(typed);
+    if (recycleBin_->binShown()) recycleBin_->fillBin();
+  };
+  exchangeHooks.redrawList = [this] {
+    if (list_->currentCategory >= 1) list_->showCategory(list_->currentCategory, list_->firstRow);
+  };
+  exchangeHooks.queueIcons = [this](std::vector<store::EntryId> ids) { icons_->queueIconFetches(std::move(ids)); };
+  exchangeHooks.hasIcon = [this](const std::string& url) { return icons_->iconIndexOf(text::hostOf(url)) != 0; };
+  exchange_ = std::make_unique<features::Exchange>(platform_, busy_, *store_, fs_, *overlay_, *bottomBar_, *main_,
+                                                   pictures_, std::move(exchangeHooks));
 }
 
 void Application::createHeaderObjects() {

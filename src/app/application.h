@@ -19,6 +19,7 @@
 #include "features/breadcrumb.h"
 #include "features/category_panel.h"
 #include "features/docking.h"
+#include "features/exchange.h"
 #include "features/look.h"
 #include "features/overlay_pages.h"
 #include "features/recycle_bin.h"
@@ -86,6 +87,7 @@ class Application {
   capture::ClipboardCapture& clipboardCapture() { return *clipboardCapture_; }
   features::CaptureThumbnail& thumbnail() { return *thumbnail_; }
   features::RecycleBin& recycleBin() { return *recycleBin_; }
+  features::Exchange& exchange() { return *exchange_; }
   ui::EditControl& searchBox() { return *searchBox_; }
   BrowserChoice& browser() { return *browser_; }
   ui::Busy& busy() { return busy_; }
@@ -172,6 +174,7 @@ class Application {
   std::unique_ptr<capture::ClipboardCapture> clipboardCapture_;
   std::unique_ptr<features::CaptureThumbnail> thumbnail_;
   std::unique_ptr<features::RecycleBin> recycleBin_;
+  std::unique_ptr<features::Exchange> exchange_;
   ui::EditControl* searchBox_ = nullptr;  // 查找编辑框
   std::unique_ptr<BrowserChoice> browser_;
   ui::CanvasControl* bow_ = nullptr;

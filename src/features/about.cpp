@@ -31,7 +31,6 @@ About::About(platform::Platform& platform, OverlayPages& pages, ui::Control& bot
     c.onClick = [this] { pages_.hide(); };
   };
   closeButton(box, "fl图形按钮c2", 228, 240);
-  closeButton(pages_.page(OverlayPages::Import), "fl图形按钮c3", 228, 426);
   closeButton(pages_.page(OverlayPages::Sync), "fl图形按钮c5", 228, 426);
 }
 

@@ -179,6 +179,7 @@ class Program {
     return true;
   }
   HWND window(const wchar_t* title) const { return FindWindowW(L"LinkhoardWindow", title); }
+  HANDLE process() const { return pi_.hProcess; }
   RECT rect(const wchar_t* title) const {
     RECT r{};
     if (HWND w = window(title)) GetWindowRect(w, &r);
@@ -1020,6 +1021,124 @@ TEST_F(EndToEnd, ARightDragDeletesRowsIntoTheBinWhichRestoresAtThePointedRowAndE
   EXPECT_FALSE(entries[13].deleted);
   EXPECT_EQ(entries[0].url, "u11u15u14u16u");
   EXPECT_EQ(entries[1].url, "u");
+}
+
+// ------------------------------------------------------------ bookmark files
+
+// The system's file dialog the program shows (a "#32770" window of its
+// process), once it is up.
+HWND waitForFileDialog(DWORD processId) {
+  HWND found = nullptr;
+  std::pair<DWORD, HWND*> query(processId, &found);
+  waitUntil(
+      [&] {
+        found = nullptr;
+        EnumWindows(
+            [](HWND w, LPARAM lp) -> BOOL {
+              auto* out = reinterpret_cast<std::pair<DWORD, HWND*>*>(lp);
+              wchar_t cls[32] = {};
+              GetClassNameW(w, cls, 32);
+              DWORD pid = 0;
+              GetWindowThreadProcessId(w, &pid);
+              if (pid == out->first && std::wstring(cls) == L"#32770" && IsWindowVisible(w)) {
+                *out->second = w;
+                return FALSE;
+              }
+              return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&query));
+        return found != nullptr;
+      },
+      15000);
+  return found;
+}
+
+// Types a full path into the dialog's file name box (which has the focus)
+// and confirms it with Enter, as a person does.
+void answerFileDialog(HWND dialog, const std::wstring& path) {
+  SetForegroundWindow(dialog);
+  withKeyDown(VK_CONTROL, [] { pressKey('A'); });
+  typeText(path);
+  pressKey(VK_RETURN);
+}
+
+// The tree under the root as (depth, title, address, added) lines.
+std::vector<std::string> treeOf(const std::vector<lh::store::Entry>& entries) {
+  std::vector<std::string> out;
+  struct Frame {
+    std::vector<int> members;
+    std::size_t next;
+  };
+  auto membersOf = [&](int id) {
+    std::vector<int> m;
+    const std::string list = entries[static_cast<std::size_t>(id - 1)].url;
+    for (std::size_t at = 1; at < list.size();) {
+      const std::size_t u = list.find('u', at);
+      if (u == std::string::npos) break;
+      m.push_back(std::atoi(list.substr(at, u - at).c_str()));
+      at = u + 1;
+    }
+    return m;
+  };
+  std::vector<Frame> stack{{membersOf(1), 0}};
+  while (!stack.empty()) {
+    if (stack.back().next >= stack.back().members.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const int k = stack.back().members[stack.back().next++];
+    if (k < 1 || static_cast<std::size_t>(k) > entries.size()) continue;
+    const lh::store::Entry& e = entries[static_cast<std::size_t>(k - 1)];
+    out.push_back(std::to_string(stack.size()) + " " + std::string(e.title) + " " +
+                  (e.kind == lh::store::kCategory ? std::string() : std::string(e.url)));
+    if (e.kind == lh::store::kCategory) stack.push_back({membersOf(k), 0});
+  }
+  return out;
+}
+
+TEST_F(EndToEnd, AnExportThroughTheSaveDialogImportsIntoAFreshFolderAsTheSameTree) {
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", sampleStore());
+  const std::wstring file = run + L"\\exported.html";
+  {
+    Program p(run);
+    ASSERT_TRUE(p.start());
+    ASSERT_TRUE(p.waitDocked());
+    settledList();
+    clickAt(6 + 60 + 8, p.rect(L"Linkhoard").bottom - 36 + 12 + 6);  // 导出 on the bottom bar
+    HWND dialog = waitForFileDialog(GetProcessId(p.process()));
+    ASSERT_NE(dialog, nullptr);
+    screenshot("export-dialog.png");
+    answerFileDialog(dialog, file);
+    ASSERT_TRUE(waitUntil([&] { return fileExists(file) && !readFile(file).empty(); }, 15000));
+    p.stop();
+  }
+  const std::string exported = readFile(file);
+  EXPECT_EQ(exported.rfind("<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n", 0), 0u);
+  // A fresh folder: the first run makes the fixed entries; then the import.
+  const std::wstring run2 = run + L"-import";
+  CreateDirectoryW(run2.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW((run + L"\\Linkhoard.exe").c_str(), (run2 + L"\\Linkhoard.exe").c_str(), FALSE));
+  {
+    Program p(run2);
+    ASSERT_TRUE(p.start());
+    ASSERT_TRUE(p.waitDocked());
+    settledList();
+    clickAt(6 + 20 + 8, p.rect(L"Linkhoard").bottom - 36 + 12 + 6);  // 导入
+    HWND dialog = waitForFileDialog(GetProcessId(p.process()));
+    ASSERT_NE(dialog, nullptr);
+    answerFileDialog(dialog, file);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+          const auto entries = readStore(run2 + L"\\data\\udb");
+          return entries.size() > 10 && readFile(run2 + L"\\data\\bein").empty();
+        },
+        20000));
+    settledList();
+    screenshot("imported.png");
+    p.stop();
+  }
+  EXPECT_EQ(treeOf(readStore(run2 + L"\\data\\udb")), treeOf(readStore(data + L"\\udb")));
 }
 
 }  // namespace
