@@ -1062,7 +1062,7 @@ void answerFileDialog(HWND dialog, const std::wstring& path) {
   pressKey(VK_RETURN);
 }
 
-// The tree under the root as (depth, title, address, added) lines.
+// The tree under the root as "depth title address" lines, separators aside.
 std::vector<std::string> treeOf(const std::vector<lh::store::Entry>& entries) {
   std::vector<std::string> out;
   struct Frame {
@@ -1089,6 +1089,8 @@ std::vector<std::string> treeOf(const std::vector<lh::store::Entry>& entries) {
     const int k = stack.back().members[stack.back().next++];
     if (k < 1 || static_cast<std::size_t>(k) > entries.size()) continue;
     const lh::store::Entry& e = entries[static_cast<std::size_t>(k - 1)];
+    // A separator travels as a link without title, which an import skips.
+    if (e.kind == lh::store::kSeparator) continue;
     out.push_back(std::to_string(stack.size()) + " " + std::string(e.title) + " " +
                   (e.kind == lh::store::kCategory ? std::string() : std::string(e.url)));
     if (e.kind == lh::store::kCategory) stack.push_back({membersOf(k), 0});
