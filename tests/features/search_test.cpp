@@ -107,6 +107,16 @@ TEST_F(SearchTree, ACategoryListingItselfOrAnAncestorIsWalkedOnce) {
   EXPECT_EQ(searchTree(damaged, {"loop"}), (std::vector<EntryId>{13, 13}));
 }
 
+TEST_F(SearchTree, AStoreWithoutEntriesFindsNothing) {
+  // What a store file that cannot be read leaves (read-only, no fixed
+  // entries created).
+  fs.files[store::test::kStore] = "";
+  store::BookmarkStore empty(fs, store::test::kStore, store::test::kLog);
+  empty.load();
+  ASSERT_EQ(empty.count(), 0);
+  EXPECT_TRUE(searchTree(empty, {"a"}).empty());
+}
+
 TEST_F(SearchTree, TenThousandNestedCategoriesDoNotOverflowTheStack) {
   constexpr int kDepth = 10000;
   std::string file;
