@@ -161,6 +161,34 @@ TEST_F(SearchTree, AKeptIndexFollowsEveryChangeOfTheStore) {
   EXPECT_EQ(index.find(other, {"gamma"}), searchTree(other, {"gamma"}));
 }
 
+TEST_F(SearchTree, AnIndexBuiltWhileALoadLetsMessagesThroughIsBuiltAgainAfterIt) {
+  // The load's progress lets window messages run while the entries of the
+  // previous load are still the ones in memory.
+  const EntryId a = store.addBookmark("old text", "http://a.com/", "", 1, 1.0, -1);
+  store.saveAll();
+  SearchIndex index;
+  EXPECT_EQ(index.find(store, {"old"}), (std::vector<EntryId>{a}));
+  std::string file;
+  for (int i = 1; i <= 10; ++i) {
+    store::Entry e;
+    e.kind = store::kCategory;
+    e.url = i == 1 ? "u11u" : "u";
+    file += store::serializeLine(e) + "\r\n";
+  }
+  file += store::serializeLine(bookmark("new text", "http://n.com/")) + "\r\n";
+  fs.files[store::test::kStore] = file;
+  struct Typing : store::LoadObserver {
+    SearchIndex* index;
+    store::BookmarkStore* store;
+    void progress(int) override { index->find(*store, {"old"}); }
+  } typing;
+  typing.index = &index;
+  typing.store = &store;
+  store.readStoreFile(&typing);
+  EXPECT_TRUE(index.find(store, {"old"}).empty());
+  EXPECT_EQ(index.find(store, {"new"}), (std::vector<EntryId>{11}));
+}
+
 // The buffer's scan must find exactly what matching each bookmark by itself
 // finds: random titles, addresses and words over letters in both cases,
 // spaces, and double-byte characters whose second byte looks like a letter,
