@@ -1,6 +1,7 @@
 #include "capture/icons.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "canvas/decode.h"
 #include "capture/icon_record.h"
@@ -123,7 +124,10 @@ int IconCache::iconIndexOf(const std::string& host) {
   const std::string key = upperAscii(host);
   auto it = hostValues_.find(key);
   if (it != hostValues_.end()) return it->second;
-  const int v = static_cast<int>(text::parseDecimal(index_.get(kHostSection, host), 0));
+  // A number beyond what an int holds names no record either (rather than
+  // whatever its low bits would name).
+  const long long read = text::parseDecimal(index_.get(kHostSection, host), 0);
+  const int v = static_cast<int>(std::clamp<long long>(read, INT_MIN, INT_MAX));
   hostValues_.emplace(key, v);
   return v;
 }

@@ -232,5 +232,81 @@ TEST_F(Icons, TheQueueFetchesOneBookmarkAtATimeAndStopsWhenEmpty) {
   EXPECT_EQ(sim.timerPeriod(icons().queueTimer()), 0);
 }
 
+// A damaged index: values that are no record number, and numbers beyond
+// what an int holds, name no record and show the default picture.
+TEST_F(Icons, IndexValuesThatNameNoRecordShowTheDefaultPicture) {
+  std::string strip;
+  for (std::uint32_t c : {0x010101u, 0x020202u, 0x030303u, 0x040404u}) strip += capture::renderIconRecord(iconBytes(c));
+  fs.files[kStrip] = strip;
+  fs.files[kIndex] =
+      "[ico]\r\nabc.com=abc\r\nbig.com=99999\r\nneg.com=-5\r\nwrap.com=4294967299\r\nwrap1.com=4294967297\r\n"
+      "huge.com=99999999999999999999999\r\nok.com=4\r\n";
+  startAndWait();
+  const list::Pic def = app->list().look().defaultSiteIcon;
+  EXPECT_EQ(icons().iconIndexOf("abc.com"), 0);
+  for (const char* host : {"abc.com", "big.com", "neg.com", "wrap.com", "wrap1.com", "huge.com"}) {
+    EXPECT_EQ(icons().iconPictureOf(std::string("http://") + host + "/"), def) << host;
+    EXPECT_TRUE(icons().recordOf(std::string("http://") + host + "/").empty()) << host;
+  }
+  EXPECT_NE(icons().iconPictureOf("http://ok.com/"), def);
+  // "abc" counts as no key: a new bookmark fetches; the others have a key
+  // and do not.
+  add("A", "http://abc.com/");
+  EXPECT_TRUE(icons().fetching());
+  fetch();
+  for (const char* host : {"big.com", "neg.com", "wrap.com"}) {
+    add(host, std::string("http://") + host + "/");
+    EXPECT_FALSE(icons().fetching()) << host;
+  }
+}
+
+TEST_F(Icons, ThePanelClickFetchesAHostWhoseValueNamesNoRecordAsNew) {
+  fs.files[kIndex] = "[ico]\r\nbig.com=99999\r\nneg.com=-5\r\nwrap.com=4294967299\r\n";
+  startAndWait();
+  int k = 3;
+  for (const char* host : {"big.com", "neg.com", "wrap.com"}) {
+    const std::string site = std::string("http://") + host + "/";
+    sim.web.serve(site + "favicon.ico", iconBytes(0x100000u * static_cast<std::uint32_t>(k)));
+    const store::EntryId id = app->store().addBookmark(host, site, "", 1, 1.0, -1);
+    icons().panelIconClick(id);
+    EXPECT_EQ(ini("ico", host), "-1") << host;
+    fetch();
+    EXPECT_EQ(ini("ico", host), std::to_string(k)) << host;
+    EXPECT_EQ(stripRecords(), static_cast<std::size_t>(k));
+    ++k;
+  }
+}
+
+TEST_F(Icons, StripFilesOfOddSizesLoadTheirWholeRecords) {
+  const std::string a = capture::renderIconRecord(iconBytes(0x0A0A0A));
+  const std::string b = capture::renderIconRecord(iconBytes(0x0B0B0B));
+  const std::string c = capture::renderIconRecord(iconBytes(0x0C0C0C));
+  struct Case {
+    std::string strip;
+    std::size_t records;
+  };
+  const std::vector<Case> cases = {{"", 2},           {std::string(821, 'x'), 2}, {a + "y", 2},
+                                   {a + b, 2},        {a + b + c.substr(0, 821), 2}, {a + b + c, 3},
+                                   {a + b + c + "z", 3}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.strip.size());
+    app.reset();
+    fs.files[kStrip] = k.strip;
+    fs.files.erase(kIndex);
+    startAndWait();
+    ASSERT_EQ(icons().records().size(), k.records);
+    EXPECT_EQ(fs.files[kStrip].size(), k.records * capture::kIconRecordSize);
+    if (k.strip.size() >= 822) EXPECT_EQ(icons().records()[0], a);
+    // The next picture lands right after the whole records.
+    sim.web.serve("http://odd.com/favicon.ico", iconBytes(0x123123));
+    const store::EntryId id = app->store().addBookmark("o", "http://odd.com/", "", 1, 1.0, -1);
+    icons().startIconFetch(id);
+    fetch();
+    EXPECT_EQ(ini("ico", "odd.com"), std::to_string(k.records + 1));
+    EXPECT_EQ(fs.files[kStrip].substr(k.records * capture::kIconRecordSize),
+              capture::renderIconRecord(iconBytes(0x123123)));
+  }
+}
+
 }  // namespace
 }  // namespace lh::app
