@@ -205,8 +205,11 @@ void IconCache::storeRecord(const std::string& host, const std::string& record) 
   const std::string digest = text::md5Hex(record);
   const long long m = text::parseDecimal(index_.get(kDigestSection, digest), 0);
   // Records 1 and 2 are never shared; a digest naming a record the strip
-  // does not hold (a damaged index) is not trusted either.
-  if (m > 2 && static_cast<std::size_t>(m) <= records_.size()) {
+  // does not hold, or one holding another picture (a damaged index, or one
+  // that named records past the end of a strip that has since grown), is not
+  // trusted either.
+  if (m > 2 && static_cast<std::size_t>(m) <= records_.size() &&
+      records_[static_cast<std::size_t>(m - 1)] == record) {
     setHostValue(host, static_cast<int>(m));
     return;
   }

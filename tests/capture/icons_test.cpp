@@ -277,6 +277,30 @@ TEST_F(Icons, ThePanelClickFetchesAHostWhoseValueNamesNoRecordAsNew) {
   }
 }
 
+// The digest section of a damaged index may name a record the strip does
+// not hold yet; once the strip has grown that far, the number names another
+// picture, which must not be taken for this one.
+TEST_F(Icons, ADigestNamingARecordOfAnotherPictureIsNotShared) {
+  const std::string wanted = capture::renderIconRecord(iconBytes(0xABCDEF));
+  fs.files[kIndex] = "[md5]\r\n" + text::md5Hex(wanted) + "=5\r\n";
+  startAndWait();
+  int n = 0;
+  for (std::uint32_t c : {0x111111u, 0x222222u, 0x333333u}) {
+    const std::string site = "http://s" + std::to_string(++n) + ".com/";
+    sim.web.serve(site + "favicon.ico", iconBytes(c));
+    app->store().addBookmark("s", site, "", 1, 1.0, -1);
+    icons().startIconFetch(app->store().count());
+    fetch();
+  }
+  ASSERT_EQ(stripRecords(), 5u);  // record 5 now holds 0x333333
+  sim.web.serve("http://w.com/favicon.ico", iconBytes(0xABCDEF));
+  add("W", "http://w.com/");
+  fetch();
+  EXPECT_EQ(icons().recordOf("http://w.com/"), wanted);
+  EXPECT_EQ(icons().iconPictureOf("http://w.com/")->at(4, 4) & 0xFFFFFF, 0xABCDEFu);
+  EXPECT_EQ(icons().recordOf("http://s3.com/"), capture::renderIconRecord(iconBytes(0x333333)));
+}
+
 TEST_F(Icons, StripFilesOfOddSizesLoadTheirWholeRecords) {
   const std::string a = capture::renderIconRecord(iconBytes(0x0A0A0A));
   const std::string b = capture::renderIconRecord(iconBytes(0x0B0B0B));
