@@ -332,5 +332,136 @@ TEST_F(Icons, StripFilesOfOddSizesLoadTheirWholeRecords) {
   }
 }
 
+// Input while a fetch is on its way: the edit panel opened for another
+// bookmark, the bookmark binned and purged, the program closed.
+TEST_F(Icons, AFetchArrivingAfterThePanelMovedToAnotherBookmarkLeavesThatPanelsIcon) {
+  startAndWait();
+  servePageWithIcon("http://a.com/", "/i.bmp", iconBytes(0xA0A0A0));
+  const store::EntryId a = add("A", "http://a.com/");
+  app->editPanel().openEditPanel(12);  // another bookmark, whose host has no picture
+  const list::Pic shown = app->editPanel().iconBox().picture();
+  fetch();
+  EXPECT_EQ(ini("ico", "a.com"), "3");
+  EXPECT_EQ(app->editPanel().iconBox().picture(), shown);
+  // The panel of the bookmark itself, opened while its fetch runs, shows
+  // the picture when it arrives.
+  servePageWithIcon("http://b.com/", "/i.bmp", iconBytes(0xB0B0B0));
+  const store::EntryId b = add("B", "http://b.com/");
+  app->editPanel().openEditPanel(b);
+  fetch();
+  ASSERT_TRUE(app->editPanel().iconBox().picture());
+  EXPECT_EQ(app->editPanel().iconBox().picture()->at(8, 8) & 0xFFFFFF, 0xB0B0B0u);
+  EXPECT_NE(a, b);
+}
+
+TEST_F(Icons, ABookmarkBinnedOrPurgedWhileItsFetchRunsStillGivesItsHostThePicture) {
+  startAndWait();
+  servePageWithIcon("http://gone.com/", "/i.bmp", iconBytes(0x0F0F0F));
+  const store::EntryId id = add("G", "http://gone.com/");
+  app->store().moveEntries(std::to_string(id) + "u", store::kRecycleBin, -2, false);
+  app->store().purgeEntry(store::kRecycleBin, id);
+  ASSERT_FALSE(app->store().exists(id));
+  fetch();
+  EXPECT_EQ(ini("ico", "gone.com"), "3");
+  EXPECT_EQ(ini("md5", "3"), text::md5Hex(icons().records()[2]));
+  // A queue that names it skips it.
+  icons().queueIconFetches({id});
+  sim.advance(1);
+  EXPECT_FALSE(icons().fetching());
+}
+
+TEST_F(Icons, ClosingWithAFetchOnItsWayOrItsResultPendingLeavesNothingBehind) {
+  startAndWait();
+  servePageWithIcon("http://c.com/", "/i.bmp", iconBytes(0x0C0C0C));
+  add("C", "http://c.com/");
+  sim.runWorkers();  // the result waits for the GUI thread
+  app.reset();
+  sim.processPendingMessages();  // delivered to nobody
+  EXPECT_EQ(ini("ico", "c.com"), "-1");
+  EXPECT_EQ(stripRecords(), 2u);
+  start();
+  sim.advance(300);
+  add("C2", "http://c.com/x");  // a host at "-1" is not fetched by adding
+  EXPECT_FALSE(icons().fetching());
+  app.reset();
+  sim.processPendingMessages();
+}
+
+TEST_F(Icons, ARefetchInPlaceEndedByAnotherFetchChangesNoRecord) {
+  startAndWait();
+  servePageWithIcon("http://a.com/", "/i.bmp", iconBytes(0x010203));
+  const store::EntryId id = add("A", "http://a.com/");
+  fetch();
+  ASSERT_EQ(ini("ico", "a.com"), "3");
+  const std::string strip = fs.files[kStrip];
+  servePageWithIcon("http://a.com/", "/i.bmp", iconBytes(0x040506));
+  icons().panelIconClick(id);  // in place, on the worker
+  servePageWithIcon("http://n.com/", "/i.bmp", iconBytes(0x070809));
+  add("N", "http://n.com/");  // ends the refetch
+  fetch();
+  EXPECT_EQ(fs.files[kStrip].substr(0, strip.size()), strip);
+  EXPECT_EQ(ini("ico", "a.com"), "3");
+  EXPECT_EQ(ini("ico", "n.com"), "4");
+  EXPECT_EQ(ini("md5", "3"), text::md5Hex(icons().records()[2]));
+}
+
+// What a hostile site can serve: pictures whose headers lie, a page beyond
+// the size limit. Each fetch ends, every record it leaves is a whole record
+// with its keys, and a page that cannot be read still leads to the favicon.
+TEST_F(Icons, HostileBytesFromTheWebEndEveryFetchWithWholeRecords) {
+  auto le16 = [](unsigned v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; };
+  auto le32 = [&](std::uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); };
+  auto icoEntry = [&](int w, int bits, std::uint32_t size, std::uint32_t offset) {
+    return std::string{static_cast<char>(w), static_cast<char>(w), 0, 0} + le16(1) + le16(static_cast<unsigned>(bits)) +
+           le32(size) + le32(offset);
+  };
+  const std::string icoHeader = std::string("\0\0\1\0", 4);
+  const std::vector<std::string> bodies = {
+      icoHeader + le16(65535),                                                              // count 65535, no entries
+      icoHeader + le16(3) + icoEntry(16, 4, 40, 0),                                         // entries missing
+      icoHeader + le16(2) + icoEntry(16, 4, 40, 0) + icoEntry(32, 32, 100, 0xFFFFFFF0u),    // data far outside
+      icoHeader + le16(2) + icoEntry(16, 4, 40, 0) + icoEntry(32, 32, 0xFFFFFFFFu, 22),     // size far outside
+      icoHeader + le16(2) + icoEntry(16, 4, 40, 38) + icoEntry(32, 32, 40, 38) + std::string(40, '\x28'),
+      icoHeader + le16(1) + icoEntry(16, 32, 0x7FFFFFFF, 22) + std::string(10, 'x'),       // one image, lying size
+      icoHeader + le16(2) + icoEntry(0, 32, 10, 22) + icoEntry(16, 8, 10, 22),             // 256 pixels, kept whole
+      std::string("\x89PNG\r\n\x1a\n", 8) + std::string(30, '\xFF'),
+      std::string("GIF89a") + le16(65535) + le16(65535) + std::string(20, '\x01'),
+      std::string("BM6") + std::string(60, '\xFF'),
+      std::string("\xFF\xD8\xFF", 3) + std::string(50, '\xC0'),
+      std::string("\0\0\1", 3),
+  };
+  startAndWait();
+  for (std::size_t k = 0; k < bodies.size(); ++k) {
+    SCOPED_TRACE(k);
+    const std::string site = "http://h" + std::to_string(k) + ".com/";
+    sim.web.serve(site, "<link rel=\"shortcut icon\" href=\"/i.ico\">");
+    sim.web.serve(site + "i.ico", bodies[k]);
+    add("H", site);
+    fetch();
+    EXPECT_FALSE(icons().fetching());
+    EXPECT_EQ(fs.files[kStrip].size() % capture::kIconRecordSize, 0u);
+  }
+  for (std::size_t r = 3; r <= stripRecords(); ++r) {
+    EXPECT_EQ(ini("md5", std::to_string(r)), text::md5Hex(icons().records()[r - 1])) << r;
+    EXPECT_EQ(ini("md5", ini("md5", std::to_string(r))), std::to_string(r)) << r;
+  }
+  // A page over the size limit reads as no page: the favicon is tried.
+  platform::sim::FakePage big;
+  big.body = std::string((1u << 20) + 1, 'x');
+  sim.web.pages["http://big.com/"] = big;
+  sim.web.serve("http://big.com/favicon.ico", iconBytes(0x0B1B2B));
+  add("Big", "http://big.com/");
+  fetch();
+  EXPECT_EQ(icons().recordOf("http://big.com/"), capture::renderIconRecord(iconBytes(0x0B1B2B)));
+  // An endless one too.
+  platform::sim::FakePage endless;
+  endless.endless = true;
+  sim.web.pages["http://end.com/"] = endless;
+  sim.web.pages["http://end.com/favicon.ico"] = endless;
+  add("End", "http://end.com/");
+  fetch();
+  EXPECT_EQ(ini("ico", "end.com"), "-1");
+}
+
 }  // namespace
 }  // namespace lh::app
