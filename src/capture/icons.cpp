@@ -90,9 +90,19 @@ IconCache::~IconCache() {
 // ------------------------------------------------------------ the strip
 
 void IconCache::loadStrip() {
-  const std::string strip = fs_.readAll(paths_.iconStrip).value_or(std::string());
-  records_ = splitIconStrip(strip);
+  const std::optional<std::string> read = fs_.readAll(paths_.iconStrip);
   pictures_.clear();
+  stripUnreadable_ = !read && fs_.exists(paths_.iconStrip);
+  if (stripUnreadable_) {
+    // A strip that is there but cannot be read (held by another program):
+    // its records are not known, so it is neither rewritten nor appended
+    // to, and no fetch runs until a start that can read it. Every row shows
+    // the default picture meanwhile.
+    records_.clear();
+    return;
+  }
+  const std::string strip = read.value_or(std::string());
+  records_ = splitIconStrip(strip);
   bool rewrite = strip.size() % kIconRecordSize != 0;  // a torn last record: appends would land askew
   if (records_.size() < 2) {
     const std::string placeholder = renderIconRecord(defaultBytes_);
@@ -164,7 +174,7 @@ void IconCache::fetchIcon(store::EntryId id, Purpose purpose) {
   const auto done = [this, purpose] {
     if (purpose == Purpose::Queue) platform_.setTimerPeriod(时钟10_, 1);
   };
-  if (!store_.exists(id) || !store_.entry(id).isBookmark()) return done();
+  if (stripUnreadable_ || !store_.exists(id) || !store_.entry(id).isBookmark()) return done();
   const std::string address = store_.entry(id).url;
   const std::string host = text::hostOf(address);
   // An address without a host has nothing to fetch from.
