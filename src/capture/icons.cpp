@@ -92,8 +92,8 @@ IconCache::~IconCache() {
 void IconCache::loadStrip() {
   const std::optional<std::string> read = fs_.readAll(paths_.iconStrip);
   pictures_.clear();
-  stripUnreadable_ = !read && fs_.exists(paths_.iconStrip);
-  if (stripUnreadable_) {
+  unreadable_ = !read && fs_.exists(paths_.iconStrip);
+  if (unreadable_) {
     // A strip that is there but cannot be read (held by another program):
     // its records are not known, so it is neither rewritten nor appended
     // to, and no fetch runs until a start that can read it. Every row shows
@@ -101,6 +101,9 @@ void IconCache::loadStrip() {
     records_.clear();
     return;
   }
+  // Nor is anything fetched while the index cannot be read (it is not
+  // written then): a record appended without its keys would be lost.
+  unreadable_ = index_.unreadable();
   const std::string strip = read.value_or(std::string());
   records_ = splitIconStrip(strip);
   bool rewrite = strip.size() % kIconRecordSize != 0;  // a torn last record: appends would land askew
@@ -174,7 +177,7 @@ void IconCache::fetchIcon(store::EntryId id, Purpose purpose) {
   const auto done = [this, purpose] {
     if (purpose == Purpose::Queue) platform_.setTimerPeriod(时钟10_, 1);
   };
-  if (stripUnreadable_ || !store_.exists(id) || !store_.entry(id).isBookmark()) return done();
+  if (unreadable_ || !store_.exists(id) || !store_.entry(id).isBookmark()) return done();
   const std::string address = store_.entry(id).url;
   const std::string host = text::hostOf(address);
   // An address without a host has nothing to fetch from.
@@ -254,7 +257,7 @@ void IconCache::replaceRecord(const std::string& host, const std::string& record
 }
 
 void IconCache::panelIconClick(store::EntryId id) {
-  if (!store_.exists(id)) return;
+  if (unreadable_ || !store_.exists(id)) return;
   const std::string address = store_.entry(id).url;
   const std::string host = text::hostOf(address);
   const int n = iconIndexOf(host);

@@ -53,8 +53,8 @@ class IconCache {
   ~IconCache();
 
   // Reads the strip into memory (whole records only) and makes sure the
-  // file exists; a strip that cannot be read is left alone, and nothing is
-  // fetched. A strip with fewer than two records gets the default
+  // file exists; a strip that cannot be read is left alone, and while it
+  // or the index cannot be read nothing is fetched. A strip with fewer than two records gets the default
   // picture as records 1 and 2, which the digest rule never shares, so that
   // the first fetched picture is record 3.
   void loadStrip();
@@ -103,7 +103,7 @@ class IconCache {
   Hooks hooks_;
   text::CachedIniFile index_;
   std::vector<std::string> records_;
-  bool stripUnreadable_ = false;  // the strip is there but could not be read
+  bool unreadable_ = false;  // the strip or the index is there but could not be read
   std::map<int, list::Pic> pictures_;                // decoded records
   std::unordered_map<std::string, int> hostValues_;  // upper-case host -> value, as read
   std::deque<store::EntryId> queue_;                 // IconQueue

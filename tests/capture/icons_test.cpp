@@ -463,42 +463,47 @@ TEST_F(Icons, HostileBytesFromTheWebEndEveryFetchWithWholeRecords) {
   EXPECT_EQ(ini("ico", "end.com"), "-1");
 }
 
-// A strip that is there but cannot be read (held by another program) is
-// neither overwritten nor added to: record numbers given out now would name
-// other records of the file it really holds.
-TEST(IconsUnreadableStrip, AStripThatCannotBeReadIsLeftAsItIsAndNothingIsFetchedIntoIt) {
-  struct LockedStrip : text::MemoryFileSystem {
+// An icon file that is there but cannot be read (held by another program)
+// is neither overwritten nor added to, and nothing is fetched: record
+// numbers given out now would name other records of the strip it really
+// holds, and keys written now would replace the whole index.
+TEST(IconsUnreadableFiles, AStripOrIndexThatCannotBeReadIsLeftAsItIsAndNothingIsFetched) {
+  struct Locked : text::MemoryFileSystem {
     std::string locked;
     std::optional<std::string> readAll(const std::string& path) override {
       if (path == locked) return std::nullopt;
       return MemoryFileSystem::readAll(path);
     }
   };
-  SimPlatform sim;
-  LockedStrip fs;
-  sim.runDir = kRun;
-  fs.directories.insert(kData);
-  fs.files[kData + "\\udb"] = fixedStore(3);
-  fs.files[kData + "\\config.ini"] = "[浏览器]\r\n地址=C:\\B\\b.exe\r\n名称=b\r\n";
-  const std::string strip = kData + "\\ico";
-  std::string held;
-  for (std::uint32_t c : {0x01u, 0x02u, 0x03u, 0x04u}) held += capture::renderIconRecord(iconBytes(c));
-  fs.files[strip] = held;
-  fs.files[kData + "\\icon"] = "[ico]\r\nx0.com=4\r\n";
-  fs.locked = strip;
-  auto app = std::make_unique<Application>(sim, fs);
-  app->startUp();
-  sim.advance(300);
-  EXPECT_TRUE(fs.files[strip] == held);
-  sim.web.serve("http://new.com/favicon.ico", iconBytes(0x0A0B0C));
-  app->editPanel().addTypedBookmark("N", "http://new.com/", "");
-  sim.runWorkers();
-  sim.processPendingMessages();
-  EXPECT_TRUE(fs.files[strip] == held);
-  // The host is left to a later start that can read the strip.
-  EXPECT_EQ(text::IniDocument(fs.files[kData + "\\icon"]).get("ico", "new.com"), "");
-  EXPECT_EQ(text::IniDocument(fs.files[kData + "\\icon"]).get("ico", "x0.com"), "4");
-  app.reset();
+  const std::string strip = kData + "\\ico", index = kData + "\\icon";
+  for (const std::string& lockedFile : {strip, index}) {
+    SCOPED_TRACE(lockedFile);
+    SimPlatform sim;
+    Locked fs;
+    sim.runDir = kRun;
+    fs.directories.insert(kData);
+    fs.files[kData + "\\udb"] = fixedStore(3);
+    fs.files[kData + "\\config.ini"] = "[浏览器]\r\n地址=C:\\B\\b.exe\r\n名称=b\r\n";
+    std::string held;
+    for (std::uint32_t c : {0x01u, 0x02u, 0x03u, 0x04u}) held += capture::renderIconRecord(iconBytes(c));
+    fs.files[strip] = held;
+    const std::string heldIndex = "[ico]\r\nx0.com=4\r\nx1.com=-1\r\n";
+    fs.files[index] = heldIndex;
+    fs.locked = lockedFile;
+    auto app = std::make_unique<Application>(sim, fs);
+    app->startUp();
+    sim.advance(300);
+    sim.web.serve("http://new.com/favicon.ico", iconBytes(0x0A0B0C));
+    sim.web.serve("http://x1.com/favicon.ico", iconBytes(0x0D0E0F));
+    app->editPanel().addTypedBookmark("N", "http://new.com/", "");
+    app->icons().panelIconClick(12);  // x1.com, at "-1"
+    sim.runWorkers();
+    sim.processPendingMessages();
+    EXPECT_TRUE(fs.files[strip] == held);
+    EXPECT_EQ(fs.files[index], heldIndex);
+    EXPECT_TRUE(sim.web.requests.empty());
+    app.reset();
+  }
 }
 
 }  // namespace
