@@ -92,8 +92,8 @@ IconCache::~IconCache() {
 void IconCache::loadStrip() {
   const std::optional<std::string> read = fs_.readAll(paths_.iconStrip);
   pictures_.clear();
-  unreadable_ = !read && fs_.exists(paths_.iconStrip);
-  if (unreadable_) {
+  readOnly_ = !read && fs_.exists(paths_.iconStrip);
+  if (readOnly_) {
     // A strip that is there but cannot be read (held by another program):
     // its records are not known, so it is neither rewritten nor appended
     // to, and no fetch runs until a start that can read it. Every row shows
@@ -103,7 +103,7 @@ void IconCache::loadStrip() {
   }
   // Nor is anything fetched while the index cannot be read (it is not
   // written then): a record appended without its keys would be lost.
-  unreadable_ = index_.unreadable();
+  readOnly_ = index_.unreadable();
   const std::string strip = read.value_or(std::string());
   records_ = splitIconStrip(strip);
   bool rewrite = strip.size() % kIconRecordSize != 0;  // a torn last record: appends would land askew
@@ -115,7 +115,9 @@ void IconCache::loadStrip() {
   if (rewrite) {
     std::string whole;
     for (const std::string& r : records_) whole += r;
-    fs_.replace(paths_.iconStrip, whole);
+    // A strip that cannot be set right would take the next record at
+    // another number than the one its keys give: nothing is fetched.
+    if (!fs_.replace(paths_.iconStrip, whole)) readOnly_ = true;
   }
   fs_.append(paths_.iconStrip, "");  // created when missing, contents kept
 }
@@ -177,7 +179,7 @@ void IconCache::fetchIcon(store::EntryId id, Purpose purpose) {
   const auto done = [this, purpose] {
     if (purpose == Purpose::Queue) platform_.setTimerPeriod(时钟10_, 1);
   };
-  if (unreadable_ || !store_.exists(id) || !store_.entry(id).isBookmark()) return done();
+  if (readOnly_ || !store_.exists(id) || !store_.entry(id).isBookmark()) return done();
   const std::string address = store_.entry(id).url;
   const std::string host = text::hostOf(address);
   // An address without a host has nothing to fetch from.
@@ -257,7 +259,7 @@ void IconCache::replaceRecord(const std::string& host, const std::string& record
 }
 
 void IconCache::panelIconClick(store::EntryId id) {
-  if (unreadable_ || !store_.exists(id)) return;
+  if (readOnly_ || !store_.exists(id)) return;
   const std::string address = store_.entry(id).url;
   const std::string host = text::hostOf(address);
   const int n = iconIndexOf(host);

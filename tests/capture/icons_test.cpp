@@ -7,6 +7,7 @@
 #include "canvas/bmp_encode.h"
 #include "capture/icon_record.h"
 #include "capture/icons.h"
+#include "text/gbk.h"
 #include "text/ini.h"
 #include "text/md5.h"
 
@@ -502,6 +503,40 @@ TEST(IconsUnreadableFiles, AStripOrIndexThatCannotBeReadIsLeftAsItIsAndNothingIs
     EXPECT_TRUE(fs.files[strip] == held);
     EXPECT_EQ(fs.files[index], heldIndex);
     EXPECT_TRUE(sim.web.requests.empty());
+    app.reset();
+  }
+}
+
+// A strip whose torn end cannot be cut off (the file cannot be replaced)
+// would take the next record askew: nothing is fetched into it.
+TEST(IconsUnreadableFiles, AStripThatCannotBeSetRightIsNotAppendedTo) {
+  struct Stuck : text::MemoryFileSystem {
+    std::string stuck;
+    bool replace(const std::string& path, std::string_view bytes) override {
+      if (path == stuck) return false;
+      return MemoryFileSystem::replace(path, bytes);
+    }
+  };
+  const std::string strip = kData + "\\ico";
+  for (const std::string& held : {std::string(), std::string(1700, 'x')}) {
+    SCOPED_TRACE(held.size());
+    SimPlatform sim;
+    Stuck fs;
+    sim.runDir = kRun;
+    fs.directories.insert(kData);
+    fs.files[kData + "\\udb"] = fixedStore(3);
+    fs.files[kData + "\\config.ini"] = "[浏览器]\r\n地址=C:\\B\\b.exe\r\n名称=b\r\n";
+    fs.files[strip] = held;
+    fs.stuck = strip;
+    auto app = std::make_unique<Application>(sim, fs);
+    app->startUp();
+    sim.advance(300);
+    sim.web.serve("http://new.com/favicon.ico", iconBytes(0x0A0B0C));
+    app->editPanel().addTypedBookmark("N", "http://new.com/", "");
+    sim.runWorkers();
+    sim.processPendingMessages();
+    EXPECT_TRUE(fs.files[strip] == held);
+    EXPECT_EQ(text::IniDocument(fs.files[kData + "\\icon"]).get("ico", "new.com"), "");
     app.reset();
   }
 }
