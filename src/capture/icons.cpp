@@ -229,8 +229,13 @@ void IconCache::storeRecord(const std::string& host, const std::string& record) 
     return;
   }
   // The record first: an append that failed leaves the host at "-1" and no
-  // key pointing past the end of the strip.
-  if (!fs_.append(paths_.iconStrip, record)) return;
+  // key pointing past the end of the strip. It may have written part of
+  // the record, which would put every later one askew: nothing more is
+  // fetched this session (the next start cuts the piece off).
+  if (!fs_.append(paths_.iconStrip, record)) {
+    readOnly_ = true;
+    return;
+  }
   records_.push_back(record);
   const int k = static_cast<int>(records_.size());
   setHostValue(host, k);

@@ -233,6 +233,36 @@ TEST_F(Icons, TheQueueFetchesOneBookmarkAtATimeAndStopsWhenEmpty) {
   EXPECT_EQ(sim.timerPeriod(icons().queueTimer()), 0);
 }
 
+TEST_F(Icons, AnAppendThatFailsPartWayStopsFurtherRecordsLandingAskew) {
+  startAndWait();
+  servePageWithIcon("http://a.com/", "/i.bmp", iconBytes(0x0000A0));
+  servePageWithIcon("http://b.com/", "/i.bmp", iconBytes(0x0000B0));
+  add("A", "http://a.com/");
+  fs.appendsBeforeFailure = 0;
+  fs.tornAppendBytes = 100;  // part of the record is written
+  fetch();
+  fs.appendsBeforeFailure = -1;
+  EXPECT_EQ(ini("ico", "a.com"), "-1");
+  add("B", "http://b.com/");
+  fetch();
+  // Whatever record b.com's key names holds b.com's picture.
+  const long long k = text::parseDecimal(ini("ico", "b.com"), 0);
+  if (k >= 1) {
+    ASSERT_GE(fs.files[kStrip].size(), static_cast<std::size_t>(k) * capture::kIconRecordSize);
+    EXPECT_TRUE(fs.files[kStrip].substr(static_cast<std::size_t>(k - 1) * capture::kIconRecordSize,
+                                        capture::kIconRecordSize) == capture::renderIconRecord(iconBytes(0x0000B0)));
+  }
+  // The next start cuts the torn end and fetches again.
+  app.reset();
+  start();
+  sim.advance(300);
+  EXPECT_EQ(fs.files[kStrip].size() % capture::kIconRecordSize, 0u);
+  add("B2", "http://b.com/");
+  fetch();
+  EXPECT_EQ(ini("ico", "b.com"), "3");
+  EXPECT_TRUE(fs.files[kStrip].substr(2 * capture::kIconRecordSize) == capture::renderIconRecord(iconBytes(0x0000B0)));
+}
+
 // A damaged index: values that are no record number, and numbers beyond
 // what an int holds, name no record and show the default picture.
 TEST_F(Icons, IndexValuesThatNameNoRecordShowTheDefaultPicture) {
