@@ -263,6 +263,43 @@ TEST_F(Icons, AnAppendThatFailsPartWayStopsFurtherRecordsLandingAskew) {
   EXPECT_TRUE(fs.files[kStrip].substr(2 * capture::kIconRecordSize) == capture::renderIconRecord(iconBytes(0x0000B0)));
 }
 
+// The rows a sort walks are between two states until it ends (the category
+// left, the sorted rows not yet built): a picture arriving meanwhile must
+// not put the icons of other bookmarks on the rows still on screen.
+TEST_F(Icons, APictureArrivingDuringASortPutsNoOtherBookmarksIconOnARow) {
+  fs.files[kData + "\\udb"] = fixedStore(3000);
+  startAndWait();
+  // An earlier flat view leaves its rows behind.
+  auto& box = static_cast<platform::sim::SimEditBox&>(app->searchBox().edit());
+  box.setText("x29");
+  ASSERT_FALSE(app->list().displayRows.empty());
+  box.setText("");
+  ASSERT_EQ(app->list().currentCategory, 1);
+  auto& canvas = app->listCanvas().box();
+  std::vector<list::Pic> before;
+  for (const auto& s : app->list().slots()) before.push_back(canvas.getPicture(s.icon));
+  sim.web.serve("http://x0.com/favicon.ico", iconBytes(0x00C000));
+  icons().startIconFetch(11);
+  sim.runWorkers();  // the picture waits for the GUI thread
+  bool checked = false;
+  sim.post([&] {
+    ASSERT_EQ(ini("ico", "x0.com"), "3");  // arrived, inside the sort
+    for (std::size_t k = 0; k < before.size(); ++k) {
+      EXPECT_EQ(canvas.getPicture(app->list().slots()[k].icon), before[k]) << "slot " << k;
+    }
+    checked = true;
+  });
+  host(app->mainWindow()).click(120, 165);  // the visit-count view: a sort that lets messages through
+  sim.processPendingMessages();
+  EXPECT_TRUE(checked);
+  // Once sorted, every bookmark row shows its own icon.
+  for (const auto& s : app->list().slots()) {
+    const store::EntryId e = app->list().idAtRow(s.row);
+    if (s.row < 1 || e <= 0 || !app->store().entry(e).isBookmark() || !canvas.getVisible(s.icon)) continue;
+    EXPECT_EQ(canvas.getPicture(s.icon), icons().iconPictureOf(app->store().entry(e).url)) << "row " << s.row;
+  }
+}
+
 // A damaged index: values that are no record number, and numbers beyond
 // what an int holds, name no record and show the default picture.
 TEST_F(Icons, IndexValuesThatNameNoRecordShowTheDefaultPicture) {
