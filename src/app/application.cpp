@@ -129,8 +129,20 @@ bool Application::recoverFromCrash() {
 void Application::loadIconStrip() {
   capture::IconCache::Hooks hooks;
   hooks.refreshRows = [this] {
+    // Long work that lets messages through may hold the list between two
+    // states (a sort has left the category but not yet built its rows):
+    // the rows on screen are refreshed once it has ended.
+    if (busy_.busy()) {
+      refreshIconsWhenIdle_ = true;
+      return;
+    }
     if (list_) list_->refreshIcons();
   };
+  busy_.onChange.push_back([this](bool busy) {
+    if (busy || !refreshIconsWhenIdle_) return;
+    refreshIconsWhenIdle_ = false;
+    if (list_) list_->refreshIcons();
+  });
   hooks.showInPanel = [this](store::EntryId id, const list::Pic& picture) {
     // Only into the panel still showing that bookmark.
     if (editPanel_ && overlay_->shown() == features::OverlayPages::Bookmark && editPanel_->modeMarker() == "0" &&

@@ -191,6 +191,7 @@ class Application {
   ui::Label* firstRowLabel_ = nullptr;   // 标签16
   ui::Label* rowCountLabel_ = nullptr;   // 标签17
 
+  bool refreshIconsWhenIdle_ = false;  // a picture arrived during long work
   bool loading_ = false;
   bool loadedOnce_ = false;
   bool skipLogReplay_ = false;  // the change log of a crashed start could not be set aside

@@ -1,6 +1,7 @@
 #include "capture/icons.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "canvas/decode.h"
 #include "capture/icon_record.h"
@@ -89,9 +90,22 @@ IconCache::~IconCache() {
 // ------------------------------------------------------------ the strip
 
 void IconCache::loadStrip() {
-  const std::string strip = fs_.readAll(paths_.iconStrip).value_or(std::string());
-  records_ = splitIconStrip(strip);
+  const std::optional<std::string> read = fs_.readAll(paths_.iconStrip);
   pictures_.clear();
+  readOnly_ = !read && fs_.exists(paths_.iconStrip);
+  if (readOnly_) {
+    // A strip that is there but cannot be read (held by another program):
+    // its records are not known, so it is neither rewritten nor appended
+    // to, and no fetch runs until a start that can read it. Every row shows
+    // the default picture meanwhile.
+    records_.clear();
+    return;
+  }
+  // Nor is anything fetched while the index cannot be read (it is not
+  // written then): a record appended without its keys would be lost.
+  readOnly_ = index_.unreadable();
+  const std::string strip = read.value_or(std::string());
+  records_ = splitIconStrip(strip);
   bool rewrite = strip.size() % kIconRecordSize != 0;  // a torn last record: appends would land askew
   if (records_.size() < 2) {
     const std::string placeholder = renderIconRecord(defaultBytes_);
@@ -101,7 +115,9 @@ void IconCache::loadStrip() {
   if (rewrite) {
     std::string whole;
     for (const std::string& r : records_) whole += r;
-    fs_.replace(paths_.iconStrip, whole);
+    // A strip that cannot be set right would take the next record at
+    // another number than the one its keys give: nothing is fetched.
+    if (!fs_.replace(paths_.iconStrip, whole)) readOnly_ = true;
   }
   fs_.append(paths_.iconStrip, "");  // created when missing, contents kept
 }
@@ -123,7 +139,10 @@ int IconCache::iconIndexOf(const std::string& host) {
   const std::string key = upperAscii(host);
   auto it = hostValues_.find(key);
   if (it != hostValues_.end()) return it->second;
-  const int v = static_cast<int>(text::parseDecimal(index_.get(kHostSection, host), 0));
+  // A number beyond what an int holds names no record either (rather than
+  // whatever its low bits would name).
+  const long long read = text::parseDecimal(index_.get(kHostSection, host), 0);
+  const int v = static_cast<int>(std::clamp<long long>(read, INT_MIN, INT_MAX));
   hostValues_.emplace(key, v);
   return v;
 }
@@ -160,7 +179,7 @@ void IconCache::fetchIcon(store::EntryId id, Purpose purpose) {
   const auto done = [this, purpose] {
     if (purpose == Purpose::Queue) platform_.setTimerPeriod(时钟10_, 1);
   };
-  if (!store_.exists(id) || !store_.entry(id).isBookmark()) return done();
+  if (readOnly_ || !store_.exists(id) || !store_.entry(id).isBookmark()) return done();
   const std::string address = store_.entry(id).url;
   const std::string host = text::hostOf(address);
   // An address without a host has nothing to fetch from.
@@ -201,14 +220,22 @@ void IconCache::storeRecord(const std::string& host, const std::string& record) 
   const std::string digest = text::md5Hex(record);
   const long long m = text::parseDecimal(index_.get(kDigestSection, digest), 0);
   // Records 1 and 2 are never shared; a digest naming a record the strip
-  // does not hold (a damaged index) is not trusted either.
-  if (m > 2 && static_cast<std::size_t>(m) <= records_.size()) {
+  // does not hold, or one holding another picture (a damaged index, or one
+  // that named records past the end of a strip that has since grown), is not
+  // trusted either.
+  if (m > 2 && static_cast<std::size_t>(m) <= records_.size() &&
+      records_[static_cast<std::size_t>(m - 1)] == record) {
     setHostValue(host, static_cast<int>(m));
     return;
   }
   // The record first: an append that failed leaves the host at "-1" and no
-  // key pointing past the end of the strip.
-  if (!fs_.append(paths_.iconStrip, record)) return;
+  // key pointing past the end of the strip. It may have written part of
+  // the record, which would put every later one askew: nothing more is
+  // fetched this session (the next start cuts the piece off).
+  if (!fs_.append(paths_.iconStrip, record)) {
+    readOnly_ = true;
+    return;
+  }
   records_.push_back(record);
   const int k = static_cast<int>(records_.size());
   setHostValue(host, k);
@@ -237,7 +264,7 @@ void IconCache::replaceRecord(const std::string& host, const std::string& record
 }
 
 void IconCache::panelIconClick(store::EntryId id) {
-  if (!store_.exists(id)) return;
+  if (readOnly_ || !store_.exists(id)) return;
   const std::string address = store_.entry(id).url;
   const std::string host = text::hostOf(address);
   const int n = iconIndexOf(host);

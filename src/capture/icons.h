@@ -53,7 +53,9 @@ class IconCache {
   ~IconCache();
 
   // Reads the strip into memory (whole records only) and makes sure the
-  // file exists. A strip with fewer than two records gets the default
+  // file exists; a strip that cannot be read is left alone, and while it
+  // or the index cannot be read, or the strip cannot be set right, nothing
+  // is fetched. A strip with fewer than two records gets the default
   // picture as records 1 and 2, which the digest rule never shares, so that
   // the first fetched picture is record 3.
   void loadStrip();
@@ -102,6 +104,10 @@ class IconCache {
   Hooks hooks_;
   text::CachedIniFile index_;
   std::vector<std::string> records_;
+  // The icon files are left as they are this session: the strip or the
+  // index is there but could not be read, or the strip could not be set
+  // right.
+  bool readOnly_ = false;
   std::map<int, list::Pic> pictures_;                // decoded records
   std::unordered_map<std::string, int> hostValues_;  // upper-case host -> value, as read
   std::deque<store::EntryId> queue_;                 // IconQueue

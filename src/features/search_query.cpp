@@ -121,8 +121,13 @@ void SearchIndex::build(const store::BookmarkStore& store) {
     std::size_t next = 0;
   };
   std::vector<Frame> stack;
-  kind[store::kRootCategory] = kNone;
-  stack.push_back({store.members(store::kRootCategory), 0});
+  // The root is walked from, never again; a root that is no category (a
+  // damaged store) is a member like any other where a list names it.
+  // A store without entries (one that could not be read) has no root.
+  if (store.valid(store::kRootCategory)) {
+    if (kind[store::kRootCategory] == kLiveCategory) kind[store::kRootCategory] = kNone;
+    stack.push_back({store.members(store::kRootCategory), 0});
+  }
   while (!stack.empty()) {
     Frame& f = stack.back();
     if (f.next >= f.members.size()) {

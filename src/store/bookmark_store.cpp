@@ -213,6 +213,9 @@ int BookmarkStore::readStoreFile(LoadObserver* observer) {
   entries_ = EntryTable();
   entries_.resize(lines.size());
   lines_ = std::move(lines);
+  // Anything derived from the entries while the progress let messages
+  // through was derived from the previous load's.
+  ++revision_;
   if (count() > 0) materialize(0).scrollRow = 1;
   // A store file an earlier fold of this store moved aside was mapped until
   // now.

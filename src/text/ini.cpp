@@ -183,14 +183,20 @@ bool deleteProfileKey(FileSystem& fs, const std::string& path, std::string_view 
 
 CachedIniFile::CachedIniFile(FileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) { reload(); }
 
-void CachedIniFile::reload() { doc_ = IniDocument(fs_.readAll(path_).value_or(std::string())); }
+void CachedIniFile::reload() {
+  const std::optional<std::string> bytes = fs_.readAll(path_);
+  unreadable_ = !bytes && fs_.exists(path_);
+  doc_ = IniDocument(bytes.value_or(std::string()));
+}
 
 bool CachedIniFile::set(std::string_view section, std::string_view key, std::string_view value) {
+  if (unreadable_) return false;
   doc_.set(section, key, value);
   return fs_.replace(path_, doc_.bytes());
 }
 
 bool CachedIniFile::remove(std::string_view section, std::string_view key) {
+  if (unreadable_) return false;
   if (!doc_.remove(section, key)) return true;
   return fs_.replace(path_, doc_.bytes());
 }

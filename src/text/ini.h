@@ -63,7 +63,9 @@ bool deleteProfileKey(FileSystem& fs, const std::string& path, std::string_view 
                       std::string_view key);
 
 // An INI file the program alone writes: parsed once, read from memory, and
-// written through to the file on every change.
+// written through to the file on every change. A file that is there but
+// could not be read reads as empty and is never written, so that what it
+// holds is not replaced by the few keys set since.
 class CachedIniFile {
  public:
   CachedIniFile(FileSystem& fs, std::string path);
@@ -71,11 +73,13 @@ class CachedIniFile {
   bool set(std::string_view section, std::string_view key, std::string_view value);
   bool remove(std::string_view section, std::string_view key);
   void reload();
+  bool unreadable() const { return unreadable_; }
 
  private:
   FileSystem& fs_;
   std::string path_;
   IniDocument doc_;
+  bool unreadable_ = false;
 };
 
 }  // namespace lh::text

@@ -62,6 +62,7 @@ class PictureBox : public Control {
  public:
   explicit PictureBox(std::string name) : Control(std::move(name)) {}
   void setPicture(std::shared_ptr<const canvas::Picture> premultiplied);
+  const std::shared_ptr<const canvas::Picture>& picture() const { return picture_; }
   void setBackground(std::optional<std::uint32_t> colourRef);
   void paint(std::uint32_t* pixels, int stride, const Rect& clip) override;
   std::string tagText;  // the program's mode marker on some panels

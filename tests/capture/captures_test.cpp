@@ -259,5 +259,34 @@ TEST_F(Captures, WithTheWindowInTheRightHalfTheThumbnailFliesRight) {
   EXPECT_FALSE(t.flying());
 }
 
+TEST_F(Captures, ASecondCaptureOrTheWindowSlidingOutDuringAFlightEndsItCleanly) {
+  startAndWait();
+  browser("IEFrame", "One", "Edit", "http://one.com/");
+  rightClickTheEdgeTab();
+  auto& t = app->thumbnail();
+  sim.advance(30);
+  ASSERT_TRUE(t.flying());
+  ASSERT_LT(t.left(), 1920 / 3);
+  // A second capture while the first flies: a new snapshot, from the start.
+  sim.foreign.clear();
+  browser("IEFrame", "Two", "Edit", "http://two.com/");
+  rightClickTheEdgeTab();
+  EXPECT_EQ(sim.snapshots, 2);
+  EXPECT_EQ(t.left(), 1920 / 3);
+  EXPECT_EQ(t.flightStep(), 0);
+  sim.advance(10);
+  EXPECT_EQ(t.left(), 1920 / 3 - 5);
+  // The main window slides out of the screen meanwhile: the flight follows
+  // its left edge and still ends.
+  app->docking().slideOut();
+  for (int i = 0; i < 200 && t.flying(); ++i) sim.advance(10);
+  EXPECT_FALSE(t.flying());
+  EXPECT_LT(app->mainWindow().left(), 0);
+  // A flight going on when the program exits leaves no timer behind.
+  app->thumbnail().show();
+  app.reset();
+  sim.advance(100);
+}
+
 }  // namespace
 }  // namespace lh::app
