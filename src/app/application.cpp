@@ -137,6 +137,7 @@ void Application::loadIconStrip() {
       return;
     }
     if (list_) list_->refreshIcons();
+    if (recycleBin_) recycleBin_->refreshIcons();
   };
   busy_.onChange.push_back([this](bool busy) {
     if (busy || !refreshIconsWhenIdle_) return;

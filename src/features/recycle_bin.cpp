@@ -159,6 +159,15 @@ void RecycleBin::fillBin() {
   fillRows(binCanvas_->box(), binIcons_, binTexts_, ids, binCount_, static_cast<std::size_t>(titleChars));
 }
 
+void RecycleBin::refreshIcons() {
+  if (!p_.bin.visible()) return;
+  const std::vector<store::EntryId> ids = p_.store.members(store::kRecycleBin);
+  for (int k = 0; k < binCount_ && k < static_cast<int>(ids.size()); ++k) {
+    const store::Entry& e = p_.store.entry(ids[static_cast<std::size_t>(k)]);
+    if (e.isBookmark() && p_.iconOf) binCanvas().setPicture(binIcons_[static_cast<std::size_t>(k)], p_.iconOf(e.url));
+  }
+}
+
 void RecycleBin::showBin() {
   binShown_ = true;
   fillBin();

@@ -79,6 +79,8 @@ class RecycleBin {
   void build();
 
   void fillBin();
+  // The bookmark rows of the bin window show their site icons again.
+  void refreshIcons();
   // Fills the window and shows it, entering restore mode when it was hidden.
   void showBin();
   void hideBin();

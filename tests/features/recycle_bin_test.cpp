@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "../app/app_fixture.h"
+#include "canvas/bmp_encode.h"
 #include "store/codec.h"
 
 namespace lh::app {
@@ -243,6 +244,26 @@ TEST_F(Bin, EmptyingDestroysTheMembersPlaysTheSoundAndSlidesAway) {
     EXPECT_NE(app->list().idAtRow(r), 11);
     EXPECT_NE(app->list().idAtRow(r), 12);
   }
+}
+
+TEST_F(Bin, ASiteIconArrivingShowsOnTheBinWindowsRowsToo) {
+  startAndWait();
+  rightDrag(3, 3);  // 12 (http://x1.com/) to the bin
+  sim.advance(400);
+  const auto before = bin().binCanvas().getPicture(bin().binIcons()[0]);
+  EXPECT_EQ(before, app->list().look().defaultSiteIcon);
+  canvas::Picture p;
+  p.width = p.height = 16;
+  p.pixels.assign(256, 0xFF00FF00u);
+  sim.web.serve("http://x1.com/", "");
+  sim.web.serve("http://x1.com/favicon.ico", canvas::encodeBmp32(p));
+  app->icons().startIconFetch(12);
+  sim.runWorkers();
+  sim.processPendingMessages();
+  const auto after = bin().binCanvas().getPicture(bin().binIcons()[0]);
+  ASSERT_NE(after, nullptr);
+  EXPECT_NE(after, before);
+  EXPECT_EQ(after->at(8, 8) & 0xFFFFFF, 0x00FF00u);
 }
 
 TEST_F(Bin, AStartWithANonEmptyBinShowsItsWindow) {
