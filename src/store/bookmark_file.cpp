@@ -364,8 +364,7 @@ class LineProgress {
 // the counts.
 class Importer {
  public:
-  // `lines`: how many lines the file has (at most one link each).
-  Importer(BookmarkStore& store, std::size_t lines) : store_(store) {
+  explicit Importer(BookmarkStore& store) : store_(store) {
     // Entries are never moved while the store grows, so the pointers to the
     // categories on the stack stay valid. mutableEntry writes out a category's
     // pending line first; taking each pointer once (not once per link) keeps a
@@ -374,7 +373,7 @@ class Importer {
     stack_.push_back(root_);
     // The addresses of the bookmarks there, looked up for each link instead of
     // walking every entry.
-    addresses_.reserve(static_cast<std::size_t>(store_.count()) + lines);
+    addresses_.reserve(static_cast<std::size_t>(store_.count()));
     for (EntryId id = 1; id <= store_.count(); ++id) {
       if (!store_.exists(id)) continue;
       const Entry& e = store_.entry(id);
@@ -499,7 +498,7 @@ ImportCounts importBookmarkFile(BookmarkStore& store, std::string_view bytes,
   std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   if (!text.empty() && text.back() != '\n') ++lines;
 
-  Importer importer(store, lines);
+  Importer importer(store);
   LineProgress report(progress, lines);
   std::size_t pos = 0;
   for (std::size_t i = 1; pos < text.size(); ++i) {
