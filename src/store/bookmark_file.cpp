@@ -373,6 +373,7 @@ class Importer {
     stack_.push_back(root_);
     // The addresses of the bookmarks there, looked up for each link instead of
     // walking every entry.
+    addresses_.reserve(static_cast<std::size_t>(store_.count()));
     for (EntryId id = 1; id <= store_.count(); ++id) {
       if (!store_.exists(id)) continue;
       const Entry& e = store_.entry(id);

@@ -50,8 +50,9 @@ struct ImportCounts {
 // already has skipped. The file may be GBK, or UTF-8 (told by a byte-order
 // mark or the browsers' charset line). Ends by writing the store file
 // (saveAll); the caller compacts the store before and redraws after.
-// `progress` hears the percentage of lines read, each time it changes. A store
-// that is loading or read-only is left alone.
+// `progress` hears the percentage of lines read, each time it changes; it
+// must not change the store (the import holds its categories' entries). A
+// store that is loading or read-only, or has no root, is left alone.
 ImportCounts importBookmarkFile(BookmarkStore& store, std::string_view bytes,
                                 const std::function<void(int percent)>& progress = {});
 

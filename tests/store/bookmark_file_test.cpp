@@ -6,10 +6,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 #include <limits>
-#include <map>
 #include <set>
+#include <tuple>
 
 #include "../support/files.h"
 #include "store_fixture.h"
