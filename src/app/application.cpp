@@ -274,25 +274,6 @@ void Application::paintAll() {
 
 // ------------------------------------------------------------ loading
 
-namespace {
-
-class ProgressLabel : public store::LoadObserver {
- public:
-  ProgressLabel(ui::Label& label, ui::Window& window, platform::Platform& platform)
-      : label_(label), window_(window), platform_(platform) {}
-  void progress(int percent) override {
-    label_.setCaption(std::to_string(percent) + "%");
-    window_.paint();
-    platform_.processPendingMessages();
-  }
-
- private:
-  ui::Label& label_;
-  ui::Window& window_;
-  platform::Platform& platform_;
-};
-
-}  // namespace
 
 void Application::runLoadSequence() {
   if (loading_) return;
@@ -301,7 +282,7 @@ void Application::runLoadSequence() {
     // The load lets messages through: the list and the header take no
     // pointer input until it is done.
     ui::Busy::Scope busy(&busy_);
-    ProgressLabel observer(*progress_, *main_, platform_);
+    features::LabelProgress observer(*progress_, *main_, platform_);
     store_->readStoreFile(&observer);
     if (!loadedOnce_) {
       buildList();

@@ -1,5 +1,7 @@
 #include "capture/icon_record.h"
 
+#include "canvas/bmp_encode.h"
+
 #include <cstdint>
 
 #include "canvas/decode.h"
@@ -43,14 +45,6 @@ std::string hrefBeforeIconType(std::string_view html) {
   return std::string(html.substr(start, q - start - kGapBeforeType));
 }
 
-void put16(std::string& s, unsigned v) {
-  s.push_back(static_cast<char>(v & 0xFF));
-  s.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void put32(std::string& s, std::uint32_t v) {
-  put16(s, v & 0xFFFF);
-  put16(s, v >> 16);
-}
 
 // The source pixel under the centre of destination pixel `d`, when a side
 // of `from` pixels is stretched to one of `to` pixels.
@@ -126,8 +120,8 @@ std::string reduceIco(std::string_view data) {
 
   std::string out("\0\0\1\0\1\0", kHeader);
   out.append(data.substr(entry, 8));  // width, height, colours, reserved, planes, bit count
-  put32(out, size);
-  put32(out, static_cast<std::uint32_t>(kHeader + kEntry));
+  canvas::appendLe32(out, size);
+  canvas::appendLe32(out, static_cast<std::uint32_t>(kHeader + kEntry));
   out.append(data.substr(offset, size));
   return out;
 }
@@ -162,17 +156,17 @@ std::string encodeIconRecord(const canvas::Picture& p16) {
   std::string s;
   s.reserve(kIconRecordSize);
   s += "BM";
-  put32(s, kIconRecordSize);
-  put32(s, 0);  // reserved
-  put32(s, kIconHeaderSize);
-  put32(s, 40);  // info header size
-  put32(s, kIconSide);
-  put32(s, kIconSide);  // positive: bottom row first
-  put16(s, 1);          // planes
-  put16(s, 24);         // bits per pixel
-  put32(s, 0);          // no compression
-  put32(s, kPixelBytes);
-  for (int i = 0; i < 4; ++i) put32(s, 0);  // resolutions, colours used, important colours
+  canvas::appendLe32(s, kIconRecordSize);
+  canvas::appendLe32(s, 0);  // reserved
+  canvas::appendLe32(s, kIconHeaderSize);
+  canvas::appendLe32(s, 40);  // info header size
+  canvas::appendLe32(s, kIconSide);
+  canvas::appendLe32(s, kIconSide);  // positive: bottom row first
+  canvas::appendLe16(s, 1);          // planes
+  canvas::appendLe16(s, 24);         // bits per pixel
+  canvas::appendLe32(s, 0);          // no compression
+  canvas::appendLe32(s, kPixelBytes);
+  for (int i = 0; i < 4; ++i) canvas::appendLe32(s, 0);  // resolutions, colours used, important colours
   for (int y = kIconSide - 1; y >= 0; --y) {
     for (int x = 0; x < kIconSide; ++x) {
       const std::uint32_t p = (x < p16.width && y < p16.height) ? p16.at(x, y) : 0xFFFFFFFFu;

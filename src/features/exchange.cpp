@@ -11,24 +11,6 @@ namespace {
 
 constexpr const char* kFilter = "html|*.html;*.htm";
 
-// Shows the progress label at once (the import lets messages through per
-// line, which paints it too).
-class StatusProgress : public store::LoadObserver {
- public:
-  StatusProgress(ui::Label& label, ui::Window& window, platform::Platform& platform)
-      : label_(label), window_(window), platform_(platform) {}
-  void progress(int percent) override { show("导入..." + std::to_string(percent) + "%"); }
-  void show(const std::string& text) {
-    label_.setCaption(text);
-    window_.paint();
-    platform_.processPendingMessages();
-  }
-
- private:
-  ui::Label& label_;
-  ui::Window& window_;
-  platform::Platform& platform_;
-};
 
 }  // namespace
 
@@ -115,7 +97,7 @@ void Exchange::importBookmarks() {
     // it is done.
     ui::Busy::Scope scope(&busy_);
     pages_.show(OverlayPages::Import);
-    StatusProgress progress(*status_, main_, platform_);
+    LabelProgress progress(*status_, main_, platform_, "导入...");
     progress.show("导入...");
     const auto bytes = fs_.readAll(*path);
     if (store_.compact(&progress) && hooks_.renumbered) hooks_.renumbered();

@@ -11,8 +11,11 @@
 #include "canvas/animation_box.h"
 #include "canvas/picture.h"
 #include "canvas/text_raster.h"
+#include "platform/platform.h"
 #include "resources/resources.h"
+#include "store/bookmark_store.h"
 #include "ui/controls.h"
+#include "ui/window.h"
 
 namespace lh::features {
 
@@ -50,5 +53,26 @@ ui::Label& addLabel(ui::Control& parent, const char* name, std::string caption, 
 // showing `hover` while the pointer is over it; `click` on a click.
 canvas::ObjectId addHeaderButton(canvas::AnimationBox& header, Pictures& pictures, int x, int y, Resource hover,
                                  std::function<void()> click);
+
+// A label that shows the progress of long work (`prefix` and the
+// percentage), painted at once and followed by the pending window messages:
+// the store calls it only when the percentage changes.
+class LabelProgress : public store::LoadObserver {
+ public:
+  LabelProgress(ui::Label& label, ui::Window& window, platform::Platform& platform, std::string prefix = {})
+      : label_(label), window_(window), platform_(platform), prefix_(std::move(prefix)) {}
+  void progress(int percent) override { show(prefix_ + std::to_string(percent) + "%"); }
+  void show(const std::string& text) {
+    label_.setCaption(text);
+    window_.paint();
+    platform_.processPendingMessages();
+  }
+
+ private:
+  ui::Label& label_;
+  ui::Window& window_;
+  platform::Platform& platform_;
+  std::string prefix_;
+};
 
 }  // namespace lh::features

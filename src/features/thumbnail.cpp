@@ -16,7 +16,7 @@ void CaptureThumbnail::show() {
   const platform::Point screen = platform_.screenSize();
   const int w = screen.x / 6, h = screen.y / 6;
   window_ = std::make_unique<ui::Window>(
-      platform_, platform::WindowOptions{{screen.x / 3, screen.y / 3, w, h}, true, true, false, "Linkhoard"},
+      platform_, platform::WindowOptions{{screen.x / 3, screen.y / 3, w, h}, true, true, false, "CaptureThumbnail"},
       0xFFFFFF);
   auto& picture = window_->add<ui::PictureBox>("背景");
   picture.setBounds(0, 0, w, h);

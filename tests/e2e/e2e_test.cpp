@@ -933,6 +933,63 @@ TEST_F(EndToEnd, TheEdgeTabCapturesTheBrowsersPageWhoseIconIsFetchedAndCopiedAdd
   ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, "www.copied.com/page", &title); }, 15000));
   EXPECT_EQ(title, "Red Site");
   EXPECT_FALSE(hasBookmark(data, "http://own.example/"));
+
+  // A site whose only icon is its "/favicon.ico", a real multi-image icon
+  // (48, 32 and 16 pixels, 32 bits): copied, added, and its icon stored as
+  // record 4 under its own host.
+  lh::test::LoopbackServer second("127.0.0.42");
+  ASSERT_TRUE(second.listening());
+  second.route("/", "<html><head><title>no icon declared</title></head></html>");
+  second.route("/favicon.ico", readFile(widen(LH_FIXTURES "/rust-ico_wiki.ico")));
+  ASSERT_FALSE(readFile(widen(LH_FIXTURES "/rust-ico_wiki.ico")).empty());
+  const std::string secondPage = second.base() + "/";
+  browser.copy(secondPage);
+  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, secondPage); }, 15000));
+  const std::string secondHost = secondPage.substr(7, secondPage.size() - 8);
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return readFile(data + L"\\ico").size() == 4 * 822 &&
+               readFile(data + L"\\icon").find(secondHost + "=4") != std::string::npos;
+      },
+      20000))
+      << readFile(data + L"\\icon");
+  settledList();
+  screenshot("two-site-icons.png");
+}
+
+TEST_F(EndToEnd, AHostileSiteNeverStopsTheWindowWhileItsIconIsFetched) {
+  // A page that sends one byte every 100 ms: the fetch waits for it on the
+  // worker until its time limit; the window answers all the while.
+  lh::test::LoopbackServer site("127.0.0.43");
+  ASSERT_TRUE(site.listening());
+  const std::string page = site.base() + "/trickle";
+  FakeBrowser browser(L"Slow Site", std::wstring(page.begin(), page.end()));
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDockedWithShadows());
+  const RECT tab = p.rect(L"RightEdgeTabWindow");
+  rightClickAt((tab.left + tab.right) / 2, 400);
+  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, page); }, 15000));
+  const std::string host = page.substr(7, page.find('/', 7) - 7);
+  ASSERT_TRUE(waitUntil([&] { return readFile(data + L"\\icon").find(host + "=-1") != std::string::npos; }, 10000));
+  HWND main = p.window(L"Linkhoard");
+  ULONGLONG slowest = 0;
+  for (int i = 0; i < 24; ++i) {  // six seconds, while the page trickles
+    const ULONGLONG start = GetTickCount64();
+    DWORD_PTR result = 0;
+    const LRESULT answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
+    if (!answered) screenshot("hostile-no-answer.png");
+    ASSERT_NE(answered, 0) << i << " error " << GetLastError() << " window " << IsWindow(main) << " class "
+                           << (p.window(L"Linkhoard") == main);
+    slowest = std::max(slowest, GetTickCount64() - start);
+    Sleep(250);
+  }
+  std::printf("slowest answer of the window during the fetch: %llu ms\n", static_cast<unsigned long long>(slowest));
+  // The window still does what it is asked: the add panel opens.
+  clickAt(6 + 30, 125);
+  ASSERT_TRUE(waitUntil([&] { return editAt(main, 6 + 60, 240 + 148 + 8) != nullptr; }, 10000));
+  EXPECT_NE(readFile(data + L"\\icon").find(host + "=-1"), std::string::npos);  // nothing found, no record
+  EXPECT_EQ(readFile(data + L"\\ico").size(), 2u * 822);
 }
 
 // ------------------------------------------------------------ the recycle bin

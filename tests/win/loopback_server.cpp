@@ -157,6 +157,13 @@ void LoopbackServer::serve(SOCKET s) {
     sendAll(s, n <= 0 ? answer(200, "OK", "chain end") : redirectTo("/chain/" + std::to_string(n - 1)));
   } else if (path.rfind("/loop/", 0) == 0) {
     sendAll(s, redirectTo(base() + "/loop/" + std::to_string(std::atoi(path.c_str() + 6) + 1)));
+  } else if (path == "/fifty") {
+    // 50 MB, declared and sent in pieces (never held whole here).
+    const std::string chunk(64 * 1024, 'f');
+    if (sendAll(s, "HTTP/1.0 200 OK\r\nContent-Length: 52428800\r\n\r\n")) {
+      for (int i = 0; i < 800 && !stopping_ && sendAll(s, chunk); ++i) {
+      }
+    }
   } else if (path == "/endless") {
     const std::string chunk(16 * 1024, 'x');
     if (sendAll(s, "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n")) {

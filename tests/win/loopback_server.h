@@ -7,6 +7,7 @@
 //   /chain/N        a redirect to /chain/N-1, and /chain/0 a page
 //   /loop/N         a redirect to /loop/N+1, for ever
 //   /endless        200 without length, then bytes for ever
+//   /fifty          200 with a body of 50 MB
 //   /huge           200 declaring 10 GB, then bytes slowly for ever
 //   /trickle        200, then one byte every 100 ms for ever
 //   /silent         reads the request and never answers

@@ -1,0 +1,90 @@
+// The icon cache's downloads (capture::downloadIcon) with the real HTTP
+// calls against hostile sites on loopback servers: every fetch ends within
+// the program's limits and holds no more memory than they allow. Prints, for
+// each site, how long the fetch took and how much the process's peak memory
+// grew (the figures docs/performance.md reports). Elapsed times are asserted
+// only as a generous bound proving that a fetch returned.
+#include <windows.h>
+// (windows.h before psapi.h)
+#include <psapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "capture/icon_record.h"
+#include "capture/icons.h"
+#include "platform/win32/services_win32.h"
+#include "win/loopback_server.h"
+
+namespace lh::capture {
+namespace {
+
+using test::LoopbackServer;
+
+std::size_t peakBytes() {
+  PROCESS_MEMORY_COUNTERS c{};
+  c.cb = sizeof c;
+  GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c);
+  return c.PeakPagefileUsage;
+}
+
+// A PNG whose header declares 100,000 x 100,000 pixels (and nothing else).
+std::string pngBomb() {
+  std::string b("\x89PNG\r\n\x1a\n", 8);
+  const unsigned char ihdr[] = {0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 1, 0x86, 0xA0, 0, 1, 0x86, 0xA0, 8, 6, 0, 0, 0};
+  b.append(reinterpret_cast<const char*>(ihdr), sizeof ihdr);
+  b.append("\0\0\0\0", 4);  // the CRC (wrong: refused either way)
+  return b;
+}
+
+struct Site {
+  const char* what;
+  const char* ip;
+  std::string page;  // the bookmark's path on the site
+};
+
+TEST(HostileSites, EveryIconFetchEndsWithinTheLimitsAndHoldsLittleMemory) {
+  std::unique_ptr<platform::Http> http = platform::win32::makeHttp();
+  const Site sites[] = {
+      {"endless body", "127.0.0.51", "/endless"},
+      {"1 byte per 100 ms", "127.0.0.52", "/trickle"},
+      {"accepts, never answers", "127.0.0.53", "/silent"},
+      {"redirect loop", "127.0.0.54", "/loop/0"},
+      {"50 MB body", "127.0.0.55", "/fifty"},
+      {"10 GB declared", "127.0.0.56", "/huge"},
+      {"PNG of 100,000 x 100,000", "127.0.0.57", "/bomb-page"},
+  };
+  std::printf("%-26s %10s %14s %s\n", "site", "ends after", "peak growth", "icon");
+  for (const Site& s : sites) {
+    LoopbackServer server(s.ip);
+    ASSERT_TRUE(server.listening());
+    server.route("/bomb-page", "<link rel=\"shortcut icon\" href=\"/bomb.png\">");
+    server.route("/bomb.png", pngBomb());
+    const std::string address = server.base() + s.page;
+    const std::string host = address.substr(7, address.find('/', 7) - 7);
+    platform::CancelFlag never;
+    const std::size_t before = peakBytes();
+    const ULONGLONG start = GetTickCount64();
+    const IconDownload found = downloadIcon(*http, address, host, never);
+    const ULONGLONG ms = GetTickCount64() - start;
+    const std::size_t growth = peakBytes() - before;
+    std::printf("%-26s %8llu ms %11.1f MB %s\n", s.what, static_cast<unsigned long long>(ms), growth / 1048576.0,
+                found.record.empty() ? "none" : "a record");
+    // Each request of a fetch has 6 s; a fetch makes at most five.
+    EXPECT_LT(ms, 40000u) << s.what;
+    EXPECT_LT(growth, 64u << 20) << s.what;
+    if (std::string(s.page) == "/bomb-page") {
+      // Refused by the decoder: the record is the white board, no more.
+      ASSERT_EQ(found.record.size(), kIconRecordSize);
+      EXPECT_EQ(found.record, renderIconRecord(""));
+    } else {
+      EXPECT_TRUE(found.record.empty()) << s.what;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lh::capture
