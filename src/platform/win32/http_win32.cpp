@@ -69,6 +69,14 @@ HttpError lastInetError() {
   return GetLastError() == ERROR_INTERNET_TIMEOUT ? HttpError::TimedOut : HttpError::Network;
 }
 
+// A call that fails at the deadline failed because of it: WinINet's own
+// timeouts are set to the time left, and under load (seen under Wine) the
+// failure they cause can come back as another error.
+HttpError failureBefore(std::int64_t deadline) {
+  const HttpError e = lastInetError();
+  return e == HttpError::TimedOut || nowMs() + 100 >= deadline ? HttpError::TimedOut : e;
+}
+
 // What is left until the deadline, as WinINet's timeouts take it.
 DWORD remainingMs(std::int64_t deadline) {
   return static_cast<DWORD>(std::clamp<std::int64_t>(deadline - nowMs(), 1, 0x7FFFFFFF));
@@ -123,7 +131,7 @@ HttpHop wininetHop(const HopRequest& r) {
                                       flags, 0));
   if (!request) return fail(lastInetError());
   setTimeouts(request, r.deadlineMs);
-  if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) return fail(lastInetError());
+  if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) return fail(failureBefore(r.deadlineMs));
   DWORD status = 0, size = sizeof status;
   HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
   h.status = static_cast<int>(status);
@@ -140,11 +148,11 @@ HttpHop wininetHop(const HopRequest& r) {
     // Waits for some bytes (at most the receive timeout), not for a full
     // buffer: a trickle comes back piece by piece and meets the checks above.
     DWORD available = 0;
-    if (!InternetQueryDataAvailable(request, &available, 0, 0)) return fail(lastInetError());
+    if (!InternetQueryDataAvailable(request, &available, 0, 0)) return fail(failureBefore(r.deadlineMs));
     if (available == 0) break;  // the end of the body
     DWORD got = 0;
     const DWORD want = std::min<DWORD>(available, static_cast<DWORD>(buffer.size()));
-    if (!InternetReadFile(request, buffer.data(), want, &got)) return fail(lastInetError());
+    if (!InternetReadFile(request, buffer.data(), want, &got)) return fail(failureBefore(r.deadlineMs));
     if (got == 0) break;
     if (!body.append(buffer.data(), got)) return fail(HttpError::TooLarge);
   }
