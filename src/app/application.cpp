@@ -296,6 +296,10 @@ void Application::runLoadSequence() {
     store_->ensureFixedEntries(kFixedTitles, platform_.oleNow());
     breadcrumb_->openRoot();
   }
+  // A store file or change log that is there but could not be read: the
+  // store takes no change this run (nothing is written over data not read),
+  // and the user is told so instead of seeing changes silently vanish.
+  if (store_->readOnly()) platform_.messageBox("数据文件无法读取，本次运行中的修改不会保存", "信息：");
   if (store_->count() >= store::kRecycleBin && store_->entry(store::kRecycleBin).members() != "u") showBinWindow();
   platform_.processPendingMessages();
   browser_->init();

@@ -56,6 +56,9 @@ struct WindowEvents {
   // The window's position changed (also on every step of a slide).
   std::function<void(int left, int top)> moved;
   std::function<void()> deactivated;
+  // The window lost the pointer's capture while a button was held (another
+  // window took it, a menu or a dialog opened): the release will not come.
+  std::function<void()> captureLost;
   // The system asks to close the window (Alt+F4, the close command).
   // Returning true lets it close.
   std::function<bool()> closeRequested;

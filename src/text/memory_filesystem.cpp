@@ -37,7 +37,7 @@ class MemoryFileSystem::View : public FileView {
 };
 
 std::unique_ptr<FileView> MemoryFileSystem::map(const std::string& path) {
-  if (!proceed()) return nullptr;
+  if (!proceed() || unreadable.count(path)) return nullptr;
   const auto it = files.find(path);
   if (it == files.end()) return nullptr;
   const int id = nextView_++;
@@ -51,7 +51,7 @@ bool MemoryFileSystem::mapped(const std::string& path) const {
 }
 
 std::optional<std::string> MemoryFileSystem::readAll(const std::string& path) {
-  if (!proceed()) return std::nullopt;
+  if (!proceed() || unreadable.count(path)) return std::nullopt;
   const auto it = files.find(path);
   if (it == files.end()) return std::nullopt;
   return it->second;

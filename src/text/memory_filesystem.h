@@ -35,6 +35,8 @@ class MemoryFileSystem : public FileSystem {
   // such traces; the ones after it change nothing.
   int failAt = 0;
   int crashAfter = -1;
+  // Files that are there but cannot be read (map and readAll fail).
+  std::set<std::string> unreadable;
   int operations = 0;
 
   // Counters, for tests that check how a file was written.

@@ -142,6 +142,13 @@ Window::Window(platform::Platform& platform, const platform::WindowOptions& opti
     toLocal(*c, x, y);
     c->buttonUp(b, x, y);
   };
+  e.captureLost = [this] {
+    if (!captured_) return;
+    Control* held = captured_;
+    captured_ = nullptr;
+    dropRelease_ = true;
+    held->pressCancelled();
+  };
   // The second press of a double click is a press first.
   e.doubleClick = [this](int x, int y) {
     Control* c = inputTarget(x, y);

@@ -567,3 +567,42 @@ TEST_F(CategoryDuringSort, ANewCategoryConfirmedWhileAViewIsSortedIsAddedOnceThe
 
 }  // namespace
 }  // namespace lh::app
+
+namespace lh::app {
+namespace {
+
+using namespace simtest;
+
+class CaptureLost : public StartUp {
+ protected:
+  SimWindow& main() { return host(app->mainWindow()); }
+};
+
+TEST_F(CaptureLost, AThumbDragOrATopStripDragEndsWhenAnotherWindowTakesThePointer) {
+  fs.files[kData + "\\udb"] = fixedStore(300);
+  start();
+  sim.advance(300);
+  // The thumb: the pointer is confined to its column while it is held.
+  const int thumbY = 202 + app->listCanvas().box().getTop(app->list().thumb()) + 40;
+  main().move(336, thumbY);
+  main().press(336, thumbY);
+  ASSERT_TRUE(sim.cursorClip.has_value());
+  main().loseCapture();  // a dialog or another program took the pointer
+  EXPECT_FALSE(sim.cursorClip.has_value());
+  const int first = app->list().firstRow;
+  main().move(336, thumbY + 200);
+  main().release(336, thumbY + 200);
+  EXPECT_EQ(app->list().firstRow, first);  // the thumb no longer follows
+  // The top strip's drag ends too, and the window stays where it is.
+  sim.cursor = {106, 10};
+  main().press(100, 10);
+  ASSERT_TRUE(app->docking().dragging());
+  main().loseCapture();
+  EXPECT_FALSE(app->docking().dragging());
+  sim.cursor = {700, 10};
+  sim.advance(100);
+  EXPECT_EQ(app->mainWindow().left(), 6);
+}
+
+}  // namespace
+}  // namespace lh::app

@@ -582,3 +582,26 @@ TEST_F(Browser, ClickingTheBadgeTakesTheProcessOfTheWindowAtTheCapturePoint) {
 
 }  // namespace
 }  // namespace lh::app
+
+namespace lh::app {
+namespace {
+
+using namespace simtest;
+
+TEST_F(StartUp, AStoreFileThatCannotBeReadIsSaidAndNothingIsWrittenOverIt) {
+  const std::string store = fs.files[kData + "\\udb"];
+  fs.unreadable.insert(kData + "\\udb");
+  start();
+  sim.advance(300);
+  ASSERT_EQ(sim.messageBoxes.size(), 1u);
+  EXPECT_EQ(sim.messageBoxes[0].first, "数据文件无法读取，本次运行中的修改不会保存");
+  // A category confirmed now changes no file.
+  app->categoryPanel().showCreate();
+  static_cast<platform::sim::SimEditBox&>(app->categoryPanel().edit().edit()).type("x");
+  app->categoryPanel().confirm();
+  EXPECT_EQ(fs.files[kData + "\\udb"], store);
+  EXPECT_FALSE(fs.exists(kData + "\\bein"));
+}
+
+}  // namespace
+}  // namespace lh::app

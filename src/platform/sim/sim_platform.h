@@ -92,6 +92,10 @@ class SimWindow : public HostWindow {
   void doubleClick(int x, int y);
   // The pointer leaves the window.
   void leave();
+  // Another window takes the pointer's capture (a button may be held).
+  void loseCapture() {
+    if (events.captureLost) events.captureLost();
+  }
   void requestClose();
 
  private:

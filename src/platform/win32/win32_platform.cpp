@@ -322,7 +322,9 @@ class Win32Window : public HostWindow {
         return 0;
       case WM_LBUTTONUP:
       case WM_RBUTTONUP:
+        releasingCapture_ = true;  // our own release is no loss
         ReleaseCapture();
+        releasingCapture_ = false;
         if (events.buttonUp) events.buttonUp(msg == WM_LBUTTONUP ? MouseButton::Left : MouseButton::Right, x, y);
         return 0;
       case WM_LBUTTONDBLCLK:
@@ -340,6 +342,10 @@ class Win32Window : public HostWindow {
           trackingLeave_ = TrackMouseEvent(&t) != FALSE;
         }
         if (events.pointerMove) events.pointerMove(x, y, (wp & MK_LBUTTON) != 0);
+        return 0;
+      case WM_CAPTURECHANGED:
+        // Another window took the pointer while a button was held here.
+        if (!releasingCapture_ && reinterpret_cast<HWND>(lp) != hwnd_ && events.captureLost) events.captureLost();
         return 0;
       case WM_MOUSELEAVE:
         trackingLeave_ = false;
@@ -430,6 +436,7 @@ class Win32Window : public HostWindow {
   std::uint32_t* bits_ = nullptr;
   int dibWidth_ = 0, dibHeight_ = 0;
   bool trackingLeave_ = false;
+  bool releasingCapture_ = false;
 };
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
