@@ -18,6 +18,14 @@ class Input : public StartUp {
  protected:
   SimWindow& main() { return host(app->mainWindow()); }
   static int rowY(int r) { return 202 + 20 * (r - 1) + 5; }
+  // Presses the list's thumb (the pointer is confined to its column then);
+  // returns where.
+  int pressThumb() {
+    const int thumbY = 202 + app->listCanvas().box().getTop(app->list().thumb()) + 40;
+    main().move(336, thumbY);
+    main().press(336, thumbY);
+    return thumbY;
+  }
   platform::sim::SimEditBox& searchBox() { return static_cast<platform::sim::SimEditBox&>(app->searchBox().edit()); }
   // The top strip's drag has ended: the pointer is free and the window stays
   // at `left` however the pointer moves.
@@ -221,9 +229,7 @@ TEST_F(Input, AThumbDragThatASortInterruptsEnds) {
   fs.files[kData + "\\udb"] = fixedStore(3000);
   start();
   sim.advance(300);
-  const int thumbY = 202 + app->listCanvas().box().getTop(app->list().thumb()) + 40;
-  main().move(336, thumbY);
-  main().press(336, thumbY);
+  const int thumbY = pressThumb();
   ASSERT_TRUE(sim.cursorClip.has_value());
   ASSERT_TRUE(app->list().userScroll);
   searchBox().type("x");  // a sort that takes the list's input
@@ -532,6 +538,30 @@ TEST_F(Recovery, ALogThatCannotBeTouchedIsStillNotReplayed) {
   EXPECT_EQ(fs.files[kData + "\\bein.bak"], log);
 }
 
+TEST_F(Input, AThumbDragOrATopStripDragEndsWhenAnotherWindowTakesThePointer) {
+  fs.files[kData + "\\udb"] = fixedStore(300);
+  start();
+  sim.advance(300);
+  // The thumb: the pointer is confined to its column while it is held.
+  const int thumbY = pressThumb();
+  ASSERT_TRUE(sim.cursorClip.has_value());
+  main().loseCapture();  // a dialog or another program took the pointer
+  EXPECT_FALSE(sim.cursorClip.has_value());
+  const int first = app->list().firstRow;
+  main().move(336, thumbY + 200);
+  main().release(336, thumbY + 200);
+  EXPECT_EQ(app->list().firstRow, first);  // the thumb no longer follows
+  // The top strip's drag ends too, and the window stays where it is.
+  sim.cursor = {106, 10};
+  main().press(100, 10);
+  ASSERT_TRUE(app->docking().dragging());
+  main().loseCapture();
+  EXPECT_FALSE(app->docking().dragging());
+  sim.cursor = {700, 10};
+  sim.advance(100);
+  EXPECT_EQ(app->mainWindow().left(), 6);
+}
+
 }  // namespace
 }  // namespace lh::app
 
@@ -563,45 +593,6 @@ TEST_F(CategoryDuringSort, ANewCategoryConfirmedWhileAViewIsSortedIsAddedOnceThe
   ASSERT_EQ(app->store().count(), before + 1);
   EXPECT_EQ(app->store().entry(before + 1).title.view(), "Later");
   EXPECT_EQ(app->overlay().shown(), -1);
-}
-
-}  // namespace
-}  // namespace lh::app
-
-namespace lh::app {
-namespace {
-
-using namespace simtest;
-
-class CaptureLost : public StartUp {
- protected:
-  SimWindow& main() { return host(app->mainWindow()); }
-};
-
-TEST_F(CaptureLost, AThumbDragOrATopStripDragEndsWhenAnotherWindowTakesThePointer) {
-  fs.files[kData + "\\udb"] = fixedStore(300);
-  start();
-  sim.advance(300);
-  // The thumb: the pointer is confined to its column while it is held.
-  const int thumbY = 202 + app->listCanvas().box().getTop(app->list().thumb()) + 40;
-  main().move(336, thumbY);
-  main().press(336, thumbY);
-  ASSERT_TRUE(sim.cursorClip.has_value());
-  main().loseCapture();  // a dialog or another program took the pointer
-  EXPECT_FALSE(sim.cursorClip.has_value());
-  const int first = app->list().firstRow;
-  main().move(336, thumbY + 200);
-  main().release(336, thumbY + 200);
-  EXPECT_EQ(app->list().firstRow, first);  // the thumb no longer follows
-  // The top strip's drag ends too, and the window stays where it is.
-  sim.cursor = {106, 10};
-  main().press(100, 10);
-  ASSERT_TRUE(app->docking().dragging());
-  main().loseCapture();
-  EXPECT_FALSE(app->docking().dragging());
-  sim.cursor = {700, 10};
-  sim.advance(100);
-  EXPECT_EQ(app->mainWindow().left(), 6);
 }
 
 }  // namespace
