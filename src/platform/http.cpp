@@ -228,7 +228,7 @@ HttpResponse followRedirects(std::string_view address, const HttpLimits& limits,
       r.error = HttpError::TimedOut;
       return r;
     }
-    HttpHop h = hop(HopRequest{*url, deadline, limits.maxBytes, cancel});
+    HttpHop h = hop(HopRequest{*url, deadline, limits.maxBytes, cancel, r.redirects});
     r.status = h.status;
     if (h.error != HttpError::None) {
       r.error = h.error;

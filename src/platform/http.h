@@ -106,6 +106,7 @@ struct HopRequest {
   std::int64_t deadlineMs = 0;  // on the clock given to followRedirects
   std::size_t maxBytes = 0;
   const CancelFlag* cancel = nullptr;
+  int redirectsSoFar = 0;  // 0 for the request itself, n for the n-th redirect's target
 };
 
 bool isRedirectStatus(int status);
