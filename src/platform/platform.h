@@ -38,6 +38,19 @@ enum class MouseButton { Left, Right };
 // Key modifiers as the panels test them: Ctrl = 1, Shift = 2, Alt = 4.
 inline constexpr int kCtrl = 1, kShift = 2, kAlt = 4;
 
+// What an assistive program (a screen reader) is told about a window drawn
+// by the program itself: a tree of elements with the roles of MSAA.
+enum class AccessibleRole { Client, List, ListItem, PushButton, PageTab, StaticText };
+
+struct AccessibleNode {
+  AccessibleRole role = AccessibleRole::Client;
+  std::string name;   // GBK
+  std::string value;  // GBK
+  Bounds bounds;      // in the window's client coordinates
+  bool focused = false, selected = false;
+  std::vector<AccessibleNode> children;
+};
+
 // What a host window reports. Coordinates are the window's client
 // coordinates. Every handler may be empty.
 struct WindowEvents {
@@ -53,6 +66,9 @@ struct WindowEvents {
   // Notches: wheel delta / 120, positive away from the user.
   std::function<void(int notches, int x, int y)> wheel;
   std::function<void(int keyCode, int modifiers)> keyDown;
+  // A printable character typed while the window has the focus (one GBK
+  // character; Ctrl and Alt combinations are no characters).
+  std::function<void(const std::string& character)> character;
   // The window's position changed (also on every step of a slide).
   std::function<void(int left, int top)> moved;
   std::function<void()> deactivated;
@@ -62,6 +78,9 @@ struct WindowEvents {
   // The system asks to close the window (Alt+F4, the close command).
   // Returning true lets it close.
   std::function<bool()> closeRequested;
+  // Asked whenever an assistive program reads the window: its contents now.
+  // The root's direct children are numbered from 0 for accessibleFocus.
+  std::function<AccessibleNode()> accessibleTree;
 };
 
 struct WindowOptions {
@@ -137,6 +156,10 @@ class HostWindow {
   virtual std::uint64_t nativeId() const = 0;
   // A native edit control in this window.
   virtual std::unique_ptr<EditBox> createEditBox(const EditOptions& options) = 0;
+  // Tells assistive programs that child `item` of the root's child
+  // `container` (both counted from 0 in accessibleTree) has the focus and
+  // is selected (the list's highlighted row).
+  virtual void accessibleFocus(int container, int item) = 0;
 };
 
 // Events of the notification-area icon.
@@ -216,6 +239,12 @@ class Platform {
   virtual bool claimSingleInstance(const std::string& key, std::function<void()> onShowRequest) = 0;
   // Gives the key up (the copy ends; the process's end does it as well).
   virtual void releaseSingleInstance(const std::string& key) = 0;
+
+  // A system-wide hot key: `onPressed` runs on the GUI thread whenever it is
+  // pressed in any program. `keyCode` is a virtual-key code, `modifiers`
+  // kCtrl | kShift | kAlt. False when another program holds the key. A new
+  // registration replaces the previous one; keyCode 0 only removes it.
+  virtual bool registerHotKey(int keyCode, int modifiers, std::function<void()> onPressed) = 0;
 
   // ------------------------------------------------------------ other windows
   virtual ForeignWindow windowAt(Point screen) = 0;

@@ -424,4 +424,30 @@ canvas::Picture SimPlatform::screenSnapshot(int width, int height) {
   return p;
 }
 
+
+void SimWindow::key(int keyCode, int modifiers) {
+  if (events.keyDown) events.keyDown(keyCode, modifiers);
+  if ((modifiers & (kCtrl | kAlt)) != 0) return;
+  char c = 0;
+  if (keyCode == ' ' || (keyCode >= '0' && keyCode <= '9')) c = static_cast<char>(keyCode);
+  if (keyCode >= 'A' && keyCode <= 'Z') c = static_cast<char>((modifiers & kShift) ? keyCode : keyCode + ('a' - 'A'));
+  if (c != 0 && events.character) events.character(std::string(1, c));
+}
+
+bool SimPlatform::registerHotKey(int keyCode, int modifiers, std::function<void()> onPressed) {
+  hotKey = {0, 0};
+  onHotKey_ = nullptr;
+  if (keyCode == 0) return true;
+  if (hotKeysTaken.count({keyCode, modifiers}) != 0) return false;
+  hotKey = {keyCode, modifiers};
+  onHotKey_ = std::move(onPressed);
+  return true;
+}
+
+bool SimPlatform::pressHotKey(int keyCode, int modifiers) {
+  if (hotKey != std::pair<int, int>{keyCode, modifiers} || !onHotKey_) return false;
+  onHotKey_();
+  return true;
+}
+
 }  // namespace lh::platform::sim

@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <map>
+#include <set>
 #include <stdexcept>
 
 #include "platform/platform.h"
@@ -68,6 +69,9 @@ class SimWindow : public HostWindow {
   std::unique_ptr<EditBox> createEditBox(const EditOptions& options) override {
     return std::make_unique<SimEditBox>(options);
   }
+  void accessibleFocus(int container, int item) override { accessibleFocusEvents.push_back({container, item}); }
+  // Every focus event told to assistive programs: (container, item).
+  std::vector<std::pair<int, int>> accessibleFocusEvents;
 
   // What the screen shows of the window (opaque pixels, or the layered
   // picture), for tests.
@@ -97,6 +101,16 @@ class SimWindow : public HostWindow {
     if (events.captureLost) events.captureLost();
   }
   void requestClose();
+  // A key pressed while the window (not one of its edit boxes) has the
+  // focus: the key-down, then the character it types, if any (as
+  // TranslateMessage makes one: printable ASCII without Ctrl or Alt).
+  void key(int keyCode, int modifiers = 0);
+  // A character typed (from an input method, for example) with no key.
+  void typeCharacter(const std::string& gbkCharacter) {
+    if (events.character) events.character(gbkCharacter);
+  }
+  // What an assistive program reads now.
+  AccessibleNode accessibleTree() const { return events.accessibleTree ? events.accessibleTree() : AccessibleNode{}; }
 
  private:
   SimPlatform& platform_;
@@ -223,6 +237,13 @@ class SimPlatform : public Platform {
   std::string clipboardText() override { return clipboard_; }
   void setClipboardText(const std::string& text) override;
 
+  bool registerHotKey(int keyCode, int modifiers, std::function<void()> onPressed) override;
+  // Hot keys other programs hold ((key, modifiers)), and the one held here.
+  std::set<std::pair<int, int>> hotKeysTaken;
+  std::pair<int, int> hotKey{0, 0};
+  // The hot key pressed in some program: false when it is not ours.
+  bool pressHotKey(int keyCode, int modifiers);
+
   // ------------------------------------------------ worker, web, file dialogs, hung windows
   SimWeb web;
   std::vector<SimWorker*> workers;  // alive, in order of creation
@@ -257,6 +278,7 @@ class SimPlatform : public Platform {
   std::function<void()> onClipboardChange_;
   std::string clipboard_;
   std::string trayIcon_;
+  std::function<void()> onHotKey_;
 };
 
 }  // namespace lh::platform::sim

@@ -28,6 +28,7 @@ namespace {
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kPostedMessage = WM_APP + 2;
 constexpr UINT kShowRequestMessage = WM_APP + 3;  // a later copy asks the first one to show itself
+constexpr int kHotKeyId = 1;
 const wchar_t kWindowClass[] = L"LinkhoardWindow";
 const wchar_t kMessageClass[] = L"LinkhoardMessages";
 
@@ -311,6 +312,12 @@ class Win32Window : public HostWindow {
   std::unique_ptr<EditBox> createEditBox(const EditOptions& options) override {
     return std::make_unique<Win32EditBox>(hwnd_, options, edits_);
   }
+  // The root's child `container` answers WM_GETOBJECT as object id
+  // container + 1; its items are children 1, 2, ...
+  void accessibleFocus(int container, int item) override {
+    NotifyWinEvent(EVENT_OBJECT_FOCUS, hwnd_, container + 1, item + 1);
+    NotifyWinEvent(EVENT_OBJECT_SELECTION, hwnd_, container + 1, item + 1);
+  }
 
   LRESULT handle(UINT msg, WPARAM wp, LPARAM lp) {
     const int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
@@ -363,6 +370,15 @@ class Win32Window : public HostWindow {
         if (GetKeyState(VK_SHIFT) < 0) mods |= kShift;
         if (GetKeyState(VK_MENU) < 0) mods |= kAlt;
         if (events.keyDown) events.keyDown(static_cast<int>(wp), mods);
+        return 0;
+      }
+      case WM_CHAR: {
+        // Control characters (Enter, Backspace, Esc, Ctrl combinations) are
+        // keys; a surrogate pair names no GBK character.
+        const wchar_t c = static_cast<wchar_t>(wp);
+        if (c < 0x20 || c == 0x7F || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+        const std::string gbk = narrow(&c, 1);
+        if (!gbk.empty() && events.character) events.character(gbk);
         return 0;
       }
       case WM_WINDOWPOSCHANGED: {
@@ -607,6 +623,19 @@ class Platform32 : public Win32Platform {
     if (instanceMutex_) CloseHandle(instanceMutex_);
     instanceWindow_ = nullptr;
     instanceMutex_ = nullptr;
+  }
+
+  bool registerHotKey(int keyCode, int modifiers, std::function<void()> onPressed) override {
+    UnregisterHotKey(messages_, kHotKeyId);
+    hotKey_ = nullptr;
+    if (keyCode == 0) return true;
+    UINT mods = MOD_NOREPEAT;
+    if (modifiers & kCtrl) mods |= MOD_CONTROL;
+    if (modifiers & kShift) mods |= MOD_SHIFT;
+    if (modifiers & kAlt) mods |= MOD_ALT;
+    if (!RegisterHotKey(messages_, kHotKeyId, mods, static_cast<UINT>(keyCode))) return false;
+    hotKey_ = std::move(onPressed);
+    return true;
   }
 
   bool claimSingleInstance(const std::string& key, std::function<void()> onShowRequest) override {
@@ -959,6 +988,9 @@ class Platform32 : public Win32Platform {
       case kShowRequestMessage:
         if (p->showRequest_) p->showRequest_();
         return 0;
+      case WM_HOTKEY:
+        if (wp == kHotKeyId && p->hotKey_) p->hotKey_();
+        return 0;
       case WM_TIMER:
         if (wp == kTrayRetryTimer) {
           p->showTrayIcon();
@@ -1026,6 +1058,7 @@ class Platform32 : public Win32Platform {
   HANDLE instanceMutex_ = nullptr;
   HWND instanceWindow_ = nullptr;
   std::function<void()> showRequest_;
+  std::function<void()> hotKey_;
   std::vector<Timer> timers_;
   std::mutex postedMutex_;
   std::vector<std::function<void()>> posted_;
