@@ -12,14 +12,10 @@
 #include "platform/win32/services_win32.h"
 #include "platform/win32/win32_platform.h"
 #include "text/codepage.h"
+#include "win/real_platform.h"
 
 namespace lh::platform {
 namespace {
-
-win32::Win32Platform& realPlatform() {
-  static std::unique_ptr<win32::Win32Platform> p = win32::createPlatform();
-  return *p;
-}
 
 // A window on a thread of its own that stops answering messages while
 // `hang` is set, as a hung browser does.

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <mmsystem.h>
+#include <objbase.h>
 #include <psapi.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -17,6 +18,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/win32/accessible_win32.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/wide.h"
 #include "text/codepage.h"
@@ -237,10 +239,12 @@ class Win32Window : public HostWindow {
     if (o.layered) ex |= WS_EX_LAYERED;
     hwnd_ = CreateWindowExW(ex, kWindowClass, wide(o.title).c_str(), WS_POPUP, o.bounds.left, o.bounds.top,
                             o.bounds.width, o.bounds.height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    accessibility_ = std::make_unique<WindowAccessibility>(hwnd_, events);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     bounds_ = o.bounds;
   }
   ~Win32Window() override {
+    accessibility_->detach();
     if (dib_) DeleteObject(dib_);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
@@ -402,6 +406,16 @@ class Win32Window : public HostWindow {
         return 0;
       case WM_ERASEBKGND:
         return 1;
+      case WM_GETOBJECT: {
+        LRESULT result = 0;
+        if (accessibility_->getObject(wp, lp, &result)) return result;
+        return DefWindowProcW(hwnd_, msg, wp, lp);
+      }
+      case WM_NCDESTROY:
+        // (Closed by the system: objects that assistive programs still
+        // hold must not reach this window any more.)
+        accessibility_->detach();
+        return DefWindowProcW(hwnd_, msg, wp, lp);
       case WM_COMMAND:
         if (HIWORD(wp) == EN_CHANGE) {
           auto it = edits_.find(reinterpret_cast<HWND>(lp));
@@ -453,6 +467,7 @@ class Win32Window : public HostWindow {
   int dibWidth_ = 0, dibHeight_ = 0;
   bool trackingLeave_ = false;
   bool releasingCapture_ = false;
+  std::unique_ptr<WindowAccessibility> accessibility_;
 };
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -470,6 +485,11 @@ class Platform32 : public Win32Platform {
  public:
   Platform32() {
     gPlatform = this;
+    // A single-threaded apartment on the GUI thread: the windows' accessible
+    // objects are marshalled from here to screen readers in other processes
+    // (LresultFromObject), and their calls come back through this thread's
+    // message loop.
+    comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     timeBeginPeriod(1);  // 10 ms animations at their speed (default granularity is ~15.6 ms)
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -499,6 +519,7 @@ class Platform32 : public Win32Platform {
   ~Platform32() override {
     timeEndPeriod(1);
     WSACleanup();
+    if (comInitialised_) CoUninitialize();
   }
 
   // time
@@ -1051,6 +1072,7 @@ class Platform32 : public Win32Platform {
     return CallWindowProcW(p->previousProc_, hwnd, msg, wp, lp);
   }
 
+  bool comInitialised_ = false;
   HWND messages_ = nullptr;
   HWND shell_ = nullptr;
   UINT taskbarCreated_ = 0;
