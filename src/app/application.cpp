@@ -308,6 +308,7 @@ void Application::runLoadSequence() {
   docking_->slideIn();
   // 15b: the clipboard watcher.
   platform_.installClipboardWatcher(main_->host(), [this] { clipboardCapture_->clipboardChanged(); });
+  if (!loadedOnce_) hotKey_->start(fs_, paths_.settingsFile);
   loadedOnce_ = true;
   loading_ = false;
   paintAll();
@@ -378,6 +379,9 @@ void Application::buildList() {
   hooks.deletion.flySideList = [this](int rangeTopRow) {
     recycleBin_->flySideList(main_->left(), bin_->left() - 38, rangeTopRow);
   };
+  hooks.keyboardMoved = [this](int r) {
+    if (accessibility_) accessibility_->rowFocused(r);
+  };
   hooks.separatorSound = [this] { platform_.playSound(resources::bytes(Resource::SeparatorSound)); };
   hooks.removalSound = [this] { platform_.playSound(resources::bytes(Resource::RemovalSound)); };
   interaction_ = std::make_unique<list::ListInteraction>(*list_, listControl_->box(), *store_, platform_, hooks);
@@ -443,6 +447,21 @@ void Application::buildRooms() {
   exchangeHooks.hasIcon = [this](const std::string& url) { return icons_->iconIndexOf(text::hostOf(url)) != 0; };
   exchange_ = std::make_unique<features::Exchange>(platform_, busy_, *store_, fs_, *overlay_, *bottomBar_, *main_,
                                                    pictures_, std::move(exchangeHooks));
+  keyboard_ = std::make_unique<features::Keyboard>(
+      features::Keyboard::Parts{*main_, busy_, *interaction_, *breadcrumb_, *overlay_, *search_, *searchBox_});
+  features::HotKey::Hooks hotKeyHooks;
+  hotKeyHooks.windowIn = [this] { return docking_->windowShown() && main_->visible(); };
+  hotKeyHooks.bringIn = [this] {
+    docking_->turnSlideIn();
+    main_->host().raise(true);
+    main_->host().setForeground();
+    main_->host().takeFocus();
+  };
+  hotKeyHooks.sendOut = [this] { docking_->turnSlideOut(); };
+  hotKeyHooks.tell = [this](const std::string& text) {
+    platform_.showBalloon({main_->left() + 308, 120}, text, 5000);
+  };
+  hotKey_ = std::make_unique<features::HotKey>(platform_, std::move(hotKeyHooks));
 }
 
 void Application::createHeaderObjects() {
@@ -473,6 +492,11 @@ void Application::createHeaderObjects() {
   plain(0, -100, 0, nullptr, false);
   for (int layer : {2, 3, 6, 7}) plain(0, 0, layer, nullptr);
   objects_.badgeIcon = browser_->badgeIcon();
+  accessibility_ = std::make_unique<features::Accessibility>(
+      features::Accessibility::Parts{*main_, *store_, *list_, *interaction_, *breadcrumb_, *listControl_, *header_},
+      std::vector<features::Accessibility::HeaderButton>{{"添加收藏", objects_.addButton},
+                                                         {"新建分类", objects_.newCategoryButton},
+                                                         {"选择浏览器", objects_.browserBadge}});
 }
 
 // ------------------------------------------------------------ exit

@@ -20,6 +20,9 @@
 #include "features/category_panel.h"
 #include "features/docking.h"
 #include "features/exchange.h"
+#include "features/accessibility.h"
+#include "features/hot_key.h"
+#include "features/keyboard.h"
 #include "features/look.h"
 #include "features/overlay_pages.h"
 #include "features/recycle_bin.h"
@@ -80,6 +83,8 @@ class Application {
   features::CategoryPanel& categoryPanel() { return *categoryPanel_; }
   features::OverlayPages& overlay() { return *overlay_; }
   features::Search& search() { return *search_; }
+  features::Accessibility& accessibility() { return *accessibility_; }
+  features::HotKey& hotKey() { return *hotKey_; }
   capture::EditPanel& editPanel() { return *editPanel_; }
   features::About& about() { return *about_; }
   capture::IconCache& icons() { return *icons_; }
@@ -175,6 +180,9 @@ class Application {
   std::unique_ptr<features::CaptureThumbnail> thumbnail_;
   std::unique_ptr<features::RecycleBin> recycleBin_;
   std::unique_ptr<features::Exchange> exchange_;
+  std::unique_ptr<features::Keyboard> keyboard_;
+  std::unique_ptr<features::Accessibility> accessibility_;
+  std::unique_ptr<features::HotKey> hotKey_;
   ui::EditControl* searchBox_ = nullptr;  // 查找编辑框
   std::unique_ptr<BrowserChoice> browser_;
   ui::CanvasControl* bow_ = nullptr;

@@ -11,7 +11,7 @@ using features::Resource;
 
 namespace {
 
-constexpr int kEnter = 13, kEscape = 27;
+constexpr int kEnter = platform::keys::kEnter, kEscape = platform::keys::kEscape;
 
 std::string lineBreaksToCarets(const std::string& s) { return text::replaceAll(s, "\r\n", "^"); }
 

@@ -201,6 +201,13 @@ void Breadcrumb::barClicked(canvas::ObjectId o) {
   backToLevel(level);
 }
 
+bool Breadcrumb::backOneBar() {
+  settle();
+  if (bars_.size() < 2) return false;
+  barClicked(bars_[bars_.size() - 2]);
+  return true;
+}
+
 void Breadcrumb::releasedAt(int x, int y) {
   // The view tabs of the flat-view bar, in the 20 pixels below the marker's
   // top. The release that ends a double click sorts nothing again.

@@ -42,6 +42,9 @@ class Breadcrumb {
   void openCategory(store::EntryId id, int level, bool push);
   // Goes back to the bar of `level` (1 = the root) and shows its category.
   void backToLevel(int level);
+  // Back one bar, as a click on the bar below the top one (nothing at the
+  // root). False when there was nothing to go back to.
+  bool backOneBar();
   // Chooses a sorted view of the category shown (pushing the flat-view bar)
   // or of the flat view shown.
   void selectView(list::View v);

@@ -142,6 +142,18 @@ void Docking::slideOut() {
   startSlide(-main_.width());
 }
 
+void Docking::turnSlideIn() {
+  if (slide_.running() && shown_) return;
+  slide_.cancel();
+  slideIn();
+}
+
+void Docking::turnSlideOut() {
+  if (slide_.running() && !shown_) return;
+  slide_.cancel();
+  slideOut();
+}
+
 void Docking::startSlide(int target) {
   const int a = main_.left();
   slideFrames_.clear();

@@ -27,6 +27,10 @@ class Docking {
 
   void slideIn();
   void slideOut();
+  // The hot key: slides in (or out) from wherever the window is, a slide
+  // under way the other way turning back.
+  void turnSlideIn();
+  void turnSlideOut();
   void hideAll();
   // The windows shown again where they are (the tray icon's click).
   void showAll();

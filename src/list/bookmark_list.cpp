@@ -371,6 +371,23 @@ void BookmarkList::scrollTo(int from, int to) {
   if (platform_.timerPeriod(scrollTimer_) == 0) platform_.setTimerPeriod(scrollTimer_, 10);
 }
 
+void BookmarkList::bringRowIntoView(int r) {
+  int first = firstRow;
+  if (r < first) first = r;
+  if (r > first + rowsInView() - 1) first = r - rowsInView() + 1;
+  if (first < 1) first = 1;
+  if (first == firstRow) return;
+  firstRow = first;
+  scrollOffset = 20 * first - 20;
+  alignedOffset = scrollOffset;
+  if (currentCategory >= 1) {
+    if (store::Entry* c = store_.mutableEntry(currentCategory)) c->scrollRow = firstRow;  // memory only
+  }
+  if (showIndicator) showIndicator(firstRow, currentCategory == -1 ? bookmarkCount : rowCount - 1);
+  placeThumb();
+  scrollTo(shownOffset, -alignedOffset);
+}
+
 void BookmarkList::stopScroll() {
   platform_.setTimerPeriod(scrollTimer_, 0);
   scrollFrame_ = 0;

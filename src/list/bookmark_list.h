@@ -67,6 +67,11 @@ class BookmarkList {
   void showFrom(int firstRow, bool keepPositions);
   void placeRows(int offset, bool repaintAll, bool keepPositions);
   void scrollTo(int from, int to);
+  // Scrolls by whole rows, smoothly as the wheel does, just far enough that
+  // row `r` is shown in full (nothing when it already is).
+  void bringRowIntoView(int r);
+  // Rows shown in full at a whole-row offset.
+  int rowsInView() const { return listHeight / 20 > 1 ? listHeight / 20 : 1; }
   void wheel(int notches);
   void offsetRows(int position, int d);
   void computeSlotOrder();

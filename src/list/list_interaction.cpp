@@ -1,5 +1,6 @@
 #include "list/list_interaction.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "list/launch.h"
@@ -47,7 +48,12 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
   list_.onSmoothScroll = [this] { bounce_.cancel(); };
   // The list's own handlers (scrolling) were added first and run first.
   auto& e = box_.listen();
-  e.pointerMove = [this](int x, int y) { track(x, y); };
+  e.pointerMove = [this](int x, int y) {
+    skipMove_ = keyboardHighlight_ && x == pointerX && y == pointerY;
+    if (skipMove_) return;
+    keyboardHighlight_ = false;
+    track(x, y);
+  };
   e.pointerDown = [this](canvas::Button b, int x, int y) {
     // A press is where the click happens, moved to or not (the pointer may
     // rest where a slide or the previous click left it).
@@ -72,6 +78,7 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
   };
   e.canvasPointerMove = [this](int, int, canvas::ObjectId pressed) {
     if (pressed == list_.thumb() && pressed > 0) return;
+    if (skipMove_) return;
     highlight();
   };
   e.objectLeftUp = [this](canvas::ObjectId released, canvas::ObjectId pressed) { click(released, pressed); };
@@ -99,6 +106,79 @@ void ListInteraction::finishRowAnimations() {
 void ListInteraction::highlightPointedRow() {
   lastPointerRow = -1;
   highlight();
+}
+
+bool ListInteraction::keyboardRow(int r) const {
+  if (r < 1 || r > list_.rowCount) return false;
+  const EntryId id = list_.idAtRow(r);
+  if (id <= 0 || !store_.valid(id)) return false;
+  return !store_.entry(id).isSeparator();
+}
+
+int ListInteraction::keyboardRowFrom(int r, int direction) const {
+  for (; r >= 1 && r <= list_.rowCount; r += direction) {
+    if (keyboardRow(r)) return r;
+  }
+  return 0;
+}
+
+int ListInteraction::highlightedRow() const {
+  const canvas::ObjectId h = list_.hoverHighlight();
+  if (box_.getTagNumber(h) == 0 || !box_.hasPicture(h)) return 0;  // cleared by a scroll
+  if (box_.getTop(h) <= -20 && !highlight_.running()) return 0;    // hidden
+  const int r = list_.firstRow + (highlightTarget_ + 3) / 20;
+  return keyboardRow(r) ? r : 0;
+}
+
+bool ListInteraction::moveHighlight(KeyStep step) {
+  if (deletion_.selecting() || pressPending || list_.rowCount <= 0) return false;
+  if (list_.currentCategory == -1 && list_.bookmarkCount == 0) return false;
+  const int current = highlightedRow();
+  const int page = std::max(1, list_.rowsInView() - 1);
+  int target = 0;
+  if (current == 0 && (step == KeyStep::Up || step == KeyStep::Down)) {
+    // Nothing highlighted: the first row in view, or the first of all.
+    target = keyboardRowFrom(list_.firstRow, 1);
+    if (target == 0) target = keyboardRowFrom(list_.firstRow, -1);
+  } else {
+    switch (step) {
+      case KeyStep::Down: target = keyboardRowFrom(current + 1, 1); break;
+      case KeyStep::Up: target = keyboardRowFrom(current - 1, -1); break;
+      case KeyStep::PageDown:
+        target = keyboardRowFrom(std::min(current + page, list_.rowCount), 1);
+        if (target == 0) target = keyboardRowFrom(list_.rowCount, -1);
+        break;
+      case KeyStep::PageUp:
+        target = keyboardRowFrom(std::max(current - page, 1), -1);
+        if (target == 0) target = keyboardRowFrom(1, 1);
+        break;
+      case KeyStep::Home: target = keyboardRowFrom(1, 1); break;
+      case KeyStep::End: target = keyboardRowFrom(list_.rowCount, -1); break;
+    }
+  }
+  if (target == 0 || (target == current && current != 0)) return false;
+  // The rows that open nothing just above the target (the lead row, a
+  // group's spacer and heading) come into view with it.
+  int top = target;
+  while (top > 1 && top > target - 2 && !keyboardRow(top - 1)) --top;
+  list_.bringRowIntoView(top);
+  list_.bringRowIntoView(target);
+  pointerRow = target - list_.firstRow;
+  targetEntry = list_.idAtRow(target);
+  pastEnd = false;
+  lastPointerRow = -1;
+  keyboardHighlight_ = true;
+  highlight();
+  if (hooks_.keyboardMoved) hooks_.keyboardMoved(target);
+  return true;
+}
+
+bool ListInteraction::openHighlighted() {
+  if (deletion_.selecting() || pressPending) return false;
+  const int r = highlightedRow();
+  if (r == 0) return false;
+  open(list_.idAtRow(r));
+  return true;
 }
 
 void ListInteraction::pointerLeft() {

@@ -31,7 +31,11 @@ class ListInteraction {
     std::function<void(int y)> highlightFrame;
     // Deleting rows with the right button.
     RowDeletion::Hooks deletion;
+    // The keyboard moved the highlight to row r (absolute).
+    std::function<void(int r)> keyboardMoved;
   };
+
+  enum class KeyStep { Up, Down, PageUp, PageDown, Home, End };
 
   ListInteraction(BookmarkList& list, canvas::AnimationBox& box, store::BookmarkStore& store,
                   platform::Platform& platform, Hooks hooks);
@@ -46,6 +50,19 @@ class ListInteraction {
   // The hover highlight animates to the pointed row.
   void highlightPointedRow();
   RowDeletion& deletion() { return deletion_; }
+
+  // The keyboard: moves the highlight as the pointer would (skipping the
+  // rows that open nothing: the lead row, spacers, headings, separators),
+  // scrolling the row into view. False when nothing moved (an end of the
+  // list, an empty list, a button held).
+  bool moveHighlight(KeyStep step);
+  // Opens the highlighted row as a click on its title does; false when no
+  // row is highlighted.
+  bool openHighlighted();
+  // The row (absolute) the highlight shows or heads for; 0 when none.
+  int highlightedRow() const;
+  // Whether row r is one the keyboard stops at.
+  bool keyboardRow(int r) const;
 
   int pointerRow = 0, pointerX = 0, pointerY = 0, lastPointerRow = -1;
   EntryId targetEntry = -1;
@@ -65,6 +82,9 @@ class ListInteraction {
   void insertSeparatorBefore(EntryId m);
   void removeSeparator(EntryId s);
   void gapStep(int frame);
+  // The first row the keyboard stops at from r on, walking by `direction`
+  // (+1 or -1); 0 when there is none.
+  int keyboardRowFrom(int r, int direction) const;
 
   BookmarkList& list_;
   canvas::AnimationBox& box_;
@@ -77,6 +97,11 @@ class ListInteraction {
   RowDeletion deletion_;
   int highlightFrom_ = 0, highlightTarget_ = 0;
   int gapPosition_ = 0, bouncePosition_ = 0;
+  // The keyboard placed the highlight; a pointer move to where the pointer
+  // already was (the system sends such moves when windows change) does not
+  // take it back.
+  bool keyboardHighlight_ = false;
+  bool skipMove_ = false;
 };
 
 }  // namespace lh::list

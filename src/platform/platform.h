@@ -38,6 +38,12 @@ enum class MouseButton { Left, Right };
 // Key modifiers as the panels test them: Ctrl = 1, Shift = 2, Alt = 4.
 inline constexpr int kCtrl = 1, kShift = 2, kAlt = 4;
 
+// Virtual-key codes of the keys the program handles.
+namespace keys {
+inline constexpr int kBack = 0x08, kEnter = 0x0D, kEscape = 0x1B, kPageUp = 0x21, kPageDown = 0x22, kEnd = 0x23,
+                     kHome = 0x24, kUp = 0x26, kDown = 0x28;
+}  // namespace keys
+
 // What an assistive program (a screen reader) is told about a window drawn
 // by the program itself: a tree of elements with the roles of MSAA.
 enum class AccessibleRole { Client, List, ListItem, PushButton, PageTab, StaticText };
@@ -113,6 +119,8 @@ class EditBox {
   virtual void setBounds(const Bounds& b) = 0;
   virtual Bounds bounds() const = 0;
   virtual void focus() = 0;
+  // Puts the caret after the last character.
+  virtual void caretToEnd() = 0;
   // After every change of the text (typing, paste, setText).
   std::function<void()> onChange;
   // Key-down with the modifiers (Ctrl 1, Shift 2, Alt 4); returning true

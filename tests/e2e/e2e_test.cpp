@@ -1201,3 +1201,98 @@ TEST_F(EndToEnd, AnExportThroughTheSaveDialogImportsIntoAFreshFolderAsTheSameTre
 }
 
 }  // namespace
+
+// ------------------------------------------------------------ the keyboard and the hot key
+
+namespace {
+
+void keyChord(const std::vector<WORD>& keys) {
+  std::vector<INPUT> in;
+  for (WORD k : keys) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = k;
+    in.push_back(i);
+  }
+  for (auto k = keys.rbegin(); k != keys.rend(); ++k) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = *k;
+    i.ki.dwFlags = KEYEVENTF_KEYUP;
+    in.push_back(i);
+  }
+  SendInput(static_cast<UINT>(in.size()), in.data(), sizeof in[0]);
+}
+
+std::wstring withRecorder(const std::wstring& run, const std::wstring& data) {
+  const std::wstring browser = run + L"\\recorder.exe";
+  CopyFileW(widen(LH_RECORDER).c_str(), browser.c_str(), FALSE);
+  writeFile(data + L"\\config.ini", "[浏览器]\r\n地址=" + std::string(browser.begin(), browser.end()) + "\r\n名称=recorder\r\n");
+  return run + L"\\launched.txt";
+}
+
+}  // namespace
+
+TEST_F(EndToEnd, KeysOpenACategoryAndABookmarkAndBackspaceGoesBackABar) {
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", largeStore());
+  const std::wstring launched = withRecorder(run, data);
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  auto list = [] { return grab(6, 202, 350, 600); };
+  pointTo(6 + 200, 60);
+  const auto unpointed = settledList();
+  // The pointer moves over the list (which activates the window: its
+  // highlight shows) and then rests on the header, away from the rows.
+  pointTo(6 + 200, 202 + 100);
+  ASSERT_TRUE(waitUntil([&] { return differing(unpointed, list()) > 100; }, 10000));
+  pointTo(6 + 200, 60);
+  const HWND main = p.window(L"Linkhoard");
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        GUITHREADINFO info{sizeof info};
+        return GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus == main;
+      },
+      10000));
+  const auto root = settledList();
+  ASSERT_LT(differing(unpointed, root), 100);  // no highlight left
+
+  pressKey(VK_DOWN);  // row 2: the category 工作资料
+  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) > 100; }, 10000));  // the highlight
+  pressKey(VK_RETURN);
+  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) > 5000; }, 10000));
+  settledList();
+  pressKey(VK_DOWN);  // its first member, 资料 0
+  pressKey(VK_RETURN);
+  ASSERT_TRUE(waitUntil([&] { return fileExists(launched) && !readUtf16(launched).empty(); }, 15000));
+  EXPECT_NE(readUtf16(launched).find(L"\"http://site0.com/0\""), std::wstring::npos);
+  settledList();
+  screenshot("keyboard-highlight.png");
+
+  pressKey(VK_BACK);  // back to the root's bar: the root's rows again
+  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) < 3000; }, 10000));
+  p.stop();
+  // Two visits: the category's and the bookmark's, nothing else.
+  const auto records = lh::store::decodeLog(readFile(data + L"\\bein"));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].op, lh::store::LogOp::RecordVisit);
+  EXPECT_EQ(lh::store::getInt(records[0].fields[0]), 11);
+  EXPECT_EQ(records[1].op, lh::store::LogOp::RecordVisit);
+  EXPECT_EQ(lh::store::getInt(records[1].fields[0]), 12);
+}
+
+TEST_F(EndToEnd, TheHotKeySlidesTheWindowOutAndBringsItBackWithTheFocus) {
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  const HWND main = p.window(L"Linkhoard");
+  keyChord({VK_CONTROL, VK_MENU, 'B'});
+  ASSERT_TRUE(waitUntil([&] { return p.rect(L"Linkhoard").right <= 0; }, 10000)) << p.rect(L"Linkhoard").left;
+  // Another window has the focus now (the desktop's, or none).
+  SetForegroundWindow(GetDesktopWindow());
+  keyChord({VK_CONTROL, VK_MENU, 'B'});
+  ASSERT_TRUE(p.waitDocked());
+  ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == main; }, 10000));
+  screenshot("hot-key-in.png");
+}

@@ -37,6 +37,7 @@ class SimEditBox : public EditBox {
   void setBounds(const Bounds& b) override { bounds_ = b; }
   Bounds bounds() const override { return bounds_; }
   void focus() override { focused = true; }
+  void caretToEnd() override {}  // typing always appends here
   // Typing: each key goes through onKeyDown first; Enter in a multi-line box
   // inserts CR LF unless consumed; the byte limit is applied.
   void type(const std::string& t);

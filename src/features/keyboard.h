@@ -1,0 +1,48 @@
+// The main window by keyboard: the arrows, Page Up/Down, Home and End move
+// the list's highlight; Enter opens the highlighted row; Backspace goes back
+// one breadcrumb bar; a printable character starts a search with it. In the
+// search box, Esc empties the box (a second Esc, or Down, goes to the list).
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "features/breadcrumb.h"
+#include "features/overlay_pages.h"
+#include "features/search.h"
+#include "list/list_interaction.h"
+#include "ui/busy.h"
+#include "ui/controls.h"
+#include "ui/window.h"
+
+namespace lh::features {
+
+class Keyboard {
+ public:
+  struct Parts {
+    ui::Window& main;
+    ui::Busy& busy;
+    list::ListInteraction& interaction;
+    Breadcrumb& breadcrumb;
+    OverlayPages& pages;
+    Search& search;
+    ui::EditControl& searchBox;
+  };
+  explicit Keyboard(Parts parts);
+
+  // Keys and characters reaching the main window itself (not an edit box).
+  void keyDown(int key, int modifiers);
+  void character(const std::string& c);
+  // Keys in the search box; true when consumed.
+  bool searchBoxKey(int key, int modifiers);
+
+ private:
+  // The list takes keys: nothing covers it and no long work walks it.
+  bool listTakesKeys() const;
+  // The main window (not the search box) takes the focus.
+  void focusList();
+
+  Parts parts_;
+};
+
+}  // namespace lh::features

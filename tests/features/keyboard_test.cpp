@@ -1,0 +1,463 @@
+// The program by keyboard (simulator): the list's highlight moved by keys,
+// Enter and Backspace, typing into the search box, the hot key, and what a
+// screen reader is told.
+#include <gtest/gtest.h>
+
+#include "../app/app_fixture.h"
+#include "features/hot_key.h"
+#include "store/codec.h"
+
+namespace lh::app {
+namespace {
+
+using namespace simtest;
+namespace keys = platform::keys;
+using platform::AccessibleNode;
+using platform::AccessibleRole;
+
+class Keys : public StartUp {
+ protected:
+  SimWindow& main() { return host(app->mainWindow()); }
+  platform::sim::SimEditBox& searchBox() { return static_cast<platform::sim::SimEditBox&>(app->searchBox().edit()); }
+  list::ListInteraction& interaction() { return app->interaction(); }
+  // A key, and the highlight's and the scroll's animations run out.
+  void press(int key, int modifiers = 0) {
+    main().key(key, modifiers);
+    sim.advance(500);
+  }
+  int highlightTop() { return app->listCanvas().box().getTop(app->list().hoverHighlight()); }
+  // The highlight stands on row r (absolute) of the list as it is scrolled.
+  void expectHighlightOn(int r) {
+    EXPECT_EQ(interaction().highlightedRow(), r);
+    EXPECT_EQ(highlightTop(), 20 * (r - app->list().firstRow) - 3);
+    EXPECT_TRUE(app->listCanvas().box().hasPicture(app->list().hoverHighlight()));
+  }
+  // The list has come to rest with row r in full view.
+  void expectInView(int r) {
+    const list::BookmarkList& l = app->list();
+    EXPECT_GE(r, l.firstRow);
+    EXPECT_LE(r, l.firstRow + l.rowsInView() - 1);
+    EXPECT_EQ(l.shownOffset, -20 * (l.firstRow - 1));  // the smooth scroll ended on whole rows
+  }
+  // Root (1) holds category 14 then bookmarks 11-13; 14 holds a separator
+  // and bookmark 15... built from the log.
+  void withCategoryOfTwo() {
+    fs.files[kData + "\\bein"] =
+        store::encodeRecord({store::LogOp::AddCategory, {store::intField(1), store::dateField(1.0), "Twenty"}});
+  }
+};
+
+TEST_F(Keys, UpAndDownMoveRowByRowSkippingTheLeadRowAndStopAtTheEnds) {
+  start();
+  sim.advance(300);
+  EXPECT_EQ(interaction().highlightedRow(), 0);
+  press(keys::kDown);  // nothing highlighted: the first row that opens something
+  expectHighlightOn(2);
+  press(keys::kDown);
+  expectHighlightOn(3);
+  press(keys::kDown);
+  expectHighlightOn(4);
+  press(keys::kDown);  // the last row: it stays
+  expectHighlightOn(4);
+  press(keys::kUp);
+  press(keys::kUp);
+  expectHighlightOn(2);
+  press(keys::kUp);  // the lead row above is skipped: it stays
+  expectHighlightOn(2);
+  EXPECT_TRUE(sim.launches.empty());
+}
+
+TEST_F(Keys, SeparatorsAreSkipped) {
+  start();
+  sim.advance(300);
+  app->store().addSeparator(1, 12);  // before bookmark 12: rows 2 (11), 3 (separator), 4 (12), 5 (13)
+  app->list().showCategory(1, 1);
+  press(keys::kDown);
+  expectHighlightOn(2);
+  press(keys::kDown);
+  expectHighlightOn(4);
+  press(keys::kUp);
+  expectHighlightOn(2);
+}
+
+TEST_F(Keys, PagesHomeAndEndScrollTheListSmoothlyToKeepTheRowInView) {
+  fs.files[kData + "\\udb"] = fixedStore(200);
+  start();
+  sim.advance(300);
+  const int page = app->list().rowsInView();
+  ASSERT_GT(page, 5);
+  press(keys::kEnd);
+  expectHighlightOn(201);
+  expectInView(201);
+  EXPECT_GT(app->list().firstRow, 1);
+  EXPECT_EQ(app->list().firstRow + page - 1, 201);  // scrolled just far enough
+  // The thumb went with the list, and the indicator.
+  EXPECT_GT(app->listCanvas().box().getTop(app->list().thumb()), 0);
+  press(keys::kHome);
+  expectHighlightOn(2);
+  expectInView(2);
+  EXPECT_EQ(app->list().firstRow, 1);
+  press(keys::kPageDown);
+  expectHighlightOn(2 + page - 1);
+  expectInView(2 + page - 1);
+  press(keys::kPageDown);
+  expectHighlightOn(2 + 2 * (page - 1));
+  expectInView(2 + 2 * (page - 1));
+  press(keys::kPageUp);
+  expectHighlightOn(2 + page - 1);
+  expectInView(2 + page - 1);
+  // Down at the bottom of the view scrolls by one row only.
+  const int first = app->list().firstRow;
+  const int bottom = first + page - 1;
+  while (interaction().highlightedRow() < bottom) press(keys::kDown);
+  press(keys::kDown);
+  expectHighlightOn(bottom + 1);
+  EXPECT_EQ(app->list().firstRow, first + 1);
+  press(keys::kPageDown);
+  press(keys::kPageDown);
+  press(keys::kPageDown);
+  press(keys::kPageDown);
+  press(keys::kPageDown);  // past the end: the last row
+  expectHighlightOn(201);
+}
+
+TEST_F(Keys, EnterOpensTheHighlightedRowAsAClickAndBackspaceGoesBackABar) {
+  withCategoryOfTwo();
+  start();
+  sim.advance(300);
+  // Row 2 is category 14, rows 3-5 bookmarks 11-13.
+  press(keys::kEnter);  // nothing highlighted: nothing opens
+  EXPECT_EQ(app->list().currentCategory, 1);
+  press(keys::kDown);
+  press(keys::kDown);
+  press(keys::kEnter);
+  ASSERT_EQ(sim.launches.size(), 1u);
+  EXPECT_EQ(sim.launches[0], "\"C:\\B\\b.exe\" \"http://x0.com/\"");
+  EXPECT_EQ(app->store().entry(11).visitCount, 1);
+  press(keys::kUp);
+  press(keys::kEnter);  // the category opens under a new bar
+  EXPECT_EQ(app->list().currentCategory, 14);
+  EXPECT_EQ(app->breadcrumb().size(), 2u);
+  EXPECT_EQ(interaction().highlightedRow(), 0);  // the new list starts unhighlighted
+  press(keys::kDown);  // an empty category: nothing to move to
+  EXPECT_EQ(interaction().highlightedRow(), 0);
+  press(keys::kBack);
+  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  press(keys::kBack);  // at the root: nothing
+  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  EXPECT_EQ(sim.launches.size(), 1u);
+}
+
+TEST_F(Keys, EnterAndBackspaceDuringTheBarsPushLandWhereAClickWould) {
+  withCategoryOfTwo();
+  start();
+  sim.advance(300);
+  press(keys::kDown);
+  main().key(keys::kEnter);  // opens 14: its bar starts sliding in
+  sim.advance(30);
+  main().key(keys::kBack);  // mid-push: the push ends, then the bar goes
+  sim.advance(500);
+  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  EXPECT_EQ(app->header().getTop(app->breadcrumb()[0]), 158);
+  EXPECT_EQ(app->listCanvas().top(), 202);
+  press(keys::kDown);
+  expectHighlightOn(2);
+}
+
+TEST_F(Keys, AFlatViewSkipsSpacersAndHeadings) {
+  start();
+  sim.advance(300);
+  app->breadcrumbs().selectView(list::View::Domain);
+  sim.advance(500);
+  ASSERT_EQ(app->list().currentCategory, -1);
+  // Each site has a spacer and a heading in front of its bookmark.
+  std::vector<int> bookmarkRows;
+  for (int r = 1; r <= app->list().rowCount; ++r) {
+    if (app->list().idAtRow(r) > 0) bookmarkRows.push_back(r);
+  }
+  ASSERT_EQ(bookmarkRows.size(), 3u);
+  for (int r : bookmarkRows) {
+    press(keys::kDown);
+    expectHighlightOn(r);
+  }
+  press(keys::kHome);
+  expectHighlightOn(bookmarkRows[0]);
+  press(keys::kEnd);
+  expectHighlightOn(bookmarkRows[2]);
+  press(keys::kEnter);
+  ASSERT_EQ(sim.launches.size(), 1u);
+  press(keys::kBack);  // leaves the view for the category
+  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+}
+
+TEST_F(Keys, ThePointersNextMoveTakesOverButAMoveToWhereItWasDoesNot) {
+  start();
+  sim.advance(300);
+  main().move(120, 202 + 20 * 2 + 5);  // over row 3
+  sim.advance(300);
+  expectHighlightOn(3);
+  press(keys::kDown);
+  expectHighlightOn(4);
+  // The system repeats the pointer's position (a window changed): no move.
+  main().move(120, 202 + 20 * 2 + 5);
+  sim.advance(300);
+  expectHighlightOn(4);
+  main().move(120, 202 + 20 * 1 + 5);  // over row 2
+  sim.advance(300);
+  expectHighlightOn(2);
+  // Keys go on from where the pointer left the highlight.
+  press(keys::kDown);
+  expectHighlightOn(3);
+  // A click where the pointer is opens the pointed row, not the keyed one.
+  main().click(120, 202 + 20 * 1 + 5);
+  ASSERT_EQ(sim.launches.size(), 1u);
+  EXPECT_EQ(sim.launches[0], "\"C:\\B\\b.exe\" \"http://x0.com/\"");
+}
+
+TEST_F(Keys, KeysDuringASortOrUnderAPanelDoNothing) {
+  fs.files[kData + "\\udb"] = fixedStore(3000);
+  start();
+  sim.advance(300);
+  int ran = 0;
+  sim.post([&] {
+    ++ran;
+    main().key(keys::kDown);
+    main().key(keys::kEnter);
+    main().key(keys::kBack);
+  });
+  main().click(120, 165);  // the top bar: the visit-count view, sorted
+  EXPECT_EQ(ran, 1);
+  EXPECT_TRUE(sim.launches.empty());
+  EXPECT_EQ(app->list().currentCategory, -1);
+  EXPECT_EQ(app->breadcrumb().size(), 2u);
+  sim.advance(600);
+  // The add panel covers the list: keys and typing go nowhere.
+  app->editPanel().openAddPanel();
+  press(keys::kDown);
+  main().typeCharacter("q");
+  EXPECT_EQ(interaction().highlightedRow(), 0);
+  EXPECT_EQ(searchBox().text(), "");
+}
+
+TEST_F(Keys, KeysDuringTheSmoothScrollHeadOnFromWhereTheScrollIsGoing) {
+  fs.files[kData + "\\udb"] = fixedStore(200);
+  start();
+  sim.advance(300);
+  main().key(keys::kEnd);
+  sim.advance(40);  // the list is still on its way down
+  main().key(keys::kUp);
+  main().key(keys::kUp);
+  sim.advance(600);
+  expectHighlightOn(199);
+  expectInView(199);
+}
+
+TEST_F(Keys, TypingStartsASearchInTheBoxAndEscEmptiesIt) {
+  start();
+  sim.advance(300);
+  main().key('X');
+  main().key('1');
+  sim.advance(500);
+  EXPECT_EQ(searchBox().text(), "x1");
+  EXPECT_TRUE(searchBox().focused);
+  EXPECT_EQ(app->list().currentCategory, -1);  // the search shows its results
+  ASSERT_EQ(app->list().searchResults, (std::vector<store::EntryId>{12}));
+  // Ctrl and Alt combinations type nothing.
+  main().key('C', platform::kCtrl);
+  EXPECT_EQ(searchBox().text(), "x1");
+  // Down in the box goes on to the results.
+  sim.focused = nullptr;
+  EXPECT_TRUE(searchBox().pressKey(keys::kDown));
+  EXPECT_EQ(sim.focused, &main());
+  sim.advance(500);
+  EXPECT_EQ(app->list().idAtRow(interaction().highlightedRow()), 12);
+  // Esc in the box empties it and the category comes back; a second Esc
+  // hands the keys back to the list.
+  searchBox().focused = true;
+  sim.focused = nullptr;
+  EXPECT_TRUE(searchBox().pressKey(keys::kEscape));
+  sim.advance(500);
+  EXPECT_EQ(searchBox().text(), "");
+  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->breadcrumb().size(), 1u);
+  EXPECT_EQ(sim.focused, nullptr);
+  EXPECT_TRUE(searchBox().pressKey(keys::kEscape));
+  EXPECT_EQ(sim.focused, &main());
+  EXPECT_FALSE(searchBox().pressKey('A'));  // other keys are the box's own
+}
+
+TEST_F(Keys, AHanziTypedThroughAnInputMethodSearchesToo) {
+  fs.files[kData + "\\bein"] = store::encodeRecord(
+      {store::LogOp::AddBookmark,
+       {"中国", "http://gov.cn/", "", store::intField(1), store::dateField(1.0), store::intField(-1)}});
+  start();
+  sim.advance(300);
+  main().typeCharacter("中");
+  sim.advance(500);
+  EXPECT_EQ(searchBox().text(), "中");
+  ASSERT_EQ(app->list().searchResults.size(), 1u);
+  EXPECT_EQ(app->store().entry(app->list().searchResults[0]).title, "中国");
+}
+
+// ------------------------------------------------------------ screen readers
+
+const AccessibleNode* childNamed(const AccessibleNode& n, const std::string& name) {
+  for (const AccessibleNode& c : n.children) {
+    if (c.name == name) return &c;
+  }
+  return nullptr;
+}
+
+TEST_F(Keys, AReaderFindsTheRowsBarsAndLabelsAndTheFocusFollowsTheKeys) {
+  withCategoryOfTwo();
+  start();
+  sim.advance(300);
+  AccessibleNode tree = main().accessibleTree();
+  EXPECT_EQ(tree.role, AccessibleRole::Client);
+  ASSERT_FALSE(tree.children.empty());
+  const AccessibleNode& list = tree.children[0];
+  EXPECT_EQ(list.role, AccessibleRole::List);
+  ASSERT_EQ(list.children.size(), 4u);  // category 14 and bookmarks 11-13; not the lead row
+  EXPECT_EQ(list.children[0].name, "Twenty");
+  EXPECT_EQ(list.children[0].value, "");
+  EXPECT_EQ(list.children[1].name, "b0");
+  EXPECT_EQ(list.children[1].value, "http://x0.com/");
+  EXPECT_EQ(list.children[1].role, AccessibleRole::ListItem);
+  EXPECT_EQ(list.children[1].bounds, (platform::Bounds{0, 202 + 40, 320, 20}));
+  for (const AccessibleNode& item : list.children) EXPECT_FALSE(item.focused);
+  // The root's bar, named by its category, and the bottom bar's labels.
+  const AccessibleNode* rootBar = childNamed(tree, "f1");
+  ASSERT_NE(rootBar, nullptr);
+  EXPECT_EQ(rootBar->role, AccessibleRole::PushButton);
+  EXPECT_EQ(rootBar->bounds.top, 158);
+  for (const char* name : {"导入", "导出", "退出", "添加收藏", "新建分类"}) {
+    const AccessibleNode* b = childNamed(tree, name);
+    ASSERT_NE(b, nullptr) << name;
+    EXPECT_EQ(b->role, AccessibleRole::PushButton) << name;
+  }
+  // The labels of pages not shown are not there.
+  EXPECT_EQ(childNamed(tree, "开始"), nullptr);
+
+  press(keys::kDown);
+  press(keys::kDown);
+  ASSERT_EQ(sim.windows.empty(), false);
+  ASSERT_EQ(main().accessibleFocusEvents.size(), 2u);
+  EXPECT_EQ(main().accessibleFocusEvents[1], (std::pair<int, int>{0, 1}));
+  tree = main().accessibleTree();
+  EXPECT_TRUE(tree.children[0].children[1].focused);
+  EXPECT_TRUE(tree.children[0].children[1].selected);
+  EXPECT_FALSE(tree.children[0].children[0].focused);
+}
+
+TEST_F(Keys, TheReadersItemsAreTheRowsInViewAndTheFocusIndexFollowsAScroll) {
+  fs.files[kData + "\\udb"] = fixedStore(200);
+  start();
+  sim.advance(300);
+  press(keys::kEnd);
+  const AccessibleNode tree = main().accessibleTree();
+  const AccessibleNode& list = tree.children[0];
+  const int page = app->list().rowsInView();
+  ASSERT_GE(static_cast<int>(list.children.size()), page);
+  EXPECT_LE(static_cast<int>(list.children.size()), page + 1);
+  EXPECT_EQ(list.children.back().name, "b199");
+  EXPECT_TRUE(list.children.back().focused);
+  ASSERT_FALSE(main().accessibleFocusEvents.empty());
+  EXPECT_EQ(main().accessibleFocusEvents.back(),
+            (std::pair<int, int>{0, static_cast<int>(list.children.size()) - 1}));
+}
+
+TEST_F(Keys, AFlatViewShowsItsTabsWithTheSortedOneSelected) {
+  start();
+  sim.advance(300);
+  app->breadcrumbs().selectView(list::View::Added);
+  sim.advance(500);
+  const AccessibleNode tree = main().accessibleTree();
+  int tabs = 0;
+  for (const AccessibleNode& c : tree.children) {
+    if (c.role != AccessibleRole::PageTab) continue;
+    ++tabs;
+    EXPECT_EQ(c.selected, c.name == "添加") << c.name;
+  }
+  EXPECT_EQ(tabs, 4);
+  EXPECT_NE(childNamed(tree, "视图"), nullptr);
+  EXPECT_EQ(tree.children[0].children.size(), 3u);  // the headings are no items
+}
+
+// ------------------------------------------------------------ the hot key
+
+TEST(HotKeyText, ModifiersAndAKeyInAnyCaseAndSpacing) {
+  using features::HotKeySpec;
+  using features::parseHotKey;
+  EXPECT_EQ(parseHotKey("Ctrl+Alt+B"), (HotKeySpec{'B', platform::kCtrl | platform::kAlt}));
+  EXPECT_EQ(parseHotKey(" control + shift + f12 "), (HotKeySpec{0x7B, platform::kCtrl | platform::kShift}));
+  EXPECT_EQ(parseHotKey("alt+3"), (HotKeySpec{'3', platform::kAlt}));
+  EXPECT_EQ(parseHotKey("Ctrl+F1"), (HotKeySpec{0x70, platform::kCtrl}));
+  for (const char* bad : {"B", "Shift+B", "Ctrl+", "Ctrl+Ctrl+B", "Ctrl+Alt+BB", "Ctrl+F25", "Ctrl+F0", "Ctrl+F01",
+                          "Win+B", "Ctrl+Alt+中", "+", ""}) {
+    EXPECT_FALSE(parseHotKey(bad).has_value()) << bad;
+  }
+}
+
+TEST_F(Keys, TheHotKeySlidesTheWindowOutAndBackInWithTheFocus) {
+  start();
+  sim.advance(1000);
+  const int docked = app->mainWindow().left();
+  ASSERT_EQ(sim.hotKey, (std::pair<int, int>{'B', platform::kCtrl | platform::kAlt}));
+  EXPECT_TRUE(sim.balloons.empty());
+  sim.focused = nullptr;
+  ASSERT_TRUE(sim.pressHotKey('B', platform::kCtrl | platform::kAlt));
+  sim.advance(1000);
+  EXPECT_LT(app->mainWindow().left(), 0);
+  EXPECT_TRUE(sim.pressHotKey('B', platform::kCtrl | platform::kAlt));
+  sim.advance(1000);
+  EXPECT_EQ(app->mainWindow().left(), docked);
+  EXPECT_EQ(sim.focused, &main());
+  EXPECT_EQ(sim.foreground, &main());
+  // Pressed again during its slide out, it turns back.
+  sim.pressHotKey('B', platform::kCtrl | platform::kAlt);
+  sim.advance(60);
+  const int midway = app->mainWindow().left();
+  EXPECT_LT(midway, docked);
+  EXPECT_GT(midway, -app->mainWindow().width());
+  sim.pressHotKey('B', platform::kCtrl | platform::kAlt);
+  sim.advance(1000);
+  EXPECT_EQ(app->mainWindow().left(), docked);
+  // Then keys work in the list at once.
+  press(keys::kDown);
+  EXPECT_EQ(interaction().highlightedRow(), 2);
+}
+
+TEST_F(Keys, TheHotKeyComesFromTheSettingsAndAnEmptyValueTurnsItOff) {
+  fs.files[kData + "\\config.ini"] += "[选项]\r\n热键=Ctrl+Shift+F5\r\n";
+  start();
+  sim.advance(300);
+  EXPECT_EQ(sim.hotKey, (std::pair<int, int>{0x74, platform::kCtrl | platform::kShift}));
+  EXPECT_FALSE(sim.pressHotKey('B', platform::kCtrl | platform::kAlt));
+  fs.files[kData + "\\config.ini"] = "[选项]\r\n热键=\r\n";
+  app->hotKey().start(fs, kData + "\\config.ini");
+  EXPECT_EQ(sim.hotKey, (std::pair<int, int>{0, 0}));
+  EXPECT_FALSE(app->hotKey().registered().has_value());
+  EXPECT_TRUE(sim.balloons.empty());
+}
+
+TEST_F(Keys, AHotKeyTakenOrMistypedIsToldOnceAndTheProgramRunsOn) {
+  sim.hotKeysTaken.insert({'B', platform::kCtrl | platform::kAlt});
+  start();
+  sim.advance(300);
+  ASSERT_EQ(sim.balloons.size(), 1u);
+  EXPECT_EQ(sim.balloons[0].text, "热键 Ctrl+Alt+B 已被其他程序占用");
+  EXPECT_FALSE(app->hotKey().registered().has_value());
+  press(keys::kDown);
+  EXPECT_EQ(interaction().highlightedRow(), 2);
+  fs.files[kData + "\\config.ini"] = "[选项]\r\n热键=Hyper+B\r\n";
+  app->hotKey().start(fs, kData + "\\config.ini");
+  ASSERT_EQ(sim.balloons.size(), 2u);
+  EXPECT_EQ(sim.balloons[1].text, "热键 Hyper+B 无法识别");
+}
+
+}  // namespace
+}  // namespace lh::app
