@@ -5,6 +5,7 @@
 #include "win/loopback_server.h"  // (winsock2 before windows.h)
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -1295,4 +1296,188 @@ TEST_F(EndToEnd, TheHotKeySlidesTheWindowOutAndBringsItBackWithTheFocus) {
   ASSERT_TRUE(p.waitDocked());
   ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == main; }, 10000));
   screenshot("hot-key-in.png");
+}
+
+// ------------------------------------------------------------ a screen reader
+
+namespace {
+
+// The COM apartment of the test's thread, which a screen reader's own
+// process has (the main window's objects come through COM's proxies).
+struct ComApartment {
+  ComApartment() : ok(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~ComApartment() {
+    if (ok) CoUninitialize();
+  }
+  bool ok;
+};
+
+// An IAccessible held and released.
+class Accessible {
+ public:
+  Accessible() = default;
+  explicit Accessible(IAccessible* a) : a_(a) {}
+  ~Accessible() {
+    if (a_) a_->Release();
+  }
+  Accessible(Accessible&& o) noexcept : a_(o.a_) { o.a_ = nullptr; }
+  Accessible& operator=(Accessible&& o) noexcept {
+    std::swap(a_, o.a_);
+    return *this;
+  }
+  explicit operator bool() const { return a_ != nullptr; }
+  IAccessible* operator->() const { return a_; }
+
+  static Accessible fromWindow(HWND w) {
+    IAccessible* a = nullptr;
+    // (__uuidof: mingw-w64's IID_IAccessible can resolve to an import thunk.)
+    if (FAILED(AccessibleObjectFromWindow(w, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&a)))) {
+      return {};
+    }
+    return Accessible(a);
+  }
+  // The object a VARIANT holds (VT_DISPATCH); the VARIANT is cleared.
+  static Accessible in(VARIANT& v) {
+    IAccessible* a = nullptr;
+    if (V_VT(&v) == VT_DISPATCH && V_DISPATCH(&v)) {
+      V_DISPATCH(&v)->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&a));
+    }
+    VariantClear(&v);
+    return Accessible(a);
+  }
+
+  static VARIANT id(long child) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = child;
+    return v;
+  }
+  long count() const {
+    LONG n = -1;
+    return SUCCEEDED(a_->get_accChildCount(&n)) ? n : -1;
+  }
+  long role(long child = CHILDID_SELF) const { return i4(&IAccessible::get_accRole, child); }
+  long state(long child = CHILDID_SELF) const { return i4(&IAccessible::get_accState, child); }
+  std::wstring name(long child = CHILDID_SELF) const { return text(&IAccessible::get_accName, child); }
+  std::wstring value(long child = CHILDID_SELF) const { return text(&IAccessible::get_accValue, child); }
+  Accessible child(long child) const {
+    IDispatch* d = nullptr;
+    if (a_->get_accChild(id(child), &d) != S_OK || !d) return {};
+    VARIANT v;
+    V_VT(&v) = VT_DISPATCH;
+    V_DISPATCH(&v) = d;
+    return in(v);
+  }
+  RECT location(long child) const {
+    LONG x = 0, y = 0, w = 0, h = 0;
+    a_->accLocation(&x, &y, &w, &h, id(child));
+    return RECT{x, y, x + w, y + h};
+  }
+  // The focused child's id; 0 for none (or the object itself); -1 when the
+  // call failed.
+  long focus() const {
+    VARIANT v;
+    VariantInit(&v);
+    if (FAILED(a_->get_accFocus(&v))) return -1;
+    const long id = V_VT(&v) == VT_I4 ? V_I4(&v) : 0;
+    VariantClear(&v);
+    return id;
+  }
+
+ private:
+  long i4(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), long child) const {
+    VARIANT v;
+    VariantInit(&v);
+    if (FAILED((a_->*get)(id(child), &v)) || V_VT(&v) != VT_I4) {
+      VariantClear(&v);
+      return -1;
+    }
+    return V_I4(&v);
+  }
+  std::wstring text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long child) const {
+    BSTR b = nullptr;
+    if (FAILED((a_->*get)(id(child), &b))) return L"(failed)";
+    std::wstring s = b ? std::wstring(b, SysStringLen(b)) : L"";
+    SysFreeString(b);
+    return s;
+  }
+  IAccessible* a_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(EndToEnd, AScreenReaderInAnotherProcessReadsTheListAndFollowsTheKeyboardsHighlight) {
+  ComApartment com;
+  ASSERT_TRUE(com.ok);
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", sampleStore());
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  const HWND main = p.window(L"Linkhoard");
+  Accessible root = Accessible::fromWindow(main);
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root.role(), ROLE_SYSTEM_CLIENT);
+
+  // The list among the root's children, an object of its own.
+  Accessible list;
+  for (long id = 1; id <= root.count() && !list; ++id) {
+    if (root.role(id) == ROLE_SYSTEM_LIST) list = root.child(id);
+  }
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list.role(), ROLE_SYSTEM_LIST);
+  // The rows that open something, top to bottom, once the store has loaded:
+  // the category, the three pages and the bookmark after the separator.
+  const std::wstring expected[] = {L"\u5de5\u4f5c\u8d44\u6599",       // 工作资料
+                                   L"\u65b0\u6d6a\u9996\u9875",       // 新浪首页
+                                   L"Example Domain",
+                                   L"\u4e2d\u56fd\u653f\u5e9c\u7f51",  // 中国政府网
+                                   L"A bookmark after a separator"};
+  ASSERT_TRUE(waitUntil([&] { return list.count() == 5 && list.name(5) == expected[4]; }, 15000))
+      << list.count() << " rows";
+  for (long id = 1; id <= 5; ++id) {
+    EXPECT_EQ(list.name(id), expected[id - 1]) << id;
+    EXPECT_EQ(list.role(id), ROLE_SYSTEM_LISTITEM) << id;
+  }
+  EXPECT_EQ(list.value(2), L"http://www.sina.com.cn/");
+  // 新浪首页 is the list's third row on the screen (the first is the lead row).
+  const RECT sina = list.location(2);
+  EXPECT_EQ(sina.left, 6);
+  EXPECT_EQ(sina.top, 202 + 2 * 20);
+  EXPECT_EQ(sina.bottom - sina.top, 20);
+
+  // The window active with no row highlighted, as the keyboard tests have it:
+  // the pointer over the list and back on the header.
+  pointTo(6 + 200, 202 + 100);
+  pointTo(6 + 200, 60);
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        GUITHREADINFO info{sizeof info};
+        return GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus == main;
+      },
+      10000));
+  ASSERT_TRUE(waitUntil([&] { return list.focus() == 0; }, 10000)) << list.focus();
+
+  // Down highlights the first row that opens something, Down again the next.
+  pressKey(VK_DOWN);
+  ASSERT_TRUE(waitUntil([&] { return list.focus() == 1; }, 10000)) << list.focus();
+  pressKey(VK_DOWN);
+  ASSERT_TRUE(waitUntil([&] { return list.focus() == 2; }, 10000)) << list.focus();
+  EXPECT_EQ(list.name(list.focus()), expected[1]);
+  EXPECT_EQ(list.state(2) & (STATE_SYSTEM_FOCUSED | STATE_SYSTEM_SELECTED), STATE_SYSTEM_FOCUSED | STATE_SYSTEM_SELECTED);
+  EXPECT_EQ(list.state(1) & STATE_SYSTEM_FOCUSED, 0);
+  // The root answers its focus with the list.
+  VARIANT f;
+  VariantInit(&f);
+  ASSERT_EQ(root->get_accFocus(&f), S_OK);
+  Accessible focused = Accessible::in(f);
+  ASSERT_TRUE(focused);
+  EXPECT_EQ(focused.role(), ROLE_SYSTEM_LIST);
+
+  // The program ends while the reader still holds its objects: they fail.
+  p.stop();
+  EXPECT_EQ(list.count(), -1);
+  EXPECT_EQ(root.name(), L"(failed)");
 }

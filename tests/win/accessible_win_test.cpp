@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/accessible_win32.h"
@@ -465,6 +467,56 @@ TEST_F(WindowAccessibility, HitTestAndNavigationFollowTheBounds) {
   ASSERT_EQ(list->accNavigate(NAVDIR_NEXT, childId(CHILDID_SELF), &v), S_OK);
   ASSERT_EQ(V_VT(&v), VT_I4);
   EXPECT_EQ(V_I4(&v), 4);
+}
+
+TEST_F(WindowAccessibility, CallsFromOtherApartmentsComeToTheWindowsThread) {
+  // The platform made the GUI thread a single-threaded apartment...
+  APTTYPE type{};
+  APTTYPEQUALIFIER qualifier{};
+  ASSERT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+  EXPECT_TRUE(type == APTTYPE_MAINSTA || type == APTTYPE_STA) << type;
+  // ...so a reader in another apartment gets a proxy, and its calls run
+  // here, between this thread's messages, never beside the program.
+  const DWORD gui = GetCurrentThreadId();
+  std::vector<DWORD> askedOn;
+  window_->events.accessibleTree = [this, &askedOn] {
+    askedOn.push_back(GetCurrentThreadId());
+    return tree_;
+  };
+  std::atomic<bool> done{false};
+  HRESULT got = E_FAIL;
+  LONG count = -1;
+  std::wstring rowName;
+  const HWND w = hwnd();
+  std::thread reader([&] {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IAccessible* a = nullptr;
+    got = AccessibleObjectFromWindow(w, static_cast<DWORD>(OBJID_CLIENT), kIidAccessible, reinterpret_cast<void**>(&a));
+    if (SUCCEEDED(got) && a) {
+      a->get_accChildCount(&count);
+      IDispatch* d = nullptr;
+      if (a->get_accChild(childId(3), &d) == S_OK && d) {
+        IAccessible* list = nullptr;
+        if (SUCCEEDED(d->QueryInterface(kIidAccessible, reinterpret_cast<void**>(&list)))) {
+          rowName = nameOf(list, 1);
+          list->Release();
+        }
+        d->Release();
+      }
+      a->Release();
+    }
+    CoUninitialize();
+    done = true;
+  });
+  pumpUntil([&] { return done.load(); }, 20000);
+  reader.join();
+  ASSERT_EQ(got, S_OK);
+  EXPECT_EQ(count, 5);
+  EXPECT_EQ(rowName, kSina);
+  ASSERT_FALSE(askedOn.empty());
+  for (DWORD t : askedOn) EXPECT_EQ(t, gui);
+  // (The proxies' references go when the reader's apartment ends.)
+  pumpUntil([&] { return win32::liveAccessibleObjects() == live_; }, 5000);
 }
 
 struct FocusEvent {
