@@ -493,7 +493,8 @@ void Application::createHeaderObjects() {
   for (int layer : {2, 3, 6, 7}) plain(0, 0, layer, nullptr);
   objects_.badgeIcon = browser_->badgeIcon();
   accessibility_ = std::make_unique<features::Accessibility>(
-      features::Accessibility::Parts{*main_, *store_, *list_, *interaction_, *breadcrumb_, *listControl_, *header_},
+      features::Accessibility::Parts{*main_, *store_, *list_, *interaction_, *breadcrumb_, *listControl_, *header_,
+                                     busy_},
       std::vector<features::Accessibility::HeaderButton>{{"添加收藏", objects_.addButton},
                                                          {"新建分类", objects_.newCategoryButton},
                                                          {"选择浏览器", objects_.browserBadge}});

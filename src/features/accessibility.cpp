@@ -37,10 +37,15 @@ Accessibility::Accessibility(Parts parts, std::vector<HeaderButton> headerButton
   parts_.main.host().events.accessibleTree = [this] { return tree(); };
 }
 
+Accessibility::~Accessibility() {
+  // The window may outlive this object (and be asked while it goes).
+  parts_.main.host().events.accessibleTree = nullptr;
+}
+
 std::vector<int> Accessibility::itemRows() const {
   const list::BookmarkList& list = parts_.list;
   std::vector<int> rows;
-  if (list.currentCategory == -1 && list.bookmarkCount == 0) return rows;
+  if (parts_.busy.busy() || (list.currentCategory == -1 && list.bookmarkCount == 0)) return rows;
   // Where the list is or is heading for (a scroll ends on whole rows); the
   // row at the bottom may be shown in part.
   const int top = std::max(1, list.firstRow);

@@ -14,6 +14,7 @@
 #include "list/list_interaction.h"
 #include "platform/platform.h"
 #include "store/bookmark_store.h"
+#include "ui/busy.h"
 #include "ui/controls.h"
 #include "ui/window.h"
 
@@ -29,6 +30,10 @@ class Accessibility {
     Breadcrumb& breadcrumb;
     ui::CanvasControl& listCanvas;
     ui::CanvasControl& header;
+    // While long work lets messages through (a reader's question is
+    // answered then too), the list's rows may name entries being changed:
+    // the list is given without items.
+    ui::Busy& busy;
   };
   // A picture button of the header canvas and what it does.
   struct HeaderButton {
@@ -37,6 +42,9 @@ class Accessibility {
   };
 
   Accessibility(Parts parts, std::vector<HeaderButton> headerButtons);
+  ~Accessibility();
+  Accessibility(const Accessibility&) = delete;
+  Accessibility& operator=(const Accessibility&) = delete;
 
   // The list is the root's first child (container 0).
   static constexpr int kListContainer = 0;

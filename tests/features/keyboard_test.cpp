@@ -370,6 +370,17 @@ TEST_F(Keys, TheReadersItemsAreTheRowsInViewAndTheFocusIndexFollowsAScroll) {
             (std::pair<int, int>{0, static_cast<int>(list.children.size()) - 1}));
 }
 
+TEST_F(Keys, AReaderAskingDuringASortIsGivenTheListWithoutItems) {
+  fs.files[kData + "\\udb"] = fixedStore(3000);
+  start();
+  sim.advance(300);
+  std::size_t itemsDuringSort = 99;
+  sim.post([&] { itemsDuringSort = main().accessibleTree().children[0].children.size(); });
+  main().click(120, 165);  // the top bar: the visit-count view, sorted while messages go through
+  EXPECT_EQ(itemsDuringSort, 0u);
+  EXPECT_FALSE(main().accessibleTree().children[0].children.empty());
+}
+
 TEST_F(Keys, AFlatViewShowsItsTabsWithTheSortedOneSelected) {
   start();
   sim.advance(300);
