@@ -1449,15 +1449,16 @@ TEST_F(EndToEnd, AScreenReaderInAnotherProcessReadsTheListAndFollowsTheKeyboards
   EXPECT_EQ(sina.bottom - sina.top, 20);
 
   // The window active with no row highlighted, as the keyboard tests have it:
-  // the pointer over the list and back on the header.
-  pointTo(6 + 200, 202 + 100);
-  pointTo(6 + 200, 60);
+  // the pointer over the list (which activates the window) and then, once
+  // the window has the focus, back on the header.
+  pointTo(6 + 200, 202 + 60);
   ASSERT_TRUE(waitUntil(
       [&] {
         GUITHREADINFO info{sizeof info};
         return GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus == main;
       },
       10000));
+  pointTo(6 + 200, 60);
   ASSERT_TRUE(waitUntil([&] { return list.focus() == 0; }, 10000)) << list.focus();
 
   // Down highlights the first row that opens something, Down again the next.
