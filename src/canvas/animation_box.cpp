@@ -489,6 +489,7 @@ void AnimationBox::pointerDown(Button b, int x, int y) {
     raise(&Events::objectLeftDown, hit);
     if (auto f = objectHandler(hit, &ObjectHandlers::press)) f();
   } else {
+    rightHeld_ = true;
     raise(&Events::objectRightDown, hit);
     if (auto f = objectHandler(hit, &ObjectHandlers::rightDown)) f();
   }
@@ -511,6 +512,7 @@ void AnimationBox::pointerUp(Button b, int x, int y) {
     }
     releaseEndsDouble_ = false;
   } else {
+    rightHeld_ = false;
     const ObjectId hit = hitTest(x, y);
     raise(&Events::objectRightUp, hit);
     if (auto f = objectHandler(hit, &ObjectHandlers::rightUp)) f();
@@ -548,7 +550,9 @@ void AnimationBox::pointerMove(int x, int y, bool leftHeld) {
 
 void AnimationBox::cancelPress() {
   const ObjectId pressed = livePressed();
-  if (pressed == 0) return;
+  const bool right = rightHeld_;
+  rightHeld_ = false;
+  if (pressed == 0 && !right) return;
   pressed_ = 0;
   doublePress_ = false;
   raise(&Events::pressCancelled, pressed);

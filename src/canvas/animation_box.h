@@ -47,8 +47,9 @@ class AnimationBox {
     std::function<void(ObjectId, int left, int top)> objectMoved;
     // The pointer left the canvas (after the hovered object's leave).
     std::function<void()> pointerLeave;
-    // The left press held on the canvas will have no release (see
-    // cancelPress); `pressed` is the object it was on (-1 for none).
+    // The press held on the canvas will have no release (see cancelPress);
+    // `pressed` is the object the left press was on (-1 for none, 0 when
+    // only the right button was held).
     std::function<void(ObjectId pressed)> pressCancelled;
   };
   // Adds a set of canvas-wide handlers. Every set runs, in the order the sets
@@ -147,8 +148,9 @@ class AnimationBox {
   void wheel(int notches, int x, int y);
   // The pointer left the canvas: the hovered object is left.
   void pointerLeave();
-  // The left press held on the canvas ends without a release (its input was
-  // taken away): nothing is pressed any more, and the handlers hear of it.
+  // The press held on the canvas (either button) ends without a release
+  // (its input was taken away): nothing is pressed any more, and the
+  // handlers hear of it.
   void cancelPress();
   // True while the handlers of the release that ends a double click run.
   bool releaseEndsDoubleClick() const { return releaseEndsDouble_; }
@@ -207,6 +209,7 @@ class AnimationBox {
   std::vector<Object*> byId_;                     // index = id; nullptr once destroyed
   ObjectId nextId_ = 1;
   ObjectId pressed_ = 0;
+  bool rightHeld_ = false;  // a right press waits for its release
   ObjectId hover_ = 0;
   bool doublePress_ = false, releaseEndsDouble_ = false;
   std::deque<Events> listeners_;

@@ -80,6 +80,10 @@ void Breadcrumb::openRoot() {
 
 void Breadcrumb::openCategory(store::EntryId id, int level, bool push) {
   settle();
+  // Other rows take the list's place (a key or the search box went back
+  // while a button was held on the list): the press ends, as its release
+  // would click, or delete, rows of the new list.
+  parts_.listCanvas.cancelHeldPress();
   auto& list = parts_.list;
   list.currentCategory = id;
   setListHeightFor(level);

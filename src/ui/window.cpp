@@ -91,6 +91,10 @@ void Control::pointerLeave() {
 
 void Control::pressCancelled() {}
 
+void Control::cancelHeldPress() {
+  if (window_) window_->inputDisabled(*this);
+}
+
 void Control::setInputEnabled(bool enabled) {
   const bool was = inputEnabled_;
   inputEnabled_ = enabled;

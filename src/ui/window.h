@@ -51,6 +51,9 @@ class Control {
   // the release, whenever it comes, is dropped.
   void setInputEnabled(bool enabled);
   bool inputEnabled() const { return inputEnabled_; }
+  // A press held on the control (or a child) ends now as if its input had
+  // been disabled: the control is told, and the release is dropped.
+  void cancelHeldPress();
   // Enabled, and every ancestor too.
   bool receivesInput() const;
 

@@ -39,12 +39,31 @@ class Keys : public StartUp {
     EXPECT_LE(r, l.firstRow + l.rowsInView() - 1);
     EXPECT_EQ(l.shownOffset, -20 * (l.firstRow - 1));  // the smooth scroll ended on whole rows
   }
-  // Root (1) holds category 14 then bookmarks 11-13; 14 holds a separator
-  // and bookmark 15... built from the log.
+  // Root (1) holds category 14 (empty) then bookmarks 11-13, built from the
+  // log.
   void withCategoryOfTwo() {
     fs.files[kData + "\\bein"] =
         store::encodeRecord({store::LogOp::AddCategory, {store::intField(1), store::dateField(1.0), "Twenty"}});
   }
+  // As withCategoryOfTwo, with bookmarks 15 and 16 in 14; started, and 14
+  // opened by keys.
+  void startInFilledCategory() {
+    withCategoryOfTwo();
+    for (const char* n : {"in0", "in1"}) {
+      fs.files[kData + "\\bein"] += store::encodeRecord(
+          {store::LogOp::AddBookmark,
+           {n, std::string("http://") + n + ".com/", "", store::intField(14), store::dateField(1.0), store::intField(-1)}});
+    }
+    start();
+    sim.advance(300);
+    press(keys::kDown);
+    press(keys::kEnter);
+    ASSERT_EQ(app->list().currentCategory, 14);
+    ASSERT_EQ(app->list().rowCount, 3);
+  }
+  // The middle of row r's band on screen.
+  int rowY(int r) { return app->listTop() + 20 * (r - 1) + 5; }
+  std::vector<store::EntryId> members(store::EntryId c) { return app->store().members(c); }
 };
 
 TEST_F(Keys, UpAndDownMoveRowByRowSkippingTheLeadRowAndStopAtTheEnds) {
@@ -241,6 +260,87 @@ TEST_F(Keys, KeysDuringASortOrUnderAPanelDoNothing) {
   main().typeCharacter("q");
   EXPECT_EQ(interaction().highlightedRow(), 0);
   EXPECT_EQ(searchBox().text(), "");
+}
+
+// Going back a bar while a button is held on the list: the rows under the
+// press change, so the press ends; its release neither clicks nor deletes
+// rows of the list now shown.
+TEST_F(Keys, GoingBackWhileTheRightButtonSelectsRowsDeletesNothing) {
+  startInFilledCategory();
+  const std::vector<store::EntryId> root = members(1), inner = members(14);
+  main().move(120, rowY(2));
+  main().press(120, rowY(2), platform::MouseButton::Right);
+  ASSERT_TRUE(interaction().deletion().selecting());
+  main().key(keys::kBack);
+  ASSERT_EQ(app->list().currentCategory, 1);
+  // Row 2 of the root is category 14 itself.
+  main().release(120, rowY(2), platform::MouseButton::Right);
+  sim.advance(500);
+  EXPECT_EQ(members(1), root);
+  EXPECT_EQ(members(14), inner);
+  EXPECT_TRUE(members(store::kRecycleBin).empty());
+  EXPECT_FALSE(interaction().deletion().selecting());
+  press(keys::kDown);
+  expectHighlightOn(2);
+}
+
+TEST_F(Keys, GoingBackWhileTheLeftButtonIsHeldOpensNothingAndInsertsNoSeparator) {
+  startInFilledCategory();
+  const std::vector<store::EntryId> root = members(1);
+  main().move(120, rowY(3));
+  main().press(120, rowY(3));
+  main().key(keys::kBack);
+  // Row 3 of the root is bookmark 11.
+  main().release(120, rowY(3));
+  EXPECT_TRUE(sim.launches.empty());
+  EXPECT_EQ(app->store().entry(11).visitCount, 0);
+  sim.advance(SimWindow::kDoubleClickMs + 100);
+  press(keys::kDown);
+  press(keys::kEnter);
+  ASSERT_EQ(app->list().currentCategory, 14);
+  // Held and moved to another row after going back: no separator.
+  main().move(120, rowY(3));
+  main().press(120, rowY(3));
+  main().key(keys::kBack);
+  main().move(120, rowY(4), true);
+  main().release(120, rowY(4));
+  EXPECT_EQ(members(1), root);
+  EXPECT_TRUE(sim.launches.empty());
+}
+
+TEST_F(Keys, EmptyingTheSearchBoxWhileTheRightButtonSelectsResultsDeletesNothing) {
+  start();
+  sim.advance(300);
+  const std::vector<store::EntryId> root = members(1);
+  main().key('B');
+  sim.advance(500);
+  ASSERT_EQ(app->list().currentCategory, -1);
+  main().move(120, rowY(3));
+  main().press(120, rowY(3), platform::MouseButton::Right);
+  EXPECT_TRUE(searchBox().pressKey(keys::kEscape));  // the category comes back
+  ASSERT_EQ(app->list().currentCategory, 1);
+  main().release(120, rowY(3), platform::MouseButton::Right);
+  sim.advance(500);
+  EXPECT_EQ(members(1), root);
+  EXPECT_TRUE(members(store::kRecycleBin).empty());
+}
+
+TEST_F(Keys, ARightButtonSelectionThatASortInterruptsEndsAndTheKeysWorkAgain) {
+  start();
+  sim.advance(300);
+  main().move(120, rowY(3));
+  main().press(120, rowY(3), platform::MouseButton::Right);
+  main().key('B');  // the search sorts, taking the list's input
+  main().release(120, rowY(3), platform::MouseButton::Right);
+  sim.advance(500);
+  EXPECT_TRUE(members(store::kRecycleBin).empty());
+  EXPECT_FALSE(interaction().deletion().selecting());
+  // The band follows the pointer again, and the keys move it.
+  main().move(120, rowY(4));
+  sim.advance(300);
+  EXPECT_TRUE(app->listCanvas().box().hasPicture(app->list().hoverHighlight()));
+  press(keys::kDown);
+  EXPECT_NE(interaction().highlightedRow(), 0);
 }
 
 TEST_F(Keys, KeysDuringTheSmoothScrollHeadOnFromWhereTheScrollIsGoing) {
