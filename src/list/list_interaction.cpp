@@ -69,7 +69,11 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
     if (pastEnd) y = 20 * (list_.rowCount - list_.firstRow);
     deletion_.release(pointerRow, y - 3);  // where the highlight heads
   };
-  e.objectLeftDown = [this](canvas::ObjectId) {
+  e.objectLeftDown = [this](canvas::ObjectId pressed) {
+    // The thumb's drag is no press on a row: its release clicks nothing, so
+    // nothing would end the press (the next row the pointer entered would
+    // get a separator, and the keys would wait for a release).
+    if (pressed == list_.thumb() && pressed > 0) return;
     pressPending = true;
     gapDragDone = false;
     list_.computeSlotOrder();

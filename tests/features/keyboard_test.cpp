@@ -343,6 +343,28 @@ TEST_F(Keys, ARightButtonSelectionThatASortInterruptsEndsAndTheKeysWorkAgain) {
   EXPECT_NE(interaction().highlightedRow(), 0);
 }
 
+TEST_F(Keys, AfterAThumbDragTheKeysMoveTheHighlightAndTheNextRowGetsNoSeparator) {
+  fs.files[kData + "\\udb"] = fixedStore(200);
+  start();
+  sim.advance(300);
+  const std::vector<store::EntryId> root = members(1);
+  const int thumbY = app->listTop() + app->listCanvas().box().getTop(app->list().thumb()) + 40;
+  main().move(336, thumbY);
+  main().press(336, thumbY);
+  main().move(336, thumbY + 100, true);
+  main().release(336, thumbY + 100);
+  sim.advance(500);
+  const int first = app->list().firstRow;
+  ASSERT_GT(first, 1);
+  press(keys::kDown);
+  expectHighlightOn(first);
+  // The pointer leaves the thumb's column along its row, then goes down one.
+  main().move(200, thumbY + 100);
+  main().move(200, thumbY + 120);
+  sim.advance(500);
+  EXPECT_EQ(members(1), root);
+}
+
 TEST_F(Keys, KeysDuringTheSmoothScrollHeadOnFromWhereTheScrollIsGoing) {
   fs.files[kData + "\\udb"] = fixedStore(200);
   start();
