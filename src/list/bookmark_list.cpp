@@ -332,15 +332,16 @@ bool BookmarkList::onMoving(ObjectId o, int, int top) {
 void BookmarkList::onThumbMoved(int top) {
   if (onThumbScroll) onThumbScroll();
   const ScrollGeometry g = geometry();
-  scrollOffset = offsetForThumb(top, g);
+  const int offset = offsetForThumb(top, g);
+  // A list too short for the thumb's reach does not scroll by it: it stays
+  // where it is (at its top, or where the keys took it), its rows and
+  // firstRow alike.
+  if (offset < 0) return;
+  scrollOffset = offset;
   alignedOffset = 20 * static_cast<int>(std::floor(scrollOffset / 20.0));
   firstRow = alignedOffset / 20 + 1;
   if (currentCategory >= 1) {
     if (store::Entry* c = store_.mutableEntry(currentCategory)) c->scrollRow = firstRow;  // memory only
-  }
-  if (firstRow <= 0) {
-    firstRow = 1;
-    return;
   }
   if (showIndicator) showIndicator(firstRow, currentCategory == -1 ? bookmarkCount : rowCount - 1);
   if (box_.getTagNumber(hoverHighlight_) != 0) {
@@ -359,7 +360,12 @@ void BookmarkList::wheel(int notches) {
   if (box_.getLeft(thumb_) == -350) return;
   userScroll = true;
   snapToRows = true;
-  box_.moveObject(thumb_, kThumbX, box_.getTop(thumb_) - 20 * notches);
+  const int before = box_.getTop(thumb_);
+  box_.moveObject(thumb_, kThumbX, before - 20 * notches);
+  // The keys scroll by rows that the thumb may not show (a row or two of a
+  // long list leave it at the top of its track): the wheel up with the thumb
+  // already there still takes the list to its top.
+  if (notches > 0 && before == 0 && box_.getTop(thumb_) == 0 && firstRow > 1) onThumbMoved(0);
   userScroll = false;
 }
 

@@ -140,6 +140,68 @@ TEST_F(Keys, PagesHomeAndEndScrollTheListSmoothlyToKeepTheRowInView) {
   expectHighlightOn(201);
 }
 
+// The list at rest where the keys or the wheel left it: the rows shown are
+// the rows firstRow names, and the indicator and the category's remembered
+// row say the same.
+void expectCoherent(Application& app) {
+  const list::BookmarkList& l = app.list();
+  EXPECT_EQ(l.shownOffset, -20 * (l.firstRow - 1));
+  EXPECT_EQ(app.firstRowLabel().caption(), std::to_string(l.firstRow));
+  if (l.currentCategory >= 1) EXPECT_EQ(app.store().entry(l.currentCategory).scrollRow, l.firstRow);
+}
+
+TEST_F(Keys, TheWheelGoesOnFromWhereTheKeysScrolled) {
+  fs.files[kData + "\\udb"] = fixedStore(1000);
+  start();
+  sim.advance(300);
+  const int page = app->list().rowsInView();
+  // Down past the bottom of the view: one row, which leaves the thumb of so
+  // long a list at the top of its track.
+  for (int i = 0; i < page; ++i) press(keys::kDown);
+  ASSERT_EQ(app->list().firstRow, 2);
+  ASSERT_EQ(app->listCanvas().box().getTop(app->list().thumb()), 0);
+  expectCoherent(*app);
+  main().events.wheel(1, 120, rowY(2));
+  sim.advance(600);
+  EXPECT_EQ(app->list().firstRow, 1);
+  expectCoherent(*app);
+  // Pages down, then the wheel: further down from there, and back up.
+  for (int i = 0; i < 20; ++i) press(keys::kPageDown);
+  const int keyed = app->list().firstRow;
+  expectCoherent(*app);
+  main().events.wheel(-1, 120, rowY(2));
+  sim.advance(600);
+  EXPECT_GT(app->list().firstRow, keyed);
+  expectCoherent(*app);
+  main().events.wheel(1, 120, rowY(2));
+  sim.advance(600);
+  EXPECT_LT(app->list().firstRow, keyed + 2);
+  expectCoherent(*app);
+}
+
+TEST_F(Keys, InAWindowOfAFewRowsTheWheelNeverLeavesTheRowsShownApartFromFirstRow) {
+  fs.files[kData + "\\udb"] = fixedStore(7);  // rows 2-8, too few for the thumb to scroll
+  sim.screen = {1920, 338};                      // a list of 100 pixels: five rows
+  start();
+  sim.advance(300);
+  ASSERT_EQ(app->list().rowsInView(), 5);
+  press(keys::kEnd);
+  ASSERT_EQ(app->list().firstRow, 4);
+  expectCoherent(*app);
+  main().events.wheel(-1, 120, rowY(2));  // down: the thumb cannot scroll this list
+  sim.advance(600);
+  EXPECT_EQ(app->list().firstRow, 4);
+  expectCoherent(*app);
+  // A click on the second row shown opens the bookmark shown there (row 5).
+  main().click(120, rowY(2));
+  ASSERT_EQ(sim.launches.size(), 1u);
+  EXPECT_EQ(sim.launches[0], "\"C:\\B\\b.exe\" \"http://x3.com/\"");
+  main().events.wheel(1, 120, rowY(2));  // up: back to the top
+  sim.advance(600);
+  EXPECT_EQ(app->list().firstRow, 1);
+  expectCoherent(*app);
+}
+
 TEST_F(Keys, EnterOpensTheHighlightedRowAsAClickAndBackspaceGoesBackABar) {
   withCategoryOfTwo();
   start();
