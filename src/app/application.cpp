@@ -494,7 +494,7 @@ void Application::createHeaderObjects() {
   objects_.badgeIcon = browser_->badgeIcon();
   accessibility_ = std::make_unique<features::Accessibility>(
       features::Accessibility::Parts{*main_, *store_, *list_, *interaction_, *breadcrumb_, *listControl_, *header_,
-                                     busy_},
+                                     busy_, *overlay_},
       std::vector<features::Accessibility::HeaderButton>{{"添加收藏", objects_.addButton},
                                                          {"新建分类", objects_.newCategoryButton},
                                                          {"选择浏览器", objects_.browserBadge}});

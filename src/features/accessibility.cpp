@@ -46,6 +46,7 @@ std::vector<int> Accessibility::itemRows() const {
   const list::BookmarkList& list = parts_.list;
   std::vector<int> rows;
   if (parts_.busy.busy() || (list.currentCategory == -1 && list.bookmarkCount == 0)) return rows;
+  if (parts_.pages.shown() != -1) return rows;  // under a panel or the start page
   // Where the list is or is heading for (a scroll ends on whole rows); the
   // row at the bottom may be shown in part.
   const int top = std::max(1, list.firstRow);
@@ -106,20 +107,30 @@ void Accessibility::addBars(AccessibleNode& root) const {
   }
 }
 
-void Accessibility::addLabels(const ui::Control& c, AccessibleNode& root) const {
+void Accessibility::addLabels(const ui::Control& c, AccessibleNode& root, bool onPage) const {
   if (!c.visible()) return;
+  onPage = onPage || &c == &parts_.pages.control();
   if (const auto* label = dynamic_cast<const ui::Label*>(&c); label && !label->caption().empty()) {
-    root.children.push_back(node(label->onClick ? AccessibleRole::PushButton : AccessibleRole::StaticText,
-                                 label->caption(), label->windowRect()));
+    AccessibleNode n = node(label->onClick ? AccessibleRole::PushButton : AccessibleRole::StaticText,
+                            label->caption(), label->windowRect());
+    if (onPage || !covered(n.bounds)) root.children.push_back(std::move(n));
   }
-  for (const auto& child : c.children()) addLabels(*child, root);
+  for (const auto& child : c.children()) addLabels(*child, root, onPage);
+}
+
+bool Accessibility::covered(const platform::Bounds& b) const {
+  if (parts_.pages.shown() == -1) return false;
+  return parts_.pages.control().windowRect().contains(b.left + b.width / 2, b.top + b.height / 2);
 }
 
 AccessibleNode Accessibility::tree() const {
   AccessibleNode root = node(AccessibleRole::Client, "Linkhoard", {0, 0, parts_.main.width(), parts_.main.height()});
   root.children.push_back(listNode());  // kListContainer
   addBars(root);
-  addLabels(parts_.main.root(), root);
+  // The bars and buttons a page covers are gone (the list stays, empty: it
+  // is container 0).
+  std::erase_if(root.children, [&](const AccessibleNode& n) { return n.role != AccessibleRole::List && covered(n.bounds); });
+  addLabels(parts_.main.root(), root, false);
   return root;
 }
 

@@ -3,6 +3,8 @@
 // view tabs of a flat view, the header's buttons, and every label shown
 // (those that act on a click as buttons). The tree is built afresh whenever
 // a reader asks; the keyboard's highlight is told as the focus of the list.
+// What a panel or the start page covers is not there: the list has no
+// items then.
 #pragma once
 
 #include <string>
@@ -10,6 +12,7 @@
 
 #include "canvas/animation_box.h"
 #include "features/breadcrumb.h"
+#include "features/overlay_pages.h"
 #include "list/bookmark_list.h"
 #include "list/list_interaction.h"
 #include "platform/platform.h"
@@ -34,6 +37,9 @@ class Accessibility {
     // answered then too), the list's rows may name entries being changed:
     // the list is given without items.
     ui::Busy& busy;
+    // A page shown over the list (a panel, the start page) covers what lies
+    // under it.
+    OverlayPages& pages;
   };
   // A picture button of the header canvas and what it does.
   struct HeaderButton {
@@ -59,7 +65,9 @@ class Accessibility {
  private:
   platform::AccessibleNode listNode() const;
   void addBars(platform::AccessibleNode& root) const;
-  void addLabels(const ui::Control& c, platform::AccessibleNode& root) const;
+  void addLabels(const ui::Control& c, platform::AccessibleNode& root, bool onPage) const;
+  // Whether a page is shown over `bounds` (by the middle of it).
+  bool covered(const platform::Bounds& bounds) const;
 
   Parts parts_;
   std::vector<HeaderButton> headerButtons_;

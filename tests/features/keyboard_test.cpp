@@ -565,6 +565,29 @@ TEST_F(Keys, AReaderAskingDuringASortIsGivenTheListWithoutItems) {
   EXPECT_FALSE(main().accessibleTree().children[0].children.empty());
 }
 
+TEST_F(Keys, APageOverTheListHidesItsRowsBarsAndIndicatorFromTheReader) {
+  start();
+  sim.advance(300);
+  ASSERT_EQ(main().accessibleTree().children[0].children.size(), 3u);
+  ASSERT_NE(childNamed(main().accessibleTree(), "3"), nullptr);  // the indicator's row count
+  app->about().show();
+  AccessibleNode tree = main().accessibleTree();
+  ASSERT_FALSE(tree.children.empty());
+  EXPECT_EQ(tree.children[0].role, AccessibleRole::List);
+  EXPECT_TRUE(tree.children[0].children.empty());
+  EXPECT_EQ(childNamed(tree, "f1"), nullptr);
+  EXPECT_EQ(childNamed(tree, "3"), nullptr);
+  // The page's own text is read, and the bottom bar below it.
+  bool aboutText = false;
+  for (const AccessibleNode& c : tree.children) aboutText = aboutText || c.name == app->about().text().caption();
+  EXPECT_TRUE(aboutText);
+  EXPECT_NE(childNamed(tree, "退出"), nullptr);
+  app->overlay().hide();
+  tree = main().accessibleTree();
+  EXPECT_EQ(tree.children[0].children.size(), 3u);
+  EXPECT_NE(childNamed(tree, "f1"), nullptr);
+}
+
 TEST_F(Keys, AFlatViewShowsItsTabsWithTheSortedOneSelected) {
   start();
   sim.advance(300);
