@@ -453,6 +453,9 @@ void Application::buildRooms() {
   hotKeyHooks.windowIn = [this] { return docking_->windowShown() && main_->visible(); };
   hotKeyHooks.bringIn = [this] {
     docking_->turnSlideIn();
+    // As the tray icon does: the bin window comes back when it was in use
+    // (hiding the windows hid it).
+    if (recycleBin_->binShown()) bin_->setVisible(true);
     main_->host().raise(true);
     main_->host().setForeground();
     main_->host().takeFocus();

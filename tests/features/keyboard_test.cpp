@@ -649,6 +649,23 @@ TEST_F(Keys, TheHotKeySlidesTheWindowOutAndBackInWithTheFocus) {
   EXPECT_EQ(interaction().highlightedRow(), 2);
 }
 
+TEST_F(Keys, TheHotKeyAfterTheWindowsWereHiddenBringsTheBinWindowBackWhenInUse) {
+  start();
+  sim.advance(300);
+  main().move(120, rowY(2));
+  main().press(120, rowY(2), platform::MouseButton::Right);
+  main().release(120, rowY(2), platform::MouseButton::Right);  // bookmark 11 to the bin
+  sim.advance(500);
+  ASSERT_TRUE(app->recycleBinWindow().visible());
+  app->docking().hideAll();  // the top strip's right click
+  ASSERT_FALSE(app->mainWindow().visible());
+  ASSERT_TRUE(sim.pressHotKey('B', platform::kCtrl | platform::kAlt));
+  sim.advance(1000);
+  EXPECT_TRUE(app->mainWindow().visible());
+  EXPECT_TRUE(app->recycleBinWindow().visible());
+  EXPECT_EQ(app->recycleBinWindow().left(), app->mainWindow().left() + app->mainWindow().width() + 10);
+}
+
 TEST_F(Keys, TheHotKeyComesFromTheSettingsAndAnEmptyValueTurnsItOff) {
   fs.files[kData + "\\config.ini"] += "[选项]\r\n热键=Ctrl+Shift+F5\r\n";
   start();
