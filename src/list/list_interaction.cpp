@@ -138,29 +138,34 @@ bool ListInteraction::moveHighlight(KeyStep step) {
   if (deletion_.selecting() || pressPending || list_.rowCount <= 0) return false;
   if (list_.currentCategory == -1 && list_.bookmarkCount == 0) return false;
   const int current = highlightedRow();
+  // Nothing highlighted (the wheel or a new list cleared it): the keys go
+  // from the first row in view (the last above it when none is in view);
+  // Up and Down stop there.
+  int from = current;
+  if (from == 0) from = keyboardRowFrom(list_.firstRow, 1);
+  if (from == 0) from = keyboardRowFrom(list_.firstRow, -1);
+  if (from == 0) return false;
   const int page = std::max(1, list_.rowsInView() - 1);
   int target = 0;
   if (current == 0 && (step == KeyStep::Up || step == KeyStep::Down)) {
-    // Nothing highlighted: the first row in view, or the first of all.
-    target = keyboardRowFrom(list_.firstRow, 1);
-    if (target == 0) target = keyboardRowFrom(list_.firstRow, -1);
+    target = from;
   } else {
     switch (step) {
-      case KeyStep::Down: target = keyboardRowFrom(current + 1, 1); break;
-      case KeyStep::Up: target = keyboardRowFrom(current - 1, -1); break;
+      case KeyStep::Down: target = keyboardRowFrom(from + 1, 1); break;
+      case KeyStep::Up: target = keyboardRowFrom(from - 1, -1); break;
       case KeyStep::PageDown:
-        target = keyboardRowFrom(std::min(current + page, list_.rowCount), 1);
+        target = keyboardRowFrom(std::min(from + page, list_.rowCount), 1);
         if (target == 0) target = keyboardRowFrom(list_.rowCount, -1);
         break;
       case KeyStep::PageUp:
-        target = keyboardRowFrom(std::max(current - page, 1), -1);
+        target = keyboardRowFrom(std::max(from - page, 1), -1);
         if (target == 0) target = keyboardRowFrom(1, 1);
         break;
       case KeyStep::Home: target = keyboardRowFrom(1, 1); break;
       case KeyStep::End: target = keyboardRowFrom(list_.rowCount, -1); break;
     }
   }
-  if (target == 0 || (target == current && current != 0)) return false;
+  if (target == 0 || target == current) return false;
   // The rows that open nothing just above the target (the lead row, a
   // group's spacer and heading) come into view with it.
   int top = target;

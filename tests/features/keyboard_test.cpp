@@ -202,6 +202,32 @@ TEST_F(Keys, InAWindowOfAFewRowsTheWheelNeverLeavesTheRowsShownApartFromFirstRow
   expectCoherent(*app);
 }
 
+TEST_F(Keys, WithNothingHighlightedThePageKeysGoFromTheRowsInView) {
+  fs.files[kData + "\\udb"] = fixedStore(1000);
+  start();
+  sim.advance(300);
+  const int page = app->list().rowsInView();
+  auto wheelDown = [&](int notches) {
+    for (int i = 0; i < notches; ++i) {
+      main().events.wheel(-1, 120, rowY(2));
+      sim.advance(600);
+    }
+  };
+  wheelDown(5);  // the wheel leaves nothing highlighted
+  const int first = app->list().firstRow;
+  ASSERT_GT(first, 2 * page);
+  ASSERT_EQ(interaction().highlightedRow(), 0);
+  press(keys::kPageDown);  // to the last row in full view
+  expectHighlightOn(first + page - 1);
+  EXPECT_EQ(app->list().firstRow, first);
+  wheelDown(3);
+  const int further = app->list().firstRow;
+  ASSERT_EQ(interaction().highlightedRow(), 0);
+  press(keys::kPageUp);  // a page above the first row in view
+  expectHighlightOn(further - (page - 1));
+  expectInView(further - (page - 1));
+}
+
 TEST_F(Keys, EnterOpensTheHighlightedRowAsAClickAndBackspaceGoesBackABar) {
   withCategoryOfTwo();
   start();
