@@ -126,11 +126,16 @@ int ListInteraction::keyboardRowFrom(int r, int direction) const {
   return 0;
 }
 
-int ListInteraction::highlightedRow() const {
+int ListInteraction::bandRow() const {
   const canvas::ObjectId h = list_.hoverHighlight();
   if (box_.getTagNumber(h) == 0 || !box_.hasPicture(h)) return 0;  // cleared by a scroll
   if (box_.getTop(h) <= -20 && !highlight_.running()) return 0;    // hidden
   const int r = list_.firstRow + (highlightTarget_ + 3) / 20;
+  return r >= 1 && r <= list_.rowCount ? r : 0;
+}
+
+int ListInteraction::highlightedRow() const {
+  const int r = bandRow();
   return keyboardRow(r) ? r : 0;
 }
 
@@ -138,16 +143,17 @@ bool ListInteraction::moveHighlight(KeyStep step) {
   if (deletion_.selecting() || pressPending || list_.rowCount <= 0) return false;
   if (list_.currentCategory == -1 && list_.bookmarkCount == 0) return false;
   const int current = highlightedRow();
-  // Nothing highlighted (the wheel or a new list cleared it): the keys go
-  // from the first row in view (the last above it when none is in view);
-  // Up and Down stop there.
-  int from = current;
+  // The pointer's band on a separator: the keys go on from there.
+  // Nothing highlighted (the wheel or a new list cleared it): from the
+  // first row in view (the last above it when none is in view); Up and
+  // Down stop there.
+  int from = bandRow();
   if (from == 0) from = keyboardRowFrom(list_.firstRow, 1);
   if (from == 0) from = keyboardRowFrom(list_.firstRow, -1);
   if (from == 0) return false;
   const int page = std::max(1, list_.rowsInView() - 1);
   int target = 0;
-  if (current == 0 && (step == KeyStep::Up || step == KeyStep::Down)) {
+  if (bandRow() == 0 && (step == KeyStep::Up || step == KeyStep::Down)) {
     target = from;
   } else {
     switch (step) {

@@ -85,6 +85,9 @@ class ListInteraction {
   // The first row the keyboard stops at from r on, walking by `direction`
   // (+1 or -1); 0 when there is none.
   int keyboardRowFrom(int r, int direction) const;
+  // The row (absolute) the band shows or heads for, whatever the row is
+  // (a separator too); 0 when the band is hidden or cleared.
+  int bandRow() const;
 
   BookmarkList& list_;
   canvas::AnimationBox& box_;

@@ -97,6 +97,16 @@ TEST_F(Keys, SeparatorsAreSkipped) {
   expectHighlightOn(4);
   press(keys::kUp);
   expectHighlightOn(2);
+  // The pointer's band on the separator: the keys go on from there.
+  main().move(120, rowY(3));
+  sim.advance(300);
+  ASSERT_EQ(interaction().highlightedRow(), 0);  // a separator opens nothing
+  press(keys::kDown);
+  expectHighlightOn(4);
+  main().move(120, rowY(3) + 1);
+  sim.advance(300);
+  press(keys::kUp);
+  expectHighlightOn(2);
 }
 
 TEST_F(Keys, PagesHomeAndEndScrollTheListSmoothlyToKeepTheRowInView) {
