@@ -65,7 +65,7 @@ AccessibleNode Accessibility::listNode() const {
   for (int r : itemRows()) {
     const store::Entry& e = parts_.store.entry(list.idAtRow(r));
     const int y = area.top + 20 * (r - list.firstRow);
-    AccessibleNode item = node(AccessibleRole::ListItem, e.title.empty() ? e.url : e.title,
+    AccessibleNode item = node(AccessibleRole::ListItem, e.title.empty() && e.isBookmark() ? e.url : e.title,
                                {area.left, std::max(area.top, y), area.left + 320, std::min(area.bottom, y + 20)});
     if (e.isBookmark()) item.value = e.url;
     item.focused = item.selected = r == highlighted;

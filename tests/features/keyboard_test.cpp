@@ -590,6 +590,20 @@ TEST_F(Keys, TheReadersItemsAreTheRowsInViewAndTheFocusIndexFollowsAScroll) {
             (std::pair<int, int>{0, static_cast<int>(list.children.size()) - 1}));
 }
 
+TEST_F(Keys, AnUntitledBookmarkIsReadByItsAddressButAnUntitledCategoryByNothing) {
+  start();
+  sim.advance(300);
+  app->store().addCategory(1, 1.0, "");
+  app->store().addBookmark("", "http://untitled.org/", "", 1, 1.0, -1);
+  app->list().showCategory(1, 1);
+  const AccessibleNode tree = main().accessibleTree();
+  std::vector<std::string> names;
+  for (const AccessibleNode& item : tree.children[0].children) names.push_back(item.name);
+  EXPECT_NE(std::find(names.begin(), names.end(), "http://untitled.org/"), names.end()) << ::testing::PrintToString(names);
+  for (const std::string& n : names) EXPECT_EQ(n.find('u') == 0 && n.size() > 1 && n[1] >= '0' && n[1] <= '9', false) << n;
+  EXPECT_NE(std::find(names.begin(), names.end(), ""), names.end());  // the category: no name rather than its members
+}
+
 TEST_F(Keys, AReaderAskingDuringASortIsGivenTheListWithoutItems) {
   fs.files[kData + "\\udb"] = fixedStore(3000);
   start();
