@@ -4,7 +4,7 @@
 #   2. native build with AddressSanitizer and UndefinedBehaviorSanitizer:
 #      the unit tests again
 #   3. fuzz build (clang, libFuzzer): the committed corpora replayed, then
-#      each target fuzzed for 10 s
+#      each target fuzzed for 6 s
 #   4. Windows build (mingw-w64): the Windows test program under Wine
 # Installs what is missing first (scripts/setup.sh).
 set -uo pipefail
@@ -49,7 +49,7 @@ run_suite "native unit tests" build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite "native unit tests with ASan and UBSan" build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1" -DLH_SANITIZE=ON -DLH_BENCH=OFF
-CC=clang CXX=clang++ run_suite "fuzz corpora and 10 s of fuzzing per target" build/fuzz -DLH_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+CC=clang CXX=clang++ run_suite "fuzz corpora and 6 s of fuzzing per target" build/fuzz -DLH_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_suite "Windows tests under Wine" build/win -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
 
 echo
