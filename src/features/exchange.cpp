@@ -115,28 +115,13 @@ void Exchange::queueIconFetches() {
   std::vector<store::EntryId> ids;
   // The tree from the root, depth first, each category once.
   std::vector<char> seen(static_cast<std::size_t>(store_.count()) + 1, 0);
-  struct Frame {
-    std::vector<store::EntryId> members;
-    std::size_t next = 0;
-  };
-  std::vector<Frame> stack;
-  stack.push_back({store_.members(store::kRootCategory), 0});
-  while (!stack.empty()) {
-    Frame& f = stack.back();
-    if (f.next >= f.members.size()) {
-      stack.pop_back();
-      continue;
-    }
-    const store::EntryId k = f.members[f.next++];
-    if (!store_.exists(k) || seen[static_cast<std::size_t>(k)]) continue;
+  store::walkMembers(store_, store::kRootCategory, [&](store::EntryId k) {
+    if (!store_.exists(k) || seen[static_cast<std::size_t>(k)]) return false;
     seen[static_cast<std::size_t>(k)] = 1;
     const store::Entry& e = store_.entry(k);
-    if (e.isCategory()) {
-      stack.push_back({store_.members(k), 0});  // `f` is not used after this
-    } else if (e.isBookmark() && !(hooks_.hasIcon && hooks_.hasIcon(e.url))) {
-      ids.push_back(k);
-    }
-  }
+    if (e.isBookmark() && !(hooks_.hasIcon && hooks_.hasIcon(e.url))) ids.push_back(k);
+    return e.isCategory();
+  });
   hooks_.queueIcons(std::move(ids));
 }
 

@@ -114,35 +114,20 @@ void SearchIndex::build(const store::BookmarkStore& store) {
       records_.push_back(r);
     }
   }
-  // The walk from the root: an explicit stack of (members, next index), any
-  // depth, each category once.
-  struct Frame {
-    std::vector<store::EntryId> members;
-    std::size_t next = 0;
-  };
-  std::vector<Frame> stack;
-  // The root is walked from, never again; a root that is no category (a
-  // damaged store) is a member like any other where a list names it.
-  // A store without entries (one that could not be read) has no root.
+  // The walk from the root, each category once. The root is walked from,
+  // never again; a root that is no category (a damaged store) is a member
+  // like any other where a list names it. A store without entries (one that
+  // could not be read) has no root.
   if (store.valid(store::kRootCategory)) {
     if (kind[store::kRootCategory] == kLiveCategory) kind[store::kRootCategory] = kNone;
-    stack.push_back({store.members(store::kRootCategory), 0});
-  }
-  while (!stack.empty()) {
-    Frame& f = stack.back();
-    if (f.next >= f.members.size()) {
-      stack.pop_back();
-      continue;
-    }
-    const store::EntryId id = f.members[f.next++];
-    if (id < 1 || id > store.count()) continue;
-    unsigned char& k = kind[static_cast<std::size_t>(id)];
-    if (k == kLiveBookmark) {
-      walk_.push_back(id);
-    } else if (k == kLiveCategory) {
+    store::walkMembers(store, store::kRootCategory, [&](store::EntryId id) {
+      if (id < 1 || id > store.count()) return false;
+      unsigned char& k = kind[static_cast<std::size_t>(id)];
+      if (k == kLiveBookmark) walk_.push_back(id);
+      if (k != kLiveCategory) return false;
       k = kNone;  // visited
-      stack.push_back({store.members(id), 0});  // `f` is not used after this
-    }
+      return true;
+    });
   }
   store_ = &store;
   revision_ = store.revision();

@@ -117,38 +117,27 @@ std::string exportBookmarkFile(const BookmarkStore& store) {
   }
   out.append(kListOpen).append(kLineEnd);
 
-  // Depth first with an explicit stack, so that any depth is written; each
-  // category is walked once, so that a damaged store whose category lists
-  // itself or an ancestor ends.
-  struct Frame {
-    std::vector<EntryId> members;
-    std::size_t next = 0;
-  };
+  // Each category is written once, so that a damaged store whose category
+  // lists itself or an ancestor ends.
   std::vector<bool> walked(static_cast<std::size_t>(std::max(store.count(), 0)) + 1, false);
   if (store.valid(kRootCategory)) walked[kRootCategory] = true;
-  std::vector<Frame> stack;
-  stack.push_back({store.members(kRootCategory), 0});
-  while (!stack.empty()) {
-    Frame& f = stack.back();
-    if (f.next >= f.members.size()) {
-      out.append(kListClose).append(kLineEnd);
-      stack.pop_back();
-      continue;
-    }
-    const EntryId k = f.members[f.next++];
-    if (!store.exists(k)) continue;
-    const Entry& e = store.entry(k);
-    if (e.deleted) continue;
-    if (!e.isCategory()) {
-      appendLink(out, e);
-      continue;
-    }
-    if (walked[static_cast<std::size_t>(k)]) continue;
-    walked[static_cast<std::size_t>(k)] = true;
-    appendFolder(out, e);
-    out.append(kListOpen).append(kLineEnd);
-    stack.push_back({store.members(k), 0});  // `f` is not used after this
-  }
+  walkMembers(
+      store, kRootCategory,
+      [&](EntryId k) {
+        if (!store.exists(k)) return false;
+        const Entry& e = store.entry(k);
+        if (e.deleted) return false;
+        if (!e.isCategory()) {
+          appendLink(out, e);
+          return false;
+        }
+        if (walked[static_cast<std::size_t>(k)]) return false;
+        walked[static_cast<std::size_t>(k)] = true;
+        appendFolder(out, e);
+        out.append(kListOpen).append(kLineEnd);
+        return true;
+      },
+      [&out] { out.append(kListClose).append(kLineEnd); });
   return out;
 }
 

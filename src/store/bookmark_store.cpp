@@ -323,42 +323,39 @@ std::optional<std::vector<EntryId>> BookmarkStore::compact(LoadObserver* observe
     next.push_back(entry(i));
     newId[static_cast<std::size_t>(i)] = i;
   }
-  // Depth first with an explicit stack: any depth, and a category met again
-  // (a damaged store listing one inside itself) is not walked twice.
-  struct Frame {
-    std::vector<EntryId> members;
-    std::size_t next = 0;
-    EntryId into = 0;  // its new id
-    std::string list = "u";
+  // A category met again (a damaged store listing one inside itself) is not
+  // walked twice. `into`: the categories being filled, each with its new id
+  // and its new member list.
+  struct Into {
+    EntryId id;
+    std::string list;
   };
   std::vector<bool> walked(static_cast<std::size_t>(count()) + 1, false);
   for (EntryId fixed = 1; fixed <= kLastFixedEntry; ++fixed) {
     walked[static_cast<std::size_t>(fixed)] = true;
-    std::vector<Frame> stack;
-    stack.push_back({members(fixed), 0, fixed, "u"});
-    while (!stack.empty()) {
-      Frame& f = stack.back();
-      if (f.next >= f.members.size()) {
-        next[static_cast<std::size_t>(f.into - 1)].members() = f.list;
-        stack.pop_back();
-        continue;
-      }
-      const EntryId k = f.members[f.next++];
-      if (!exists(k) || k <= kLastFixedEntry) continue;
-      const Entry& e = entry(k);
-      if (e.deleted || (e.title.empty() && !e.isSeparator())) continue;
-      if (e.isCategory() && walked[static_cast<std::size_t>(k)]) continue;
-      next.push_back(e);
-      const auto j = static_cast<EntryId>(next.size());
-      next.back().parentId = f.into;
-      newId[static_cast<std::size_t>(k)] = j;
-      f.list += std::to_string(j) + "u";
-      if (e.isCategory()) {
-        walked[static_cast<std::size_t>(k)] = true;
-        next.back().members() = "u";
-        stack.push_back({members(k), 0, j, "u"});  // `f` is not used after this
-      }
-    }
+    std::vector<Into> into{{fixed, "u"}};
+    walkMembers(
+        *this, fixed,
+        [&](EntryId k) {
+          if (!exists(k) || k <= kLastFixedEntry) return false;
+          const Entry& e = entry(k);
+          if (e.deleted || (e.title.empty() && !e.isSeparator())) return false;
+          if (e.isCategory() && walked[static_cast<std::size_t>(k)]) return false;
+          next.push_back(e);
+          const auto j = static_cast<EntryId>(next.size());
+          next.back().parentId = into.back().id;
+          newId[static_cast<std::size_t>(k)] = j;
+          into.back().list += std::to_string(j) + "u";
+          if (!next.back().isCategory()) return false;
+          walked[static_cast<std::size_t>(k)] = true;
+          next.back().members() = "u";
+          into.push_back({j, "u"});
+          return true;
+        },
+        [&] {
+          next[static_cast<std::size_t>(into.back().id - 1)].members() = into.back().list;
+          into.pop_back();
+        });
   }
   std::string out;
   for (std::size_t i = 0; i < next.size(); ++i) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "store/codec.h"
@@ -197,5 +198,36 @@ std::string freeBackupName(text::FileSystem& fs, const std::string& changeLog);
 // Encoded field values for log records.
 std::string intField(std::int32_t v);
 std::string dateField(double v);
+
+// Walks the member lists from `from` depth first with an explicit stack, so
+// that any depth is walked. `visit(id)` sees every member id in list order
+// and returns whether to walk into it (its members come next); `leave()` runs
+// when a list is done: each entered one's, and `from`'s last. Keeping a
+// category from being entered twice (a damaged store may list one inside
+// itself or an ancestor) is the caller's, which knows what else it skips.
+template <class Visit, class Leave>
+void walkMembers(const BookmarkStore& s, EntryId from, Visit&& visit, Leave&& leave) {
+  struct Frame {
+    std::vector<EntryId> members;
+    std::size_t next = 0;
+  };
+  std::vector<Frame> stack;
+  stack.push_back({s.members(from), 0});
+  while (!stack.empty()) {
+    Frame& f = stack.back();
+    if (f.next >= f.members.size()) {
+      stack.pop_back();
+      leave();
+      continue;
+    }
+    const EntryId k = f.members[f.next++];
+    if (visit(k)) stack.push_back({s.members(k), 0});  // `f` is not used after this
+  }
+}
+
+template <class Visit>
+void walkMembers(const BookmarkStore& s, EntryId from, Visit&& visit) {
+  walkMembers(s, from, std::forward<Visit>(visit), [] {});
+}
 
 }  // namespace lh::store
