@@ -340,10 +340,7 @@ void BookmarkList::onThumbMoved(int top) {
   scrollOffset = offset;
   alignedOffset = 20 * static_cast<int>(std::floor(scrollOffset / 20.0));
   firstRow = alignedOffset / 20 + 1;
-  if (currentCategory >= 1) {
-    if (store::Entry* c = store_.mutableEntry(currentCategory)) c->scrollRow = firstRow;  // memory only
-  }
-  if (showIndicator) showIndicator(firstRow, currentCategory == -1 ? bookmarkCount : rowCount - 1);
+  firstRowScrolled();
   if (box_.getTagNumber(hoverHighlight_) != 0) {
     box_.setTagNumber(hoverHighlight_, 0);
     box_.clearPicture(hoverHighlight_);
@@ -377,6 +374,13 @@ void BookmarkList::scrollTo(int from, int to) {
   if (platform_.timerPeriod(scrollTimer_) == 0) platform_.setTimerPeriod(scrollTimer_, 10);
 }
 
+void BookmarkList::firstRowScrolled() {
+  if (currentCategory >= 1) {
+    if (store::Entry* c = store_.mutableEntry(currentCategory)) c->scrollRow = firstRow;  // memory only
+  }
+  if (showIndicator) showIndicator(firstRow, currentCategory == -1 ? bookmarkCount : rowCount - 1);
+}
+
 void BookmarkList::bringRowIntoView(int r) {
   int first = firstRow;
   if (r < first) first = r;
@@ -386,10 +390,7 @@ void BookmarkList::bringRowIntoView(int r) {
   firstRow = first;
   scrollOffset = 20 * first - 20;
   alignedOffset = scrollOffset;
-  if (currentCategory >= 1) {
-    if (store::Entry* c = store_.mutableEntry(currentCategory)) c->scrollRow = firstRow;  // memory only
-  }
-  if (showIndicator) showIndicator(firstRow, currentCategory == -1 ? bookmarkCount : rowCount - 1);
+  firstRowScrolled();
   placeThumb();
   scrollTo(shownOffset, -alignedOffset);
 }

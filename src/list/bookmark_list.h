@@ -129,6 +129,9 @@ class BookmarkList {
   void hideSlot(Slot& s);
   void placeThumb();
   void onThumbMoved(int top);
+  // A scroll moved firstRow: the category remembers it (in memory only) and
+  // the indicator shows it.
+  void firstRowScrolled();
   bool onMoving(ObjectId o, int left, int top);
   void scrollTick();
   ScrollGeometry geometry() const { return scrollGeometry(listHeight, rowCount); }

@@ -147,13 +147,14 @@ bool ListInteraction::moveHighlight(KeyStep step) {
   // Nothing highlighted (the wheel or a new list cleared it): from the
   // first row in view (the last above it when none is in view); Up and
   // Down stop there.
-  int from = bandRow();
+  const int band = bandRow();
+  int from = band;
   if (from == 0) from = keyboardRowFrom(list_.firstRow, 1);
   if (from == 0) from = keyboardRowFrom(list_.firstRow, -1);
   if (from == 0) return false;
   const int page = std::max(1, list_.rowsInView() - 1);
   int target = 0;
-  if (bandRow() == 0 && (step == KeyStep::Up || step == KeyStep::Down)) {
+  if (band == 0 && (step == KeyStep::Up || step == KeyStep::Down)) {
     target = from;
   } else {
     switch (step) {

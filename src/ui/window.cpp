@@ -146,13 +146,9 @@ Window::Window(platform::Platform& platform, const platform::WindowOptions& opti
     toLocal(*c, x, y);
     c->buttonUp(b, x, y);
   };
-  e.captureLost = [this] {
-    if (!captured_) return;
-    Control* held = captured_;
-    captured_ = nullptr;
-    dropRelease_ = true;
-    held->pressCancelled();
-  };
+  // Another window took the pointer: the held press ends as when its input
+  // is taken away.
+  e.captureLost = [this] { inputDisabled(root_); };
   // The second press of a double click is a press first.
   e.doubleClick = [this](int x, int y) {
     Control* c = inputTarget(x, y);
