@@ -128,7 +128,11 @@ bool Application::recoverFromCrash() {
 
 void Application::loadIconStrip() {
   capture::IconCache::Hooks hooks;
-  hooks.refreshRows = [this] {
+  const auto refreshRows = [this] {
+    if (list_) list_->refreshIcons();
+    if (recycleBin_) recycleBin_->refreshIcons();
+  };
+  hooks.refreshRows = [this, refreshRows] {
     // Long work that lets messages through may hold the list between two
     // states (a sort has left the category but not yet built its rows):
     // the rows on screen are refreshed once it has ended.
@@ -136,13 +140,12 @@ void Application::loadIconStrip() {
       refreshIconsWhenIdle_ = true;
       return;
     }
-    if (list_) list_->refreshIcons();
-    if (recycleBin_) recycleBin_->refreshIcons();
+    refreshRows();
   };
-  busy_.onChange.push_back([this](bool busy) {
+  busy_.onChange.push_back([this, refreshRows](bool busy) {
     if (busy || !refreshIconsWhenIdle_) return;
     refreshIconsWhenIdle_ = false;
-    if (list_) list_->refreshIcons();
+    refreshRows();
   });
   hooks.showInPanel = [this](store::EntryId id, const list::Pic& picture) {
     // Only into the panel still showing that bookmark.
