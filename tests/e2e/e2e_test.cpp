@@ -1111,13 +1111,43 @@ HWND waitForFileDialog(DWORD processId) {
   return found;
 }
 
-// Types a full path into the dialog's file name box (which has the focus)
-// and confirms it with Enter, as a person does.
-void answerFileDialog(HWND dialog, const std::wstring& path) {
-  SetForegroundWindow(dialog);
-  withKeyDown(VK_CONTROL, [] { pressKey('A'); });
-  typeText(path);
-  pressKey(VK_RETURN);
+// The edit box inside the dialog that has the keyboard focus, if any.
+HWND focusedEditIn(HWND dialog) {
+  GUITHREADINFO gi{};
+  gi.cbSize = sizeof gi;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gi)) return nullptr;
+  if (gi.hwndFocus == nullptr || !IsChild(dialog, gi.hwndFocus)) return nullptr;
+  wchar_t cls[32] = {};
+  GetClassNameW(gi.hwndFocus, cls, 32);
+  return _wcsicmp(cls, L"Edit") == 0 ? gi.hwndFocus : nullptr;
+}
+
+std::wstring textOf(HWND w) {
+  wchar_t buf[1024] = {};
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, &copied))
+    return std::wstring();
+  return buf;
+}
+
+// Types a full path into the dialog's file name box and confirms it with
+// Enter, as a person does: once the box has the focus (a dialog can be
+// visible before its box takes it, and keys typed then go elsewhere), and
+// only when the box shows the whole path. True once the dialog is gone.
+bool answerFileDialog(HWND dialog, const std::wstring& path) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    SetForegroundWindow(dialog);
+    HWND box = nullptr;
+    if (!waitUntil([&] { return GetForegroundWindow() == dialog && (box = focusedEditIn(dialog)) != nullptr; },
+                   10000))
+      continue;
+    withKeyDown(VK_CONTROL, [] { pressKey('A'); });
+    typeText(path);
+    if (!waitUntil([&] { return textOf(box) == path; }, 5000)) continue;
+    pressKey(VK_RETURN);
+    return waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 15000);
+  }
+  return false;
 }
 
 // The tree under the root as "depth title address" lines, separators aside.
@@ -1169,7 +1199,7 @@ TEST_F(EndToEnd, AnExportThroughTheSaveDialogImportsIntoAFreshFolderAsTheSameTre
     HWND dialog = waitForFileDialog(GetProcessId(p.process()));
     ASSERT_NE(dialog, nullptr);
     screenshot("export-dialog.png");
-    answerFileDialog(dialog, file);
+    ASSERT_TRUE(answerFileDialog(dialog, file));
     ASSERT_TRUE(waitUntil([&] { return fileExists(file) && !readFile(file).empty(); }, 15000));
     p.stop();
   }
@@ -1187,7 +1217,7 @@ TEST_F(EndToEnd, AnExportThroughTheSaveDialogImportsIntoAFreshFolderAsTheSameTre
     clickAt(6 + 20 + 8, p.rect(L"Linkhoard").bottom - 36 + 12 + 6);  // 导入
     HWND dialog = waitForFileDialog(GetProcessId(p.process()));
     ASSERT_NE(dialog, nullptr);
-    answerFileDialog(dialog, file);
+    ASSERT_TRUE(answerFileDialog(dialog, file));
     ASSERT_TRUE(waitUntil(
         [&] {
           const auto entries = readStore(run2 + L"\\data\\udb");
