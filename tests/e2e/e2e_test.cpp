@@ -322,7 +322,21 @@ TEST_F(EndToEnd, ShowsTheRootCategory) {
   Program p(run);
   ASSERT_TRUE(p.start());
   ASSERT_TRUE(p.waitDocked());
+  // Dark (text) pixels in the title column of list row k (0 is the lead row).
+  auto inkInRow = [](int k) {
+    int ink = 0;
+    for (std::uint32_t px : grab(6 + 50, 202 + 20 * k + 2, 250, 16)) {
+      const int r = (px >> 16) & 0xFF, g = (px >> 8) & 0xFF, b = px & 0xFF;
+      if (r + g + b < 3 * 140) ++ink;
+    }
+    return ink;
+  };
+  // The category, the three pages, the separator and the last bookmark are
+  // rows 1 to 6: each title row carries its text, and nothing lies below.
+  ASSERT_TRUE(waitUntil([&] { return inkInRow(6) > 20; }, 15000)) << inkInRow(6);
   settledList();
+  for (int k : {1, 2, 3, 4, 6}) EXPECT_GT(inkInRow(k), 20) << "row " << k;
+  for (int k = 8; k < 20; ++k) EXPECT_EQ(inkInRow(k), 0) << "row " << k;
   screenshot("root-list.png");
 }
 
@@ -1120,14 +1134,6 @@ HWND focusedEditIn(HWND dialog) {
   wchar_t cls[32] = {};
   GetClassNameW(gi.hwndFocus, cls, 32);
   return _wcsicmp(cls, L"Edit") == 0 ? gi.hwndFocus : nullptr;
-}
-
-std::wstring textOf(HWND w) {
-  wchar_t buf[1024] = {};
-  DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, &copied))
-    return std::wstring();
-  return buf;
 }
 
 // Types a full path into the dialog's file name box and confirms it with
