@@ -30,9 +30,11 @@ class OtherThreadWindow {
       MSG msg;
       while (!quit_) {
         if (hang_) {
+          hanging_ = true;
           Sleep(5);  // not pumping: sent messages wait
           continue;
         }
+        hanging_ = false;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
       }
@@ -47,12 +49,17 @@ class OtherThreadWindow {
     CloseHandle(ready_);
   }
   ForeignWindow window() const { return ForeignWindow{reinterpret_cast<std::uintptr_t>(hwnd_)}; }
-  void hang(bool h) { hang_ = h; }
+  // Returns once the thread has seen the change: a send made after
+  // hang(true) can no longer slip into a last round of pumping.
+  void hang(bool h) {
+    hang_ = h;
+    while (hanging_ != h) Sleep(1);
+  }
 
  private:
   HANDLE ready_ = nullptr;
   HWND hwnd_ = nullptr;
-  std::atomic<bool> hang_{false}, quit_{false};
+  std::atomic<bool> hang_{false}, hanging_{false}, quit_{false};
   std::thread thread_;
 };
 
