@@ -44,9 +44,9 @@ run_suite() { # name build-dir cmake-args...
 
 mkdir -p build
 # The three native builds compile their sources in batches (one translation
-# unit per 16 files), which halves their compile time; the Windows build, the
-# program as it ships, compiles file by file, so a missing include still
-# shows there.
+# unit per 16 files), which halves their compile time; the Windows build
+# compiles the program's own files one by one, as it ships, so a missing
+# include still shows there (only its test program is batched).
 UNITY=(-DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=16)
 run_suite "native unit tests" build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo "${UNITY[@]}"
 # (Optimised less and with line tables only: the sanitised build is the

@@ -146,6 +146,7 @@ void screenshot(const std::string& name) {
   img.width = w;
   img.height = h;
   img.format = PNG_FORMAT_BGRA;
+  img.flags = PNG_IMAGE_FLAG_FAST;  // a bigger file, written in a fraction of the time
   CreateDirectoryA(LH_ARTIFACTS, nullptr);
   const std::string path = std::string(LH_ARTIFACTS) + "/" + name;
   png_image_write_to_file(&img, path.c_str(), 0, pixels.data(), 0, nullptr);
