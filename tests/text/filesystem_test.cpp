@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <fstream>
+#include <thread>
+
 #include "../support/temp_dir.h"
 
 namespace lh::text {
@@ -83,6 +87,68 @@ TEST(RealFileSystem, RemoveRenameAndDirectories) {
   EXPECT_TRUE(fs->isDirectory(sub));
   EXPECT_TRUE(fs->makeDirectory(sub));
 }
+
+// Another program reading one of our files for a moment: a stream opened the
+// way most programs open a file to read it (on Windows, without letting it be
+// deleted or renamed over), held on a thread of its own for `hold`.
+class ForeignReader {
+ public:
+  ForeignReader(const std::filesystem::path& file, std::chrono::milliseconds hold) {
+    thread_ = std::thread([this, file, hold] {
+      std::ifstream in(file, std::ios::binary);
+      open_ = in.is_open();
+      holding_ = true;
+      std::this_thread::sleep_for(hold);
+    });
+    while (!holding_) std::this_thread::yield();
+  }
+  ~ForeignReader() { thread_.join(); }
+  bool open() const { return open_; }
+
+ private:
+  std::atomic<bool> holding_{false}, open_{false};
+  std::thread thread_;
+};
+
+TEST(RealFileSystem, AFileAnotherProgramReadsForAMomentIsStillReplacedAndMoved) {
+  test::TempDir dir;
+  auto fs = makeRealFileSystem();
+  const std::string f = dir.file("icon");
+  ASSERT_TRUE(fs->write(f, "old"));
+  {
+    ForeignReader reader(dir.native() / "icon", std::chrono::milliseconds(60));
+    ASSERT_TRUE(reader.open());
+    EXPECT_TRUE(fs->replace(f, "new"));
+  }
+  EXPECT_EQ(fs->readAll(f), "new");
+  EXPECT_FALSE(fs->exists(f + ".new"));
+  {
+    // Moving it aside, as the store does with the file it has mapped.
+    ForeignReader reader(dir.native() / "icon", std::chrono::milliseconds(60));
+    ASSERT_TRUE(reader.open());
+    EXPECT_TRUE(fs->rename(f, dir.file("icon.aside")));
+  }
+  EXPECT_EQ(fs->readAll(dir.file("icon.aside")), "new");
+  EXPECT_FALSE(fs->exists(f));
+}
+
+#ifdef _WIN32
+TEST(RealFileSystem, AFileHeldOpenLongerIsNotReplacedAndKeepsItsBytes) {
+  test::TempDir dir;
+  auto fs = makeRealFileSystem();
+  const std::string f = dir.file("config.ini");
+  ASSERT_TRUE(fs->write(f, "old"));
+  {
+    ForeignReader reader(dir.native() / "config.ini", std::chrono::milliseconds(3000));
+    ASSERT_TRUE(reader.open());
+    EXPECT_FALSE(fs->replace(f, "new"));
+    EXPECT_FALSE(fs->rename(f, dir.file("aside")));
+  }
+  EXPECT_EQ(fs->readAll(f), "old");
+  EXPECT_FALSE(fs->exists(f + ".new"));
+  EXPECT_FALSE(fs->exists(dir.file("aside")));
+}
+#endif
 
 TEST(RealFileSystem, ChinesePathsAreGbk) {
   test::TempDir dir;

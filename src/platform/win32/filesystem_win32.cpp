@@ -46,6 +46,29 @@ bool writeAllTo(HANDLE h, std::string_view bytes) {
   return true;
 }
 
+// Renames `from` to `to`, over it if it is there. Another program that has
+// one of the files open for a moment (a virus scanner or an indexer looking
+// at a file just written, a backup tool, a reader of our files) makes the
+// rename fail with a sharing error; it is tried again for about a third of
+// a second before the failure is reported. With `retryDenied` an access
+// error is tried again too: Wine reports a target held open by another
+// program that way. (It is also what renaming over a file the program has
+// mapped gives, which the store expects to fail at once, so `rename`
+// leaves it out.)
+bool moveOver(const std::wstring& from, const std::wstring& to, bool retryDenied) {
+  for (DWORD pause = 10;; pause *= 2) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD e = GetLastError();
+    const bool transient =
+        e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION || (retryDenied && e == ERROR_ACCESS_DENIED);
+    if (!transient || pause > 160) {
+      SetLastError(e);
+      return false;
+    }
+    Sleep(pause);
+  }
+}
+
 class MappedView : public FileView {
  public:
   MappedView(const void* at, std::size_t size) : at_(at), size_(size) {}
@@ -127,7 +150,7 @@ class Win32FileSystem : public FileSystem {
         return false;
       }
     }
-    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!moveOver(temp, target, true)) {
       DeleteFileW(temp.c_str());
       return false;
     }
@@ -150,8 +173,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool rename(const std::string& from, const std::string& to) override {
-    return MoveFileExW(widePath(from).c_str(), widePath(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return moveOver(widePath(from), widePath(to), false);
   }
 
   bool exists(const std::string& path) override {
