@@ -926,7 +926,12 @@ class Platform32 : public Win32Platform {
     watched_ = nullptr;
   }
   std::string clipboardText() override {
-    if (!OpenClipboard(messages_)) return {};
+    // Every viewer reads the clipboard when it changes, and the copying
+    // program may still be putting further formats on it: it can be open
+    // elsewhere for a moment. Try again for about a sixth of a second.
+    bool open = false;
+    for (DWORD pause = 10; !(open = OpenClipboard(messages_)) && pause <= 80; pause *= 2) Sleep(pause);
+    if (!open) return {};
     std::string out;
     if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
       if (const auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
