@@ -85,7 +85,11 @@ class ThreadWorker : public Worker {
       WorkerCore::Queued w;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [this] { return stop_ || waiting_.has_value(); });
+        // Looks again now and then even without a wake-up: a wake-up lost
+        // by the thread library would otherwise leave a job waiting until
+        // the next one comes.
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stop_ || waiting_.has_value(); })) {
+        }
         if (stop_) return;
         w = std::move(*waiting_);
         waiting_.reset();
