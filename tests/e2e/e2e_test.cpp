@@ -19,6 +19,7 @@
 #include <string>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -156,20 +157,28 @@ void screenshot(const std::string& name) {
   png_image_write_to_file(&img, path.c_str(), 0, pixels.data(), 0, nullptr);
 }
 
-// The list's pixels once they stop changing (an animation has ended): the
-// same in three grabs 60 ms apart, as a busy machine can hold one frame of an
-// animation on the screen for longer than one interval.
-std::vector<std::uint32_t> settledList() {
-  std::vector<std::uint32_t> last = grab(6, 202, 350, 600);
+// Reads `read` every 60 ms until it gives the same value `sameReads` times
+// more in a row (an animation has ended: a busy machine can hold one of its
+// frames for longer than one interval); `last` is the value. False when it
+// still changes after `reads` reads.
+template <class T, class Read>
+bool settles(Read read, T& last, int sameReads, int reads) {
+  last = read();
   int same = 0;
-  for (int i = 0; i < 200 && same < 2; ++i) {
+  for (int i = 0; i < reads && same < sameReads; ++i) {
     Sleep(60);
-    std::vector<std::uint32_t> now = grab(6, 202, 350, 600);
+    T now = read();
     same = now == last ? same + 1 : 0;
     last = std::move(now);
   }
-  EXPECT_EQ(same, 2) << "the list never settled";
-  return last;
+  return same == sameReads;
+}
+
+// The list's pixels once they stop changing: the same in three grabs.
+std::vector<std::uint32_t> settledList() {
+  std::vector<std::uint32_t> pixels;
+  EXPECT_TRUE(settles([] { return grab(6, 202, 350, 600); }, pixels, 2, 200)) << "the list never settled";
+  return pixels;
 }
 
 class Program {
@@ -1095,17 +1104,14 @@ TEST_F(EndToEnd, ARightDragDeletesRowsIntoTheBinWhichRestoresAtThePointedRowAndE
     settledList();
     // The bin window follows the highlight's slide to the pointed row: click
     // its strip once it stands still.
-    RECT bin = p.rect(L"RecycleBinWindow");
-    int still = 0;
-    ASSERT_TRUE(waitUntil(
+    std::pair<LONG, LONG> bin;  // left, top
+    ASSERT_TRUE(settles(
         [&] {
-          const RECT now = p.rect(L"RecycleBinWindow");
-          still = EqualRect(&now, &bin) ? still + 1 : 0;
-          bin = now;
-          return still >= 4;
+          const RECT r = p.rect(L"RecycleBinWindow");
+          return std::make_pair(r.left, r.top);
         },
-        10000));
-    clickAt(bin.left + 290 + 16, bin.top + 10);
+        bin, 4, 160));
+    clickAt(bin.first + 290 + 16, bin.second + 10);
     ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::EmptyRecycleBin, 4); }, 10000));
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, 10000));
     p.stop();

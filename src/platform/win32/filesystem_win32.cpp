@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/retry.h"
 #include "text/codepage.h"
 #include "text/filesystem.h"
 
@@ -56,17 +57,13 @@ bool writeAllTo(HANDLE h, std::string_view bytes) {
 // mapped gives, which the store expects to fail at once, so `rename`
 // leaves it out.)
 bool moveOver(const std::wstring& from, const std::wstring& to, bool retryDenied) {
-  for (DWORD pause = 10;; pause *= 2) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    const DWORD e = GetLastError();
-    const bool transient =
-        e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION || (retryDenied && e == ERROR_ACCESS_DENIED);
-    if (!transient || pause > 160) {
-      SetLastError(e);
-      return false;
-    }
-    Sleep(pause);
-  }
+  return platform::win32::retryBriefly(
+      [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0; },
+      [retryDenied] {
+        const DWORD e = GetLastError();
+        return e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION || (retryDenied && e == ERROR_ACCESS_DENIED);
+      },
+      160);
 }
 
 class MappedView : public FileView {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/win32/accessible_win32.h"
+#include "platform/win32/retry.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/wide.h"
 #include "text/codepage.h"
@@ -929,9 +930,7 @@ class Platform32 : public Win32Platform {
     // Every viewer reads the clipboard when it changes, and the copying
     // program may still be putting further formats on it: it can be open
     // elsewhere for a moment. Try again for about a sixth of a second.
-    bool open = false;
-    for (DWORD pause = 10; !(open = OpenClipboard(messages_)) && pause <= 80; pause *= 2) Sleep(pause);
-    if (!open) return {};
+    if (!retryBriefly([this] { return OpenClipboard(messages_) != 0; }, [] { return true; }, 80)) return {};
     std::string out;
     if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
       if (const auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
