@@ -357,13 +357,16 @@ void Application::buildList() {
     main_->host().setForeground();
     main_->host().takeFocus();
   };
+  hooks.pointerMoved = [this] {
+    if (keyboard_) keyboard_->pointerOverList();
+  };
   hooks.openCategory = [this](store::EntryId id, int level, bool push) {
     breadcrumb_->openCategory(id, level, push);
   };
   hooks.barCount = [this] { return static_cast<int>(breadcrumb_->bars().size()); };
   hooks.browserPath = [this] { return browser_->path(); };
   hooks.showRenamePanel = [this](store::EntryId id) { categoryPanel_->showRename(id); };
-  hooks.binWindowVisible = [this] { return bin_->visible(); };
+  hooks.restoreMode = [this] { return recycleBin_ && recycleBin_->binShown() && bin_->visible(); };
   hooks.openEditPanel = [this](store::EntryId id) { editPanel_->openEditPanel(id); };
   hooks.restoreAll = [this] { recycleBin_->restoreAll(true); };
   hooks.highlightFrame = [this](int y) {

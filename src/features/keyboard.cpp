@@ -65,7 +65,19 @@ bool Keyboard::searchBoxKey(int key, int modifiers) {
     parts_.interaction.moveHighlight(Step::Down);
     return true;
   }
+  // Keys a one-line box has no use for move the list's highlight; the box
+  // keeps the focus (Home and End stay the caret's).
+  if ((key == keys::kUp || key == keys::kPageUp || key == keys::kPageDown) && listTakesKeys()) {
+    parts_.interaction.moveHighlight(key == keys::kUp ? Step::Up : key == keys::kPageUp ? Step::PageUp : Step::PageDown);
+    return true;
+  }
   return false;
+}
+
+void Keyboard::pointerOverList() {
+  if (!listTakesKeys()) return;
+  if (parts_.searchBox.edit().hasFocus() && !parts_.searchBox.text().empty()) return;
+  parts_.main.host().takeFocus();
 }
 
 }  // namespace lh::features

@@ -176,6 +176,8 @@ void RecycleBin::showBin() {
     placeBeside();
     restore_.enter(hooks_.pointerRow ? hooks_.pointerRow() : 0);
     p_.bin.setVisible(true);
+    // A highlight animation under way heads on from the badge's place.
+    if (hooks_.highlightPointedRow) hooks_.highlightPointedRow();
   }
 }
 

@@ -97,7 +97,7 @@ void BookmarkList::setListHeight(int h) {
   const SlotGeometry g = slotGeometry(h);
   slotCount = std::min<int>(g.slotCount, static_cast<int>(slots_.size()));
   wrapExtra = g.wrapExtra;
-  box_.moveObject(bottomFade_, 0, h - 20);
+  box_.moveObject(bottomFade_, 0, h - kFadeHeight);
   // Every slot beyond the used count is parked: a list that lost several
   // slots (a deeper breadcrumb) must not show rows of the list before it.
   for (std::size_t k = static_cast<std::size_t>(std::max(0, slotCount)); k < slots_.size(); ++k) {
@@ -383,8 +383,8 @@ void BookmarkList::firstRowScrolled() {
 
 void BookmarkList::bringRowIntoView(int r) {
   int first = firstRow;
-  if (r < first) first = r;
-  if (r > first + rowsInView() - 1) first = r - rowsInView() + 1;
+  if (r < first + 1) first = r - 1;
+  if (r > first + clearRowsInView()) first = r - clearRowsInView();
   if (first < 1) first = 1;
   if (first == firstRow) return;
   firstRow = first;

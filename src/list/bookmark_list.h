@@ -19,6 +19,10 @@ namespace lh::list {
 using canvas::ObjectId;
 using Pic = std::shared_ptr<const canvas::Picture>;
 
+// The fades at the list's top and bottom edges (TopFade, BottomFade) are
+// this many pixels high; rows under them are only half legible.
+inline constexpr int kFadeHeight = 20;
+
 // The pictures and fonts the list draws with.
 struct ListLook {
   Pic cardMiddle, cardBottom, cardTop, categoryIcon, defaultSiteIcon, hoverBand, separatorBand;
@@ -68,10 +72,19 @@ class BookmarkList {
   void placeRows(int offset, bool repaintAll, bool keepPositions);
   void scrollTo(int from, int to);
   // Scrolls by whole rows, smoothly as the wheel does, just far enough that
-  // row `r` is shown in full (nothing when it already is).
+  // row `r` is shown in full between the two fades (nothing when it
+  // already is; at the top of the list the lead row stays under the top
+  // fade).
   void bringRowIntoView(int r);
   // Rows shown in full at a whole-row offset.
   int rowsInView() const { return listHeight / 20 > 1 ? listHeight / 20 : 1; }
+  // Rows in full view and clear of both fades at a whole-row offset: the
+  // visible rows 1 .. clearRowsInView() (0-based; row 0 lies under the top
+  // fade). At least one, however low the list.
+  int clearRowsInView() const {
+    const int clear = (listHeight - 2 * kFadeHeight) / 20;
+    return clear > 1 ? clear : 1;
+  }
   void wheel(int notches);
   void offsetRows(int position, int d);
   void computeSlotOrder();

@@ -53,6 +53,7 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
     if (skipMove_) return;
     keyboardHighlight_ = false;
     track(x, y);
+    if (hooks_.pointerMoved) hooks_.pointerMoved();
   };
   e.pointerDown = [this](canvas::Button b, int x, int y) {
     // A press is where the click happens, moved to or not (the pointer may
@@ -65,9 +66,21 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
     lastPointerRow = pointerRow;
   };
   e.objectRightUp = [this](canvas::ObjectId) {
-    int y = 20 * pointerRow;
-    if (pastEnd) y = 20 * (list_.rowCount - list_.firstRow);
-    deletion_.release(pointerRow, y - 3);  // where the highlight heads
+    // A deletion puts the bin window in restore mode: it stands where the
+    // highlight then heads.
+    deletion_.release(pointerRow, highlightTarget(true));
+    track(pointerX, pointerY);
+    if (!inRestoreMode()) {
+      highlightPointedRow();  // nothing was deleted: the band comes back
+      return;
+    }
+    // The bin window stands at the pointed row at once; the line and the
+    // badge go there with it (an emptied category keeps them at its top).
+    if (targetEntry == 0 || targetEntry == -1) return;
+    highlight_.cancel();
+    highlightTarget_ = highlightTarget(true);
+    highlightStep(11);
+    lastPointerRow = pointerRow;
   };
   e.objectLeftDown = [this](canvas::ObjectId pressed) {
     // The thumb's drag is no press on a row: its release clicks nothing, so
@@ -128,9 +141,12 @@ int ListInteraction::keyboardRowFrom(int r, int direction) const {
 
 int ListInteraction::bandRow() const {
   const canvas::ObjectId h = list_.hoverHighlight();
-  if (box_.getTagNumber(h) == 0 || !box_.hasPicture(h)) return 0;  // cleared by a scroll
-  if (box_.getTop(h) <= -20 && !highlight_.running()) return 0;    // hidden
-  const int r = list_.firstRow + (highlightTarget_ + 3) / 20;
+  // In restore mode the band is invisible and the badge shows the row.
+  if (!inRestoreMode() && (box_.getTagNumber(h) == 0 || !box_.hasPicture(h))) return 0;  // cleared by a scroll
+  if (box_.getTop(h) <= -20 && !highlight_.running()) return 0;                           // hidden
+  // The band's target lies 3 pixels above the row's top, restore mode's on
+  // it: rounding takes either to its row.
+  const int r = list_.firstRow + (highlightTarget_ + 10) / 20;
   return r >= 1 && r <= list_.rowCount ? r : 0;
 }
 
@@ -147,12 +163,16 @@ bool ListInteraction::moveHighlight(KeyStep step) {
   // Nothing highlighted (the wheel or a new list cleared it): from the
   // first row in view (the last above it when none is in view); Up and
   // Down stop there.
+  // (Row 0 of the view lies under the top fade: the first row in view is
+  // the one below it.)
   const int band = bandRow();
   int from = band;
-  if (from == 0) from = keyboardRowFrom(list_.firstRow, 1);
+  if (from == 0) from = keyboardRowFrom(list_.firstRow + 1, 1);
   if (from == 0) from = keyboardRowFrom(list_.firstRow, -1);
   if (from == 0) return false;
-  const int page = std::max(1, list_.rowsInView() - 1);
+  // A page turns so that the row at one edge of the clear part comes to
+  // the other.
+  const int page = std::max(1, list_.clearRowsInView() - 1);
   int target = 0;
   if (band == 0 && (step == KeyStep::Up || step == KeyStep::Down)) {
     target = from;
@@ -220,15 +240,28 @@ void ListInteraction::track(int x, int y) {
   targetEntry = r <= 0 ? -1 : list_.idAtRow(r);
 }
 
+int ListInteraction::highlightTarget(bool restoreMode) const {
+  int y1 = 20 * pointerRow;
+  if (pastEnd) y1 = 20 * (list_.rowCount - list_.firstRow) + (restoreMode ? 20 : 0);
+  return restoreMode ? y1 : y1 - 3;
+}
+
+void ListInteraction::aimHighlight() {
+  const bool restore = inRestoreMode();
+  // In restore mode from where the badge (and with it the bin window)
+  // stands: the invisible band may be parked far above.
+  highlightFrom_ = box_.getTop(restore ? list_.insertBadge() : list_.hoverHighlight());
+  highlightTarget_ = highlightTarget(restore);
+  highlight_.start(11, [this](int f) { highlightStep(f); });
+}
+
 void ListInteraction::highlight() {
   if (pointerRow == lastPointerRow) return;
   if (deletion_.selecting()) {
     // The range is marked instead; the (invisible) highlight still heads
     // for the row, and restore mode follows it.
     deletion_.mark(pointerRow);
-    highlightFrom_ = box_.getTop(list_.hoverHighlight());
-    highlightTarget_ = 20 * pointerRow - 3;
-    highlight_.start(11, [this](int f) { highlightStep(f); });
+    aimHighlight();
     lastPointerRow = pointerRow;
     return;
   }
@@ -239,20 +272,18 @@ void ListInteraction::highlight() {
     insertSeparator();
     return;
   }
-  if (targetEntry != 0) {
-    if (!(list_.currentCategory == -1 && list_.bookmarkCount == 0)) {
-      int y1 = 20 * pointerRow;
-      if (pastEnd) y1 = 20 * (list_.rowCount - list_.firstRow);
-      const bool separator = targetEntry > 0 && store_.entry(targetEntry).isSeparator();
+  if (targetEntry != 0 && !(list_.currentCategory == -1 && list_.bookmarkCount == 0)) {
+    // Restore mode keeps the band invisible: the line and the badge show
+    // the row.
+    if (!inRestoreMode()) {
+      const bool separator = targetEntry > 0 && store_.valid(targetEntry) && store_.entry(targetEntry).isSeparator();
       const int tag = separator ? 2 : 1;
       if (box_.getTagNumber(list_.hoverHighlight()) != tag || !box_.hasPicture(list_.hoverHighlight())) {
         box_.setTagNumber(list_.hoverHighlight(), tag);
         box_.setPicture(list_.hoverHighlight(), separator ? list_.look().separatorBand : list_.look().hoverBand);
       }
-      highlightFrom_ = box_.getTop(list_.hoverHighlight());
-      highlightTarget_ = y1 - 3;
-      highlight_.start(11, [this](int f) { highlightStep(f); });
     }
+    aimHighlight();
   }
   lastPointerRow = pointerRow;
 }
@@ -274,7 +305,7 @@ void ListInteraction::click(canvas::ObjectId released, canvas::ObjectId pressed)
   // The release that ends a double click is no second click: the first one
   // already opened the row (and a category's list now stands under it).
   if (box_.releaseEndsDoubleClick()) return;
-  if (released == list_.insertBadge() && released > 0 && hooks_.binWindowVisible && hooks_.binWindowVisible()) {
+  if (released == list_.insertBadge() && released > 0 && inRestoreMode()) {
     if (list_.currentCategory != -1 && hooks_.restoreAll) hooks_.restoreAll();
     return;
   }
@@ -351,7 +382,7 @@ void ListInteraction::removeSeparator(EntryId s) {
   const int under = list_.firstRow + pointerRow;
   const bool separatorUnder = under <= list_.rowCount && list_.idAtRow(under) != 0 &&
                               store_.entry(list_.idAtRow(under)).isSeparator();
-  if (!separatorUnder) {
+  if (!separatorUnder && !inRestoreMode()) {
     if (under > list_.rowCount) {
       box_.setTagNumber(list_.hoverHighlight(), 0);
       box_.clearPicture(list_.hoverHighlight());

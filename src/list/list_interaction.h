@@ -16,15 +16,18 @@ class ListInteraction {
  public:
   struct Hooks {
     std::function<void()> activateWindow;  // bring the main window to the front, take the focus
+    // Every move of the pointer over the list (the list takes the focus).
+    std::function<void()> pointerMoved;
     std::function<void(EntryId id, int level, bool push)> openCategory;
     std::function<int()> barCount;
     std::function<std::string()> browserPath;
     std::function<void(EntryId)> openEditPanel;
     std::function<void(EntryId)> showRenamePanel;
     std::function<void()> separatorSound, removalSound;
-    // The recycle-bin window's restore mode: whether its window is shown,
-    // and putting its entries back at the pointed row (点击插入).
-    std::function<bool()> binWindowVisible;
+    // The recycle-bin window's restore mode: whether it is on (the bin in
+    // use and its window shown), and putting its entries back at the
+    // pointed row (点击插入).
+    std::function<bool()> restoreMode;
     std::function<void()> restoreAll;
     // Every frame of the hover highlight at row position y (restore mode
     // follows it).
@@ -47,7 +50,8 @@ class ListInteraction {
   void cancelAnimations();
   // The row animations (the bounce, the deletion's gap) to their last frame.
   void finishRowAnimations();
-  // The hover highlight animates to the pointed row.
+  // The hover highlight animates to the pointed row (from where restore
+  // mode's badge stands, when it is on).
   void highlightPointedRow();
   RowDeletion& deletion() { return deletion_; }
 
@@ -77,6 +81,13 @@ class ListInteraction {
   void highlight();
   void click(canvas::ObjectId released, canvas::ObjectId pressed);
   void highlightStep(int frame);
+  bool inRestoreMode() const { return hooks_.restoreMode && hooks_.restoreMode(); }
+  // Where the highlight goes for the pointed row: the band centred on the
+  // row (3 pixels above its top); in restore mode the row's top itself, and
+  // below the last row the place under it.
+  int highlightTarget(bool restoreMode) const;
+  // Starts the highlight's animation towards highlightTarget().
+  void aimHighlight();
   void pointerLeft();
   void insertSeparator();
   void insertSeparatorBefore(EntryId m);

@@ -119,6 +119,8 @@ class EditBox {
   virtual void setBounds(const Bounds& b) = 0;
   virtual Bounds bounds() const = 0;
   virtual void focus() = 0;
+  // Whether the box holds the keyboard focus.
+  virtual bool hasFocus() const = 0;
   // Puts the caret after the last character.
   virtual void caretToEnd() = 0;
   // After every change of the text (typing, paste, setText).

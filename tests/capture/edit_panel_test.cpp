@@ -40,7 +40,7 @@ TEST_F(Panel, TheAddButtonOpensAnEmptyPanelInAddMode) {
   EXPECT_FALSE(panel().copyLabel().visible());
   EXPECT_FALSE(panel().iconBox().visible());
   EXPECT_FALSE(address().options.readOnly);
-  EXPECT_TRUE(title().focused);
+  EXPECT_TRUE(title().hasFocus());
 }
 
 TEST_F(Panel, TheTitleIsAskedForFirstThenTheAddress) {

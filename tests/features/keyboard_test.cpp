@@ -32,11 +32,12 @@ class Keys : public StartUp {
     EXPECT_EQ(highlightTop(), 20 * (r - app->list().firstRow) - 3);
     EXPECT_TRUE(app->listCanvas().box().hasPicture(app->list().hoverHighlight()));
   }
-  // The list has come to rest with row r in full view.
+  // The list has come to rest with row r in full view, clear of the fades
+  // at its top and bottom.
   void expectInView(int r) {
     const list::BookmarkList& l = app->list();
-    EXPECT_GE(r, l.firstRow);
-    EXPECT_LE(r, l.firstRow + l.rowsInView() - 1);
+    EXPECT_GE(r, l.firstRow + 1);
+    EXPECT_LE(r, l.firstRow + l.clearRowsInView());
     EXPECT_EQ(l.shownOffset, -20 * (l.firstRow - 1));  // the smooth scroll ended on whole rows
   }
   // Root (1) holds category 14 (empty) then bookmarks 11-13, built from the
@@ -113,13 +114,15 @@ TEST_F(Keys, PagesHomeAndEndScrollTheListSmoothlyToKeepTheRowInView) {
   fs.files[kData + "\\udb"] = fixedStore(200);
   start();
   sim.advance(300);
-  const int page = app->list().rowsInView();
-  ASSERT_GT(page, 5);
+  const int clear = app->list().clearRowsInView();
+  ASSERT_GT(clear, 5);
+  ASSERT_LT(clear, app->list().rowsInView());
+  const int page = clear;  // a page turn moves the highlight by page - 1 rows
   press(keys::kEnd);
   expectHighlightOn(201);
   expectInView(201);
   EXPECT_GT(app->list().firstRow, 1);
-  EXPECT_EQ(app->list().firstRow + page - 1, 201);  // scrolled just far enough
+  EXPECT_EQ(app->list().firstRow + clear, 201);  // scrolled just far enough: above the bottom fade
   // The thumb went with the list, and the indicator.
   EXPECT_GT(app->listCanvas().box().getTop(app->list().thumb()), 0);
   press(keys::kHome);
@@ -137,7 +140,7 @@ TEST_F(Keys, PagesHomeAndEndScrollTheListSmoothlyToKeepTheRowInView) {
   expectInView(2 + page - 1);
   // Down at the bottom of the view scrolls by one row only.
   const int first = app->list().firstRow;
-  const int bottom = first + page - 1;
+  const int bottom = first + clear;
   while (interaction().highlightedRow() < bottom) press(keys::kDown);
   press(keys::kDown);
   expectHighlightOn(bottom + 1);
@@ -165,9 +168,9 @@ TEST_F(Keys, TheWheelGoesOnFromWhereTheKeysScrolled) {
   start();
   sim.advance(300);
   const int page = app->list().rowsInView();
-  // Down past the bottom of the view: one row, which leaves the thumb of so
-  // long a list at the top of its track.
-  for (int i = 0; i < page; ++i) press(keys::kDown);
+  // Down past the bottom of the clear view: one row, which leaves the thumb
+  // of so long a list at the top of its track.
+  for (int i = 0; i < app->list().clearRowsInView() + 1; ++i) press(keys::kDown);
   ASSERT_EQ(app->list().firstRow, 2);
   ASSERT_EQ(app->listCanvas().box().getTop(app->list().thumb()), 0);
   expectCoherent(*app);
@@ -195,17 +198,18 @@ TEST_F(Keys, InAWindowOfAFewRowsTheWheelNeverLeavesTheRowsShownApartFromFirstRow
   start();
   sim.advance(300);
   ASSERT_EQ(app->list().rowsInView(), 5);
+  ASSERT_EQ(app->list().clearRowsInView(), 3);
   press(keys::kEnd);
-  ASSERT_EQ(app->list().firstRow, 4);
+  ASSERT_EQ(app->list().firstRow, 5);
   expectCoherent(*app);
   main().events.wheel(-1, 120, rowY(2));  // down: the thumb cannot scroll this list
   sim.advance(600);
-  EXPECT_EQ(app->list().firstRow, 4);
+  EXPECT_EQ(app->list().firstRow, 5);
   expectCoherent(*app);
-  // A click on the second row shown opens the bookmark shown there (row 5).
+  // A click on the second row shown opens the bookmark shown there (row 6).
   main().click(120, rowY(2));
   ASSERT_EQ(sim.launches.size(), 1u);
-  EXPECT_EQ(sim.launches[0], "\"C:\\B\\b.exe\" \"http://x3.com/\"");
+  EXPECT_EQ(sim.launches[0], "\"C:\\B\\b.exe\" \"http://x4.com/\"");
   main().events.wheel(1, 120, rowY(2));  // up: back to the top
   sim.advance(600);
   EXPECT_EQ(app->list().firstRow, 1);
@@ -216,7 +220,7 @@ TEST_F(Keys, WithNothingHighlightedThePageKeysGoFromTheRowsInView) {
   fs.files[kData + "\\udb"] = fixedStore(1000);
   start();
   sim.advance(300);
-  const int page = app->list().rowsInView();
+  const int clear = app->list().clearRowsInView();
   auto wheelDown = [&](int notches) {
     for (int i = 0; i < notches; ++i) {
       main().events.wheel(-1, 120, rowY(2));
@@ -225,17 +229,17 @@ TEST_F(Keys, WithNothingHighlightedThePageKeysGoFromTheRowsInView) {
   };
   wheelDown(5);  // the wheel leaves nothing highlighted
   const int first = app->list().firstRow;
-  ASSERT_GT(first, 2 * page);
+  ASSERT_GT(first, 2 * clear);
   ASSERT_EQ(interaction().highlightedRow(), 0);
-  press(keys::kPageDown);  // to the last row in full view
-  expectHighlightOn(first + page - 1);
+  press(keys::kPageDown);  // to the last row clear of the bottom fade
+  expectHighlightOn(first + clear);
   EXPECT_EQ(app->list().firstRow, first);
   wheelDown(3);
   const int further = app->list().firstRow;
   ASSERT_EQ(interaction().highlightedRow(), 0);
-  press(keys::kPageUp);  // a page above the first row in view
-  expectHighlightOn(further - (page - 1));
-  expectInView(further - (page - 1));
+  press(keys::kPageUp);  // a page above the first clear row in view
+  expectHighlightOn(further + 1 - (clear - 1));
+  expectInView(further + 1 - (clear - 1));
 }
 
 TEST_F(Keys, EnterOpensTheHighlightedRowAsAClickAndBackspaceGoesBackABar) {
@@ -455,7 +459,7 @@ TEST_F(Keys, AfterAThumbDragTheKeysMoveTheHighlightAndTheNextRowGetsNoSeparator)
   const int first = app->list().firstRow;
   ASSERT_GT(first, 1);
   press(keys::kDown);
-  expectHighlightOn(first);
+  expectHighlightOn(first + 1);  // the first row clear of the top fade
   // The pointer leaves the thumb's column along its row, then goes down one.
   main().move(200, thumbY + 100);
   main().move(200, thumbY + 120);
@@ -483,7 +487,7 @@ TEST_F(Keys, TypingStartsASearchInTheBoxAndEscEmptiesIt) {
   main().key('1');
   sim.advance(500);
   EXPECT_EQ(searchBox().text(), "x1");
-  EXPECT_TRUE(searchBox().focused);
+  EXPECT_TRUE(searchBox().hasFocus());
   EXPECT_EQ(app->list().currentCategory, -1);  // the search shows its results
   ASSERT_EQ(app->list().searchResults, (std::vector<store::EntryId>{12}));
   // Ctrl and Alt combinations type nothing.
@@ -497,7 +501,7 @@ TEST_F(Keys, TypingStartsASearchInTheBoxAndEscEmptiesIt) {
   EXPECT_EQ(app->list().idAtRow(interaction().highlightedRow()), 12);
   // Esc in the box empties it and the category comes back; a second Esc
   // hands the keys back to the list.
-  searchBox().focused = true;
+  searchBox().focus();
   sim.focused = nullptr;
   EXPECT_TRUE(searchBox().pressKey(keys::kEscape));
   sim.advance(500);
@@ -508,6 +512,53 @@ TEST_F(Keys, TypingStartsASearchInTheBoxAndEscEmptiesIt) {
   EXPECT_TRUE(searchBox().pressKey(keys::kEscape));
   EXPECT_EQ(sim.focused, &main());
   EXPECT_FALSE(searchBox().pressKey('A'));  // other keys are the box's own
+}
+
+// The pointer over the list gives it the keys; a search being typed keeps
+// them in its box, whose Page keys still reach the list.
+TEST_F(Keys, ThePointerOverTheListTakesTheFocusFromAnEmptySearchBoxButNotFromATypedSearch) {
+  fs.files[kData + "\\udb"] = fixedStore(200);
+  start();
+  sim.advance(300);
+  main().move(120, rowY(2));  // the window is active from here on
+  searchBox().focus();        // a click into the box
+  ASSERT_EQ(sim.focusedEdit, &searchBox());
+  main().move(120, rowY(3));
+  main().move(120, rowY(4));
+  sim.advance(300);
+  EXPECT_EQ(sim.focusedEdit, nullptr);
+  EXPECT_EQ(sim.focused, &main());
+  const int pointed = interaction().highlightedRow();
+  ASSERT_EQ(pointed, 4);
+  sim.pressKey(keys::kPageDown);
+  sim.advance(500);
+  EXPECT_EQ(interaction().highlightedRow(), pointed + app->list().clearRowsInView() - 1);
+  // Typing now still goes into the box, and the box keeps the focus when
+  // the pointer passes over the results.
+  sim.pressKey('X');
+  sim.advance(500);
+  ASSERT_EQ(searchBox().text(), "x");
+  ASSERT_EQ(sim.focusedEdit, &searchBox());
+  main().move(120, rowY(3));
+  main().move(120, rowY(4));
+  sim.advance(300);
+  EXPECT_EQ(sim.focusedEdit, &searchBox());
+  sim.pressKey('1');
+  sim.advance(500);
+  EXPECT_EQ(searchBox().text(), "x1");
+  // Its Page and Up keys move the list's highlight; the box keeps the keys.
+  main().move(120, rowY(3));
+  sim.advance(300);
+  const int before = interaction().highlightedRow();
+  ASSERT_GT(before, 0);
+  sim.pressKey(keys::kPageDown);
+  sim.advance(500);
+  EXPECT_GT(interaction().highlightedRow(), before);
+  sim.pressKey(keys::kUp);
+  sim.advance(500);
+  EXPECT_EQ(sim.focusedEdit, &searchBox());
+  sim.pressKey('2');
+  EXPECT_EQ(searchBox().text(), "x12");
 }
 
 TEST_F(Keys, AHanziTypedThroughAnInputMethodSearchesToo) {
@@ -580,9 +631,9 @@ TEST_F(Keys, TheReadersItemsAreTheRowsInViewAndTheFocusIndexFollowsAScroll) {
   press(keys::kEnd);
   const AccessibleNode tree = main().accessibleTree();
   const AccessibleNode& list = tree.children[0];
-  const int page = app->list().rowsInView();
-  ASSERT_GE(static_cast<int>(list.children.size()), page);
-  EXPECT_LE(static_cast<int>(list.children.size()), page + 1);
+  // The rows from the one under the top fade down to the last, which the
+  // keys brought above the bottom fade.
+  EXPECT_EQ(static_cast<int>(list.children.size()), app->list().clearRowsInView() + 1);
   EXPECT_EQ(list.children.back().name, "b199");
   EXPECT_TRUE(list.children.back().focused);
   ASSERT_FALSE(main().accessibleFocusEvents.empty());

@@ -213,6 +213,95 @@ TEST_F(Bin, RestoringBelowTheLastRowOrWithoutAPointedRowAppendsKeepingTheCategor
   EXPECT_EQ(members(1), (std::vector<store::EntryId>{13, 14, 15, 11, 12}));
 }
 
+// Restore mode aims at the pointed row's top (the insertion line goes
+// between rows), not at the hover band's place 3 pixels above it; the band
+// itself stays invisible.
+TEST_F(Bin, InRestoreModeTheLineTheBadgeAndTheWindowFollowTheRowsTopWithTheBandHidden) {
+  fs.files[kData + "\\udb"] = fixedStore(9);
+  startAndWait();
+  rightDrag(2, 2);  // 11 to the bin; root: 12 .. 19
+  sim.advance(400);
+  ASSERT_TRUE(binWindow().visible());
+  auto& box = app->listCanvas().box();
+  const auto& l = app->list();
+  for (int r : {7, 3, 5}) {
+    main().move(300, rowY(r));
+    for (int f = 0; f < 11; ++f) {
+      sim.advance(10);
+      ASSERT_FALSE(box.hasPicture(l.hoverHighlight()) && box.getTagNumber(l.hoverHighlight()) != 0)
+          << "the band shows in restore mode, row " << r << " frame " << f;
+    }
+    const int y = 20 * (r - 1);
+    EXPECT_EQ(box.getTop(l.insertionLine()), y) << r;
+    EXPECT_EQ(box.getTop(l.insertBadge()), y) << r;
+    EXPECT_EQ(binWindow().top(), app->listTop() + app->mainWindow().top() + y - binWindow().height() / 2) << r;
+  }
+}
+
+TEST_F(Bin, BelowTheLastRowTheBadgeStandsUnderItAndItsClickAppends) {
+  startAndWait();
+  rightDrag(2, 2);  // 11 to the bin; root: 12 13 14 15 (rows 2-5)
+  sim.advance(400);
+  main().move(300, rowY(4));
+  sim.advance(200);
+  main().move(300, rowY(6));  // just below the last row
+  sim.advance(200);
+  auto& box = app->listCanvas().box();
+  EXPECT_EQ(box.getTop(app->list().insertBadge()), 20 * 5);
+  EXPECT_EQ(box.getTop(app->list().insertionLine()), 20 * 5);
+  // Further down the badge stays under the last row.
+  main().move(300, rowY(9));
+  sim.advance(200);
+  EXPECT_EQ(box.getTop(app->list().insertBadge()), 20 * 5);
+  main().move(300, rowY(6));
+  sim.advance(200);
+  main().click(300, rowY(6));
+  EXPECT_EQ(members(1), (std::vector<store::EntryId>{12, 13, 14, 15, 11}));
+  EXPECT_TRUE(members(store::kRecycleBin).empty());
+}
+
+TEST_F(Bin, InRestoreModeTheKeysMoveTheBadgeRowByRowAndItsEnterOpensTheRow) {
+  fs.files[kData + "\\udb"] = fixedStore(9);
+  startAndWait();
+  rightDrag(2, 2);  // 11 to the bin; root: 12 .. 19
+  sim.advance(400);
+  main().move(400, 300);  // off the list
+  auto& box = app->listCanvas().box();
+  for (int r : {2, 3, 4}) {
+    main().key(platform::keys::kDown);
+    sim.advance(300);
+    EXPECT_EQ(box.getTop(app->list().insertBadge()), 20 * (r - 1)) << r;
+    EXPECT_EQ(app->interaction().highlightedRow(), r);
+  }
+  main().key(platform::keys::kEnter);
+  ASSERT_EQ(sim.launches.size(), 1u);
+  EXPECT_EQ(sim.launches[0], "\"C:\\B\\b.exe\" \"http://x3.com/\"");
+}
+
+// After a deletion the window stands at the pointed row and stays there
+// while the pointer rests: nothing eases it in from a parked place.
+TEST_F(Bin, AfterADeletionTheBinWindowStandsStillWhileThePointerRests) {
+  fs.files[kData + "\\udb"] = fixedStore(9);
+  startAndWait();
+  for (const bool flat : {false, true}) {
+    if (flat) {
+      app->breadcrumbs().selectView(list::View::Added);
+      sim.advance(500);
+    }
+    for (int r : {7, 4}) {
+      rightDrag(r, r);
+      const int top = binWindow().top();
+      EXPECT_EQ(top, app->listTop() + app->mainWindow().top() + 20 * (r - 1) - binWindow().height() / 2)
+          << "flat " << flat << " row " << r;
+      for (int t = 0; t < 40; ++t) {
+        sim.advance(10);
+        ASSERT_EQ(binWindow().top(), top) << "flat " << flat << " row " << r << " after " << 10 * (t + 1) << " ms";
+      }
+      EXPECT_EQ(app->listCanvas().box().getTop(app->list().insertBadge()), 20 * (r - 1));
+    }
+  }
+}
+
 TEST_F(Bin, EmptyingDestroysTheMembersPlaysTheSoundAndSlidesAway) {
   startAndWait();
   rightDrag(2, 3);

@@ -21,6 +21,19 @@ void SimEditBox::type(const std::string& t) {
   setText(next);
 }
 
+SimEditBox::~SimEditBox() {
+  if (platform_ && platform_->focusedEdit == this) platform_->focusedEdit = nullptr;
+}
+
+void SimEditBox::focus() {
+  focused_ = true;
+  if (!platform_) return;
+  platform_->focusedEdit = this;
+  platform_->focused = owner_;
+}
+
+bool SimEditBox::hasFocus() const { return platform_ ? platform_->focusedEdit == this : focused_; }
+
 bool SimEditBox::pressKey(int keyCode, int modifiers) {
   if (onKeyDown && onKeyDown(keyCode, modifiers)) return true;
   if (keyCode == 13 && options.multiLine) type("\r\n");
@@ -88,7 +101,10 @@ void SimWindow::setForeground() {
   raise(true);
 }
 
-void SimWindow::takeFocus() { platform_.focused = this; }
+void SimWindow::takeFocus() {
+  platform_.focused = this;
+  platform_.focusedEdit = nullptr;
+}
 
 void SimWindow::press(int x, int y, MouseButton b) {
   if (b == MouseButton::Left) {
@@ -425,12 +441,27 @@ canvas::Picture SimPlatform::screenSnapshot(int width, int height) {
 }
 
 
+// The character a key types (as TranslateMessage makes one: printable
+// ASCII without Ctrl or Alt); 0 for none.
+static char typedCharacter(int keyCode, int modifiers) {
+  if ((modifiers & (kCtrl | kAlt)) != 0) return 0;
+  if (keyCode == ' ' || (keyCode >= '0' && keyCode <= '9')) return static_cast<char>(keyCode);
+  if (keyCode >= 'A' && keyCode <= 'Z') return static_cast<char>((modifiers & kShift) ? keyCode : keyCode + ('a' - 'A'));
+  return 0;
+}
+
+void SimPlatform::pressKey(int keyCode, int modifiers) {
+  if (focusedEdit) {
+    const char c = typedCharacter(keyCode, modifiers);
+    if (!focusedEdit->pressKey(keyCode, modifiers) && c != 0) focusedEdit->type(std::string(1, c));
+    return;
+  }
+  if (focused) focused->key(keyCode, modifiers);
+}
+
 void SimWindow::key(int keyCode, int modifiers) {
   if (events.keyDown) events.keyDown(keyCode, modifiers);
-  if ((modifiers & (kCtrl | kAlt)) != 0) return;
-  char c = 0;
-  if (keyCode == ' ' || (keyCode >= '0' && keyCode <= '9')) c = static_cast<char>(keyCode);
-  if (keyCode >= 'A' && keyCode <= 'Z') c = static_cast<char>((modifiers & kShift) ? keyCode : keyCode + ('a' - 'A'));
+  const char c = typedCharacter(keyCode, modifiers);
   if (c != 0 && events.character) events.character(std::string(1, c));
 }
 

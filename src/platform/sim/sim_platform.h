@@ -24,11 +24,16 @@ struct ProcessExit : std::runtime_error {
 };
 
 class SimPlatform;
+class SimWindow;
 
-// An edit box the test types into.
+// An edit box the test types into. One box or one window of the platform
+// holds the keyboard focus at a time (SimPlatform::focused,
+// SimPlatform::focusedEdit).
 class SimEditBox : public EditBox {
  public:
-  explicit SimEditBox(const EditOptions& o) : options(o), bounds_(o.bounds) {}
+  explicit SimEditBox(const EditOptions& o, SimPlatform* platform = nullptr, SimWindow* owner = nullptr)
+      : options(o), bounds_(o.bounds), platform_(platform), owner_(owner) {}
+  ~SimEditBox() override;
   std::string text() const override { return text_; }
   void setText(const std::string& t) override;
   void setReadOnly(bool r) override { options.readOnly = r; }
@@ -36,19 +41,22 @@ class SimEditBox : public EditBox {
   bool visible() const override { return visible_; }
   void setBounds(const Bounds& b) override { bounds_ = b; }
   Bounds bounds() const override { return bounds_; }
-  void focus() override { focused = true; }
+  void focus() override;
+  bool hasFocus() const override;
   void caretToEnd() override {}  // typing always appends here
   // Typing: each key goes through onKeyDown first; Enter in a multi-line box
   // inserts CR LF unless consumed; the byte limit is applied.
   void type(const std::string& t);
   bool pressKey(int keyCode, int modifiers = 0);
   EditOptions options;
-  bool focused = false;
 
  private:
   std::string text_;
   Bounds bounds_;
   bool visible_ = true;
+  SimPlatform* platform_;
+  SimWindow* owner_;
+  bool focused_ = false;  // a box of no platform keeps its own
 };
 
 class SimWindow : public HostWindow {
@@ -68,7 +76,7 @@ class SimWindow : public HostWindow {
   void takeFocus() override;
   std::uint64_t nativeId() const override { return id_; }
   std::unique_ptr<EditBox> createEditBox(const EditOptions& options) override {
-    return std::make_unique<SimEditBox>(options);
+    return std::make_unique<SimEditBox>(options, &platform_, this);
   }
   void accessibleFocus(int container, int item) override { accessibleFocusEvents.push_back({container, item}); }
   // Every focus event told to assistive programs: (container, item).
@@ -176,7 +184,14 @@ class SimPlatform : public Platform {
   } tray;
   std::vector<SimWindow*> windows;  // z-order, bottom first
   SimWindow* foreground = nullptr;
+  // The window holding the keyboard focus, and the edit box of it that
+  // does (none: the window itself).
   SimWindow* focused = nullptr;
+  SimEditBox* focusedEdit = nullptr;
+  // A key pressed where the keyboard focus is: into the focused edit box
+  // (a printable character the box does not consume is typed), or to the
+  // focused window.
+  void pressKey(int keyCode, int modifiers = 0);
 
   std::uint64_t addForeignWindow(const FakeWindow& w);
   std::map<std::uint64_t, FakeWindow> foreign;

@@ -172,6 +172,7 @@ class Win32EditBox : public EditBox {
   }
   Bounds bounds() const override { return bounds_; }
   void focus() override { SetFocus(hwnd_); }
+  bool hasFocus() const override { return GetFocus() == hwnd_; }
   void caretToEnd() override {
     const LRESULT n = SendMessageW(hwnd_, WM_GETTEXTLENGTH, 0, 0);
     SendMessageW(hwnd_, EM_SETSEL, static_cast<WPARAM>(n), n);
