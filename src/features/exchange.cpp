@@ -50,9 +50,11 @@ Exchange::Exchange(platform::Platform& platform, ui::Busy& busy, store::Bookmark
   // The exchange page: two captions that do nothing, the status line, and
   // the close button.
   auto& page = pages_.page(OverlayPages::Import);
+  // A plain page: the bookmark panel's background carries its own boxes'
+  // captions and frames.
   auto& box = page.add<ui::PictureBox>("图片框5");
   box.setBounds(0, 60, kMainWidth, 200);
-  box.setPicture(pictures(resources::Resource::PanelBackground));
+  box.setBackground(0xFFFFFF);
   addLabel(box, "标签18", "导入html文件", 0x515151, {59, 40, 120, 16}, raster);
   addLabel(box, "标签21", "导出html文件", 0x515151, {59, 64, 120, 16}, raster);
   status_ = &addLabel(box, "标签2", "", 0x515151, {59, 96, 232, 16}, raster);
@@ -100,7 +102,10 @@ void Exchange::importBookmarks() {
     LabelProgress progress(*status_, main_, platform_, "导入...");
     progress.show("导入...");
     const auto bytes = fs_.readAll(*path);
-    if (store_.compact(&progress) && hooks_.renumbered) hooks_.renumbered();
+    // The compaction lets messages through too, but the percentage shown is
+    // the file's lines read: until they start, the page says "导入...".
+    LabelProgress compacting(*status_, main_, platform_, "导入...", LabelProgress::Percent::Hidden);
+    if (store_.compact(&compacting) && hooks_.renumbered) hooks_.renumbered();
     if (bytes) store::importBookmarkFile(store_, *bytes, [&progress](int percent) { progress.progress(percent); });
     status_->setCaption(bytes ? "导入成功" : "导入失败");
   }

@@ -46,8 +46,9 @@ constexpr std::string_view kListClose = "</DL><P>";
 // Appends a title or an address with the characters that would end it early
 // written as character references: "&" (which starts one), "<" and ">" (which
 // could form the markers a reader looks for, such as "</A>"), the quote (which
-// ends an address) and LF (which ends a line). All are below 0x40, so none is
-// the second byte of a double-byte character and a byte scan finds them.
+// ends an address), and LF and CR (either ends a line). All are below 0x40,
+// so none is the second byte of a double-byte character and a byte scan finds
+// them.
 void appendEscaped(std::string& out, std::string_view text) {
   std::size_t from = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -58,6 +59,7 @@ void appendEscaped(std::string& out, std::string_view text) {
       case '>': reference = "&gt;"; break;
       case '"': reference = "&quot;"; break;
       case '\n': reference = "&#10;"; break;
+      case '\r': reference = "&#13;"; break;
       default: continue;
     }
     out.append(text.substr(from, i - from)).append(reference);
@@ -349,6 +351,18 @@ class LineProgress {
   int last_ = -1;
 };
 
+// The line starting at `pos`: where its text ends (at its CR LF, LF or CR,
+// or the text's end) and where the next line starts.
+struct LineSpan {
+  std::size_t end = 0, next = 0;
+};
+LineSpan lineAt(std::string_view text, std::size_t pos) {
+  std::size_t end = pos;
+  while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+  if (end == text.size()) return {end, end};
+  return {end, end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1)};
+}
+
 // The state of one import: the folder stack, the addresses already there,
 // the counts.
 class Importer {
@@ -482,22 +496,20 @@ ImportCounts importBookmarkFile(BookmarkStore& store, std::string_view bytes,
   std::string converted;
   const std::string_view text = fileText(bytes, converted);
 
-  // Lines end at LF, a CR before it dropped; a last line without its LF
-  // counts when it is not empty. LF is below 0x40: never a second byte.
-  std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-  if (!text.empty() && text.back() != '\n') ++lines;
+  // Lines end at CR LF, LF or CR alone (as files from old Macs have them); a
+  // last line without its end counts when it is not empty. CR and LF are
+  // below 0x40: never a second byte.
+  std::size_t lines = 0;
+  for (std::size_t pos = 0; pos < text.size(); pos = lineAt(text, pos).next) ++lines;
 
   Importer importer(store);
   LineProgress report(progress, lines);
-  std::size_t pos = 0;
-  for (std::size_t i = 1; pos < text.size(); ++i) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    importer.line(line);
-    report.lineDone(i);
-    pos = end + 1;
+  std::size_t i = 0;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const LineSpan line = lineAt(text, pos);
+    importer.line(text.substr(pos, line.end - pos));
+    report.lineDone(++i);
+    pos = line.next;
   }
   store.refreshLine(kRootCategory);
   store.saveAll();

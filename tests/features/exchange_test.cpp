@@ -141,6 +141,51 @@ TEST_F(Exchange, InputDuringTheImportWaitsAndNothingChangesTheStoreMeanwhile) {
   }
 }
 
+// What the exchange page shows while an import runs: its own captions, the
+// status and the close button over a plain page (nothing of the bookmark
+// panel's boxes), and a status that starts at "导入..." and climbs.
+TEST_F(Exchange, DuringAnImportThePageShowsOnlyItsOwnControlsAndTheProgressClimbsFromTheBareText) {
+  fs.files[kData + "\\udb"] = fixedStore(300);  // something to compact
+  startAndWait();
+  std::string file = "<DL><p>\r\n";
+  for (int i = 0; i < 50; ++i) file += "<DT><A HREF=\"http://s" + std::to_string(i) + ".org/\">S</A>\r\n";
+  fs.files[kFile] = file + "</DL><p>\r\n";
+  sim.fileDialogAnswers.push_back(kFile);
+  std::vector<std::string> captions;
+  int nonWhite = -1;
+  sim.eachPump = [&] {
+    if (app->overlay().shown() != features::OverlayPages::Import) return;
+    const std::string c = app->exchange().status().caption();
+    if (captions.empty() || captions.back() != c) captions.push_back(c);
+    if (nonWhite >= 0) return;
+    // Left of the close button, from below the status line to the foot of
+    // the page's picture box, the page is bare.
+    const SimWindow& w = main();
+    const ui::Rect status = app->exchange().status().windowRect();
+    nonWhite = 0;
+    for (int y = status.bottom + 4; y < status.bottom + 80; ++y) {
+      for (int x = 20; x < 130; ++x) {
+        const std::uint32_t px = w.framebuffer[static_cast<std::size_t>(y) * w.bounds().width + x];
+        nonWhite += (px & 0xFFFFFF) != 0xFFFFFF;
+      }
+    }
+  };
+  clickLabel(app->exchange().importLabel());
+  sim.eachPump = nullptr;
+  EXPECT_EQ(nonWhite, 0);
+  ASSERT_GE(captions.size(), 3u);
+  EXPECT_EQ(captions.front(), "导入...");
+  int last = -1;
+  for (std::size_t i = 1; i < captions.size(); ++i) {
+    ASSERT_EQ(captions[i].rfind("导入...", 0), 0u) << captions[i];
+    const int percent = std::stoi(captions[i].substr(std::string("导入...").size()));
+    EXPECT_GT(percent, last) << "caption " << i << ": " << captions[i];
+    last = percent;
+  }
+  EXPECT_EQ(last, 100);
+  EXPECT_EQ(app->exchange().status().caption(), "导入成功");
+}
+
 TEST_F(Exchange, AFileThatCannotBeReadImportsNothingAfterTheCompaction) {
   startAndWait();
   sim.fileDialogAnswers.push_back("C:\\missing.html");

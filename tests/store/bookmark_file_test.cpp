@@ -115,19 +115,46 @@ TEST_F(Export, AnEmptyTreeIsTheHeaderAndOneEmptyList) {
   EXPECT_EQ(exportBookmarkFile(store), header() + "</DL><P>\r\n");
 }
 
+// Another store with the ten fixed entries, beside the fixture's.
+struct FreshStore {
+  text::MemoryFileSystem fs;
+  BookmarkStore store{fs, kStore, kLog};
+  FreshStore() {
+    fs.files[kStore] = fixedEntriesFile();
+    store.load();
+  }
+};
+
 TEST_F(Export, EscapesWhatWouldEndATitleOrAnAddressEarly) {
   store.addBookmark("a&b <i>\"q\"</A>", "http://x/?a=1&b=\"2\"&c=<3>", "", 1, 1.0, -1);
   const EntryId broken = store.addBookmark("line", "http://y/", "", 1, 1.0, -1);
   BookmarkStore::setTitle(*store.mutableEntry(broken), "line\nbreak");
   BookmarkStore::setUrl(*store.mutableEntry(broken), "http://y/\n");
   store.refreshLine(broken);
+  const EntryId cr = store.addBookmark("cr", "http://z/", "", 1, 1.0, -1);
+  BookmarkStore::setTitle(*store.mutableEntry(cr), "cr\ralone");
+  BookmarkStore::setUrl(*store.mutableEntry(cr), "http://z/\r");
+  store.refreshLine(cr);
   const std::string file = exportBookmarkFile(store);
   EXPECT_NE(file.find("<DT><A HREF=\"http://x/?a=1&amp;b=&quot;2&quot;&amp;c=&lt;3&gt;\" ADD_DATE="), std::string::npos);
   EXPECT_NE(file.find("\">a&amp;b &lt;i&gt;&quot;q&quot;&lt;/A&gt;</A>\r\n"), std::string::npos);
   EXPECT_NE(file.find("<DT><A HREF=\"http://y/&#10;\" ADD_DATE="), std::string::npos);
   EXPECT_NE(file.find("\">line&#10;break</A>\r\n"), std::string::npos);
   // No line but those of the table.
-  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 7 + 2 + 1);
+  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 7 + 3 + 1);
+  // A CR alone, which ends a line for the readers of such files, too.
+  EXPECT_NE(file.find("<DT><A HREF=\"http://z/&#13;\" ADD_DATE="), std::string::npos);
+  EXPECT_NE(file.find("\">cr&#13;alone</A>\r\n"), std::string::npos);
+  EXPECT_EQ(std::count(file.begin(), file.end(), '\r'), 7 + 3 + 1);
+  FreshStore back;
+  importBookmarkFile(back.store, file);
+  bool found = false;
+  for (EntryId id : back.store.members(1)) {
+    if (back.store.entry(id).url.view() != "http://z/\r") continue;
+    found = true;
+    EXPECT_EQ(back.store.entry(id).title.view(), "cr\ralone");
+  }
+  EXPECT_TRUE(found);
 }
 
 TEST_F(Export, LeavesOutWhatIsNotThereAndWalksEachCategoryOnce) {
@@ -192,16 +219,6 @@ std::string crlf(std::initializer_list<std::string_view> lines, std::string_view
   for (std::string_view l : lines) s.append(l).append(end);
   return s;
 }
-
-// Another store with the ten fixed entries, beside the fixture's.
-struct FreshStore {
-  text::MemoryFileSystem fs;
-  BookmarkStore store{fs, kStore, kLog};
-  FreshStore() {
-    fs.files[kStore] = fixedEntriesFile();
-    store.load();
-  }
-};
 
 class Import : public StoreTest {
  protected:
@@ -388,7 +405,7 @@ TEST_F(Import, AStoreWithoutItsRootIsLeftAlone) {
 
 // Each fault of the reading rules that the import mends.
 
-TEST_F(Import, LinesEndAtLineFeedWithOrWithoutCarriageReturn) {
+TEST_F(Import, LinesEndAtLineFeedCarriageReturnOrBoth) {
   const ImportCounts n = import(crlf(kNested, "\n"));
   EXPECT_EQ(n.folders, 3);
   EXPECT_EQ(n.links, 5);
@@ -397,11 +414,29 @@ TEST_F(Import, LinesEndAtLineFeedWithOrWithoutCarriageReturn) {
   FreshStore other;
   importBookmarkFile(other.store, crlf(kNested));
   EXPECT_EQ(treeOf(other.store), kNestedTree);
-  // A CR alone ends no line: one link from a line holding two.
+  // A CR alone ends a line too (files from old Macs): the same tree, and
+  // every one of fifty links in a folder.
   FreshStore third;
-  const ImportCounts lone =
-      importBookmarkFile(third.store, "<DT><A HREF=\"http://a/\">A</A>\r<DT><A HREF=\"http://b/\">B</A>\r\n");
-  EXPECT_EQ(lone.links, 1);
+  importBookmarkFile(third.store, crlf(kNested, "\r"));
+  EXPECT_EQ(treeOf(third.store), kNestedTree);
+  FreshStore mac;
+  std::string file = "<DL><p>\r<DT><H3>Old</H3>\r<DL><p>\r";
+  for (int k = 0; k < 50; ++k) file += "<DT><A HREF=\"http://m" + std::to_string(k) + ".org/\">M</A>\r";
+  file += "</DL><p>\r<DT><A HREF=\"http://after.org/\">After</A>\r</DL><p>\r";
+  const ImportCounts old = importBookmarkFile(mac.store, file);
+  EXPECT_EQ(old.folders, 1);
+  EXPECT_EQ(old.links, 51);
+  ASSERT_EQ(mac.store.members(1).size(), 2u);
+  EXPECT_EQ(mac.store.members(mac.store.members(1)[0]).size(), 50u);
+  // CR LF is one line end, not a line end and an empty line: a file of
+  // mixed ends counts each line once for the progress.
+  FreshStore mixed;
+  std::vector<int> percents;
+  importBookmarkFile(mixed.store, "<DT><A HREF=\"http://a/\">A</A>\r\n<DT><A HREF=\"http://b/\">B</A>\r"
+                                  "<DT><A HREF=\"http://c/\">C</A>\n\n",
+                     [&](int p) { percents.push_back(p); });
+  EXPECT_EQ(mixed.store.members(1).size(), 3u);
+  EXPECT_EQ(percents, (std::vector<int>{25, 50, 75, 100}));
   // The last line needs no line end.
   FreshStore fourth;
   EXPECT_EQ(importBookmarkFile(fourth.store, "<DT><A HREF=\"http://a/\">A</A>\n<DT><A HREF=\"http://b/\">B</A>").links, 2);

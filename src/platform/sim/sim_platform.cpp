@@ -194,6 +194,7 @@ int SimPlatform::timerPeriod(TimerId id) const {
 
 void SimPlatform::processPendingMessages() {
   ++processPendingCalls;
+  if (eachPump) eachPump();
   while (!posted_.empty()) {
     auto batch = std::move(posted_);
     posted_.clear();

@@ -175,6 +175,10 @@ class SimPlatform : public Platform {
   std::vector<std::pair<std::string, std::string>> messageBoxes;  // text, title
   std::function<void()> onMessageBox;  // runs while the box is "open"
   int processPendingCalls = 0;
+  // Runs at the start of every processPendingMessages (as a message
+  // arriving while long work lets them through): a test watches or acts
+  // in the middle of the work.
+  std::function<void()> eachPump;
   int trimCalls = 0;
   struct Tray {
     bool present = false;
