@@ -210,6 +210,14 @@ void Application::buildWindows() {
   exitLabel_ = &addLabel(bar, "标签25", "退出", 0x808080, {300, 12, 30, 14}, raster);
   exitLabel_->onClick = [this] { exitProgram(); };
 
+  // The position indicator, 20 pixels above the list: first row / rows.
+  // Under the pages (added before them): a page shown covers it, as it
+  // covers the list it tells of.
+  indicator_ = &main_->add<ui::PictureBox>("位置外形框");
+  indicator_->setBounds(118, features::listTopFor(1) - 20, 113, 20);
+  firstRowLabel_ = &addLabel(*indicator_, "标签16", "1", 0xA0A0A0, {20, 4, 40, 14}, raster);
+  rowCountLabel_ = &addLabel(*indicator_, "标签17", "0", 0xA0A0A0, {66, 4, 40, 14}, raster);
+
   pages_ = &main_->add<ui::TabControl>(
       "选择夹3", std::vector<std::string>{"收藏", "分类", "登陆", "选项", "关于", "导入", "同步"});
   pages_->setBounds(0, 160, kMainWidth, std::max(0, h - 160));
@@ -227,12 +235,6 @@ void Application::buildWindows() {
   };
   closeLabel_ = &addLabel(*startPage_, "透明标签2", "关闭", 0x404040, {200, 130, 30, 14}, raster);
   closeLabel_->onClick = [this] { exitProgram(); };
-
-  // The position indicator, 20 pixels above the list: first row / rows.
-  indicator_ = &main_->add<ui::PictureBox>("位置外形框");
-  indicator_->setBounds(118, features::listTopFor(1) - 20, 113, 20);
-  firstRowLabel_ = &addLabel(*indicator_, "标签16", "1", 0xA0A0A0, {20, 4, 40, 14}, raster);
-  rowCountLabel_ = &addLabel(*indicator_, "标签17", "0", 0xA0A0A0, {66, 4, 40, 14}, raster);
 
   // The search box over its frame.
   platform::EditOptions search;

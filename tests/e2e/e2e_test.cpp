@@ -1048,6 +1048,16 @@ void rightDragThrough(const std::vector<POINT>& points) {
   sendMouse(MOUSEEVENTF_RIGHTUP);
 }
 
+// The screen row of restore mode's purple insertion line between y0 and
+// y1 (a column left of the badge), or -1.
+int insertionLineY(int y0, int y1) {
+  const std::vector<std::uint32_t> column = grab(6 + 100, y0, 1, y1 - y0);
+  for (int y = 0; y < static_cast<int>(column.size()); ++y) {
+    if ((column[static_cast<std::size_t>(y)] & 0xFFFFFF) == 0x800080) return y0 + y;
+  }
+  return -1;
+}
+
 bool lastRecordIs(const std::wstring& data, lh::store::LogOp op, std::size_t count) {
   const auto r = logRecords(data);
   return r.size() == count && r.back().op == op;
@@ -1081,10 +1091,11 @@ TEST_F(EndToEnd, ARightDragDeletesRowsIntoTheBinWhichRestoresAtThePointedRowAndE
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"SideListWindow")) == FALSE; }, 10000));
     pointTo(6 + 299, rowY(4));
     settledList();
-    // (Its top: list top + the highlight's y for visible row 3 - half its
-    // height.)
-    ASSERT_TRUE(waitUntil([&] { return p.rect(L"RecycleBinWindow").top == 202 + (20 * 3 - 3) - 60 / 2; }, 10000))
+    // (Its top: list top + the top of visible row 3 - half its height; the
+    // purple insertion line lies on the row's top, between rows.)
+    ASSERT_TRUE(waitUntil([&] { return p.rect(L"RecycleBinWindow").top == 202 + 20 * 3 - 60 / 2; }, 10000))
         << p.rect(L"RecycleBinWindow").top;
+    EXPECT_EQ(insertionLineY(202 + 20, 202 + 120), 202 + 20 * 3);
     screenshot("bin-restore-mode.png");
     clickAt(6 + 299, rowY(4));  // 点击插入
     ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 2); }, 10000));
@@ -1095,10 +1106,30 @@ TEST_F(EndToEnd, ARightDragDeletesRowsIntoTheBinWhichRestoresAtThePointedRowAndE
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, 10000));
     settledList();
     screenshot("bin-restored.png");
-    // Root now: 11, 15, 12, 13, 14, 16. Delete 12 and 13 (rows 4 and 5),
-    // then empty the bin with a click on its strip.
+    // Root now: 11, 15, 12, 13, 14, 16. Delete 12 and 13 (rows 4 and 5)
+    // and put them back below the last row, where the badge stands under
+    // it: appended.
     rightDragThrough({{6 + 120, rowY(4)}, {6 + 120, rowY(5)}});
     ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 3); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"SideListWindow")) == FALSE; }, 10000));
+    pointTo(6 + 299, rowY(6));  // root rows 2-5: 11, 15, 14, 16
+    settledList();
+    ASSERT_TRUE(waitUntil([&] { return p.rect(L"RecycleBinWindow").top == 202 + 20 * 5 - 40 / 2; }, 10000))
+        << p.rect(L"RecycleBinWindow").top;
+    EXPECT_EQ(insertionLineY(202 + 20, 202 + 160), 202 + 20 * 5);
+    screenshot("bin-restore-below-the-last-row.png");
+    clickAt(6 + 299, rowY(6));
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 4); }, 10000));
+    moved = logRecords(data).back();
+    EXPECT_EQ(moved.fields[0], "12u13u");
+    EXPECT_EQ(lh::store::getInt(moved.fields[1]), 1);
+    EXPECT_EQ(lh::store::getInt(moved.fields[2]), -2);
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, 10000));
+    settledList();
+    // Root now: 11, 15, 14, 16, 12, 13. Delete 12 and 13 (rows 6 and 7),
+    // then empty the bin with a click on its strip.
+    rightDragThrough({{6 + 120, rowY(6)}, {6 + 120, rowY(7)}});
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 5); }, 10000));
     EXPECT_EQ(logRecords(data).back().fields[0], "12u13u");
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) != FALSE; }, 10000));
     settledList();
@@ -1112,7 +1143,7 @@ TEST_F(EndToEnd, ARightDragDeletesRowsIntoTheBinWhichRestoresAtThePointedRowAndE
         },
         bin, 4, 160));
     clickAt(bin.first + 290 + 16, bin.second + 10);
-    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::EmptyRecycleBin, 4); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::EmptyRecycleBin, 6); }, 10000));
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, 10000));
     p.stop();
   }
@@ -1557,4 +1588,96 @@ TEST_F(EndToEnd, AScreenReaderInAnotherProcessReadsTheListAndFollowsTheKeyboards
   p.stop();
   EXPECT_EQ(list.count(), -1);
   EXPECT_EQ(root.name(), L"(failed)");
+}
+
+// The list whose accessible object the root of the main window names (a
+// child of role list), or none.
+Accessible listOf(const Accessible& root) {
+  for (long id = 1; id <= root.count(); ++id) {
+    if (root.role(id) == ROLE_SYSTEM_LIST) return root.child(id);
+  }
+  return {};
+}
+
+TEST_F(EndToEnd, AfterAClickInTheSearchBoxThePointerOverTheListTakesTheKeys) {
+  ComApartment com;
+  ASSERT_TRUE(com.ok);
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", largeStore());
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  const HWND main = p.window(L"Linkhoard");
+  pointTo(6 + 200, 202 + 50);  // the window active
+  settledList();
+  Accessible list = listOf(Accessible::fromWindow(main));
+  ASSERT_TRUE(list);
+  ASSERT_TRUE(focusEditAt(main, 6 + 200, 129));  // a click into the empty search box
+  // The pointer onto the list, on the fourth row (list item 3): the keys
+  // are the list's again.
+  pointTo(6 + 200, 202 + 20 * 3 + 5);
+  pointTo(6 + 200, 202 + 20 * 3 + 10);
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        GUITHREADINFO info{sizeof info};
+        return GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus == main;
+      },
+      10000));
+  ASSERT_TRUE(waitUntil([&] { return list.focus() == 3; }, 10000)) << list.focus();
+  pressKey(VK_NEXT);
+  ASSERT_TRUE(waitUntil([&] { return list.focus() > 3; }, 10000)) << list.focus();
+  EXPECT_TRUE(editAt(main, 6 + 200, 129) != nullptr && textOf(editAt(main, 6 + 200, 129)).empty());
+  p.stop();
+}
+
+// A bookmark file of an old Mac (every line ended by a CR alone) arrives
+// whole; while it is read, the exchange page shows its own captions and the
+// progress, nothing of the bookmark panel.
+TEST_F(EndToEnd, AnOldMacBookmarkFileImportsWholeWhileThePageShowsItsProgress) {
+  ComApartment com;
+  ASSERT_TRUE(com.ok);
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", sampleStore());
+  constexpr int kLinks = 20000;
+  std::string html = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\r<TITLE>Bookmarks</TITLE>\r<DL><p>\r<DT><H3>Old Mac</H3>\r<DL><p>\r";
+  for (int i = 0; i < kLinks; ++i) {
+    html += "<DT><A HREF=\"http://mac" + std::to_string(i) + ".example/\">Mac " + std::to_string(i) + "</A>\r";
+  }
+  html += "</DL><p>\r<DT><A HREF=\"http://after.example/\">After the folder</A>\r</DL><p>\r";
+  const std::wstring file = run + L"\\old-mac.htm";
+  writeFile(file, html);
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDocked());
+  settledList();
+  Accessible root = Accessible::fromWindow(p.window(L"Linkhoard"));
+  ASSERT_TRUE(root);
+  clickAt(6 + 20 + 8, p.rect(L"Linkhoard").bottom - 36 + 12 + 6);  // 导入
+  HWND dialog = waitForFileDialog(GetProcessId(p.process()));
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(answerFileDialog(dialog, file));
+  // The status label reads 导入... with a percentage once lines are read.
+  const std::wstring importing = L"\u5bfc\u5165...";
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        for (long id = 1; id <= root.count(); ++id) {
+          const std::wstring n = root.name(id);
+          if (n.rfind(importing, 0) == 0 && n.size() > importing.size() && n.back() == L'%') return true;
+        }
+        return false;
+      },
+      30000));
+  screenshot("import-progress.png");
+  ASSERT_TRUE(waitUntil(
+      [&] { return readStore(data + L"\\udb").size() > 10u + kLinks && readFile(data + L"\\bein").empty(); }, 60000));
+  settledList();
+  screenshot("imported-old-mac.png");
+  p.stop();
+  int links = 0, after = 0;
+  for (const auto& e : readStore(data + L"\\udb")) {
+    links += e.url.view().rfind("http://mac", 0) == 0;
+    after += e.url.view() == "http://after.example/";
+  }
+  EXPECT_EQ(links, kLinks);
+  EXPECT_EQ(after, 1);
 }
