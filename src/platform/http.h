@@ -83,10 +83,11 @@ class Http {
   // `cancel` is raised.
   virtual HttpResponse get(const std::string& address, const HttpLimits& limits,
                            const CancelFlag* cancel = nullptr) = 0;
-  // A POST without body through the COM object MSXML2.XMLHTTP, whose own
-  // redirects cannot be counted from outside: a redirect loop ends at the
-  // time limit instead. The size limit applies to a declared Content-Length
-  // as soon as the headers arrive, and to the body at the end.
+  // A POST without body, as bounded as the GET: its redirects followed by
+  // our own code (their targets fetched with GET, as browsers do after 301,
+  // 302 and 303) up to the limit, the size limit applied to a declared
+  // Content-Length as soon as the headers arrive and to the body as it is
+  // read.
   virtual HttpResponse post(const std::string& address, const HttpLimits& limits,
                             const CancelFlag* cancel = nullptr) = 0;
 };

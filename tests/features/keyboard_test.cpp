@@ -167,7 +167,6 @@ TEST_F(Keys, TheWheelGoesOnFromWhereTheKeysScrolled) {
   fs.files[kData + "\\udb"] = fixedStore(1000);
   start();
   sim.advance(300);
-  const int page = app->list().rowsInView();
   // Down past the bottom of the clear view: one row, which leaves the thumb
   // of so long a list at the top of its track.
   for (int i = 0; i < app->list().clearRowsInView() + 1; ++i) press(keys::kDown);

@@ -1,6 +1,5 @@
-// The parts of the Win32 platform that live in files of their own: HTTP
-// (WinINet and MSXML2.XMLHTTP), the common file dialogs and the desktop
-// folder. Used by win32_platform.cpp and by the Windows tests.
+// The parts of the Win32 platform the Windows tests use too: HTTP (WinINet,
+// GET and POST), the common file dialogs and the desktop folder.
 #pragma once
 
 #include <memory>
