@@ -368,7 +368,8 @@ void Application::buildList() {
   hooks.barCount = [this] { return static_cast<int>(breadcrumb_->bars().size()); };
   hooks.browserPath = [this] { return browser_->path(); };
   hooks.showRenamePanel = [this](store::EntryId id) { categoryPanel_->showRename(id); };
-  hooks.restoreMode = [this] { return recycleBin_ && recycleBin_->binShown() && bin_->visible(); };
+  hooks.restoreMode = [this] { return recycleBin_ && recycleBin_->restoreMode(); };
+  hooks.restoring = [this] { return recycleBin_ && recycleBin_->restoring(); };
   hooks.openEditPanel = [this](store::EntryId id) { editPanel_->openEditPanel(id); };
   hooks.restoreAll = [this] { recycleBin_->restoreAll(true); };
   hooks.highlightFrame = [this](int y) {
@@ -377,7 +378,6 @@ void Application::buildList() {
   hooks.deletion.binInUse = [this] { recycleBin_->setBinShown(); };
   hooks.deletion.fillSideList = [this](const std::string& items) { recycleBin_->fillSideList(items); };
   hooks.deletion.showBin = [this] { recycleBin_->showBin(); };
-  hooks.deletion.placeBinAt = [this](int y) { recycleBin_->placeBinAt(y); };
   hooks.deletion.categoryEmptied = [this] {
     // The highlight heading for a row that is gone would take the badge
     // along: it stops, and the badge waits at the top of the empty list.
@@ -416,6 +416,7 @@ void Application::buildRooms() {
   recycleBin_->build();
   busy_.guard(recycleBin_->strip());
   breadcrumb_->cancelOnNavigation.push_back([this] { recycleBin_->settle(); });
+  breadcrumb_->listMoved = [this] { recycleBin_->listMoved(); };
   categoryPanel_ = std::make_unique<features::CategoryPanel>(platform_, *store_, *list_, *overlay_, *main_, pictures_);
   auto showCategory = [this](store::EntryId id, int firstRow) {
     breadcrumb_->settle();

@@ -62,6 +62,7 @@ void Breadcrumb::setListTop(int top) {
   // later, covers what reaches below it while a bar slides in).
   parts_.listCanvas.setTop(top);
   parts_.indicator.setTop(top - 20);
+  if (listMoved) listMoved();
 }
 
 void Breadcrumb::setListHeightFor(int bars) {

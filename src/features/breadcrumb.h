@@ -59,6 +59,8 @@ class Breadcrumb {
   std::vector<std::function<void()>> cancelOnNavigation;
   // Runs when a bar click leaves a flat view (the search box empties).
   std::function<void()> leftFlatView;
+  // The list's top moved (a bar pushed or taken away, a frame of the push).
+  std::function<void()> listMoved;
 
   const std::vector<canvas::ObjectId>& bars() const { return bars_; }
   int listTop() const { return parts_.listCanvas.top(); }

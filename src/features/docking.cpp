@@ -180,4 +180,6 @@ void Docking::hideAll() {
   bin_.setVisible(false);
 }
 
+Docking::~Docking() { platform_.setTimerPeriod(dragTimer_, 0); }
+
 }  // namespace lh::features

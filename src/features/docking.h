@@ -19,6 +19,10 @@ namespace lh::features {
 class Docking {
  public:
   Docking(platform::Platform& platform, ui::Window& main, ui::Window& bin, int screenWidth, int screenHeight);
+  // Its timer stops: a tick never reaches an object that is gone.
+  ~Docking();
+  Docking(const Docking&) = delete;
+  Docking& operator=(const Docking&) = delete;
 
   // The edge windows, hidden, at the screen centre.
   void buildEdgeWindows();

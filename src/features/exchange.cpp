@@ -11,6 +11,16 @@ namespace {
 
 constexpr const char* kFilter = "html|*.html;*.htm";
 
+// Long work that lets the window's messages through at each step and
+// shows no progress of its own.
+class Pumping : public store::LoadObserver {
+ public:
+  explicit Pumping(platform::Platform& platform) : platform_(platform) {}
+  void progress(int) override { platform_.processPendingMessages(); }
+
+ private:
+  platform::Platform& platform_;
+};
 
 }  // namespace
 
@@ -104,7 +114,7 @@ void Exchange::importBookmarks() {
     const auto bytes = fs_.readAll(*path);
     // The compaction lets messages through too, but the percentage shown is
     // the file's lines read: until they start, the page says "导入...".
-    LabelProgress compacting(*status_, main_, platform_, "导入...", LabelProgress::Percent::Hidden);
+    Pumping compacting(platform_);
     if (store_.compact(&compacting) && hooks_.renumbered) hooks_.renumbered();
     if (bytes) store::importBookmarkFile(store_, *bytes, [&progress](int percent) { progress.progress(percent); });
     status_->setCaption(bytes ? "导入成功" : "导入失败");

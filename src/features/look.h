@@ -59,15 +59,9 @@ canvas::ObjectId addHeaderButton(canvas::AnimationBox& header, Pictures& picture
 // the store calls it only when the percentage changes.
 class LabelProgress : public store::LoadObserver {
  public:
-  // Hidden: the label shows the prefix alone, yet messages still get
-  // through at every step.
-  enum class Percent { Shown, Hidden };
-  LabelProgress(ui::Label& label, ui::Window& window, platform::Platform& platform, std::string prefix = {},
-                Percent percent = Percent::Shown)
-      : label_(label), window_(window), platform_(platform), prefix_(std::move(prefix)), percent_(percent) {}
-  void progress(int percent) override {
-    show(percent_ == Percent::Shown ? prefix_ + std::to_string(percent) + "%" : prefix_);
-  }
+  LabelProgress(ui::Label& label, ui::Window& window, platform::Platform& platform, std::string prefix = {})
+      : label_(label), window_(window), platform_(platform), prefix_(std::move(prefix)) {}
+  void progress(int percent) override { show(prefix_ + std::to_string(percent) + "%"); }
   void show(const std::string& text) {
     label_.setCaption(text);
     window_.paint();
@@ -79,7 +73,6 @@ class LabelProgress : public store::LoadObserver {
   ui::Window& window_;
   platform::Platform& platform_;
   std::string prefix_;
-  Percent percent_;
 };
 
 }  // namespace lh::features

@@ -41,26 +41,38 @@ RestoreMode::RestoreMode(list::BookmarkList& list, canvas::AnimationBox& listBox
     : list_(list), box_(listBox), main_(main), bin_(bin), listTop_(std::move(listTop)) {}
 
 void RestoreMode::enter(int r) {
+  on_ = true;
   box_.setTagNumber(list_.hoverHighlight(), 0);
   box_.clearPicture(list_.hoverHighlight());
   box_.setVisible(list_.insertionLine(), true);
   box_.setVisible(list_.insertBadge(), true);
-  box_.moveObject(list_.insertionLine(), 27, 20 * r);
-  box_.moveObject(list_.insertBadge(), main_.width() - 87, 20 * r);
+  follow(20 * r);
 }
 
 void RestoreMode::follow(int y) {
   box_.moveObject(list_.insertionLine(), 27, y);
   box_.moveObject(list_.insertBadge(), main_.width() - 87, y);
-  bin_.moveTo(bin_.left(), listTop_() + main_.top() + y - bin_.height() / 2);
+  placeWindowAt(y);
 }
 
 void RestoreMode::atEmptyList() {
-  box_.moveObject(list_.insertionLine(), 27, 14);
-  box_.moveObject(list_.insertBadge(), 263, 14);
+  constexpr int kEmptyListY = 14, kEmptyListBadgeX = 263;
+  box_.moveObject(list_.insertionLine(), 27, kEmptyListY);
+  box_.moveObject(list_.insertBadge(), kEmptyListBadgeX, kEmptyListY);
+  placeWindowAt(kEmptyListY);
+}
+
+void RestoreMode::listMoved() {
+  if (on_) placeWindowAt(box_.getTop(list_.insertBadge()));
+}
+
+void RestoreMode::placeWindowAt(int y) {
+  // Centred on the row.
+  bin_.moveTo(bin_.left(), listTop_() + main_.top() + y - bin_.height() / 2);
 }
 
 void RestoreMode::leave() {
+  on_ = false;
   box_.setVisible(list_.insertionLine(), false);
   box_.setVisible(list_.insertBadge(), false);
   box_.moveObject(list_.insertBadge(), -100, -100);
@@ -174,29 +186,28 @@ void RecycleBin::showBin() {
   if (p_.store.members(store::kRecycleBin).empty()) return;
   if (!p_.bin.visible()) {
     placeBeside();
-    restore_.enter(hooks_.pointerRow ? hooks_.pointerRow() : 0);
     p_.bin.setVisible(true);
+    restore_.enter(hooks_.pointerRow ? hooks_.pointerRow() : 0);
     // A highlight animation under way heads on from the badge's place.
     if (hooks_.highlightPointedRow) hooks_.highlightPointedRow();
   }
 }
 
 void RecycleBin::hideBin() {
+  const bool wasInUse = binShown_ || restore_.on();
   restore_.leave();
   p_.bin.setVisible(false);
   binShown_ = false;
+  // The band comes back where the pointer (or the keys) are.
+  if (wasInUse && hooks_.highlightPointedRow) hooks_.highlightPointedRow();
 }
 
 void RecycleBin::highlightFrame(int y) {
-  if (binShown_ && p_.bin.visible()) restore_.follow(y);
+  if (restore_.on()) restore_.follow(y);
 }
 
 void RecycleBin::categoryEmptied() {
-  if (binShown_ && p_.bin.visible()) restore_.atEmptyList();
-}
-
-void RecycleBin::placeBinAt(int y) {
-  p_.bin.moveTo(p_.bin.left(), p_.listTop() + p_.main.top() + y - p_.bin.height() / 2);
+  if (restore_.on()) restore_.atEmptyList();
 }
 
 // ------------------------------------------------------------ restoring
@@ -272,10 +283,7 @@ void RecycleBin::restoreAll(bool animate) {
         const double k = 1 - std::pow(2.0, -10.0 * f / 10);
         p_.bin.moveTo(p_.bin.left(), static_cast<int>(approachFrom_ + (approachTo_ - approachFrom_) * k));
       },
-      [this] { flyIn_.start(15, [this](int f) { flyInStep(f); }, [this] {
-                 if (hooks_.highlightPointedRow) hooks_.highlightPointedRow();
-                 hideBin();
-               }); });
+      [this] { flyIn_.start(15, [this](int f) { flyInStep(f); }, [this] { hideBin(); }); });
 }
 
 void RecycleBin::flyInStep(int f) {

@@ -26,23 +26,30 @@ class RestoreMode {
  public:
   RestoreMode(list::BookmarkList& list, canvas::AnimationBox& listBox, ui::Window& main, ui::Window& bin,
               std::function<int()> listTop);
-  // Enters at visible row r (0-based): the hover highlight goes, line and
-  // badge show.
+  // Enters at visible row r (0-based): the hover highlight goes; line,
+  // badge and the bin window stand at the row.
   void enter(int r);
   // The pointed row's position y (list coordinates) on a frame of the
   // highlight: line, badge and the bin window follow.
   void follow(int y);
   // Line and badge hidden, the badge parked.
   void leave();
-  // The list is an empty category: line and badge at its top.
+  bool on() const { return on_; }
+  // The list is an empty category: line, badge and window at its top.
   void atEmptyList();
+  // The list's top moved (the bars): the window goes on standing at the
+  // badge's row.
+  void listMoved();
 
  private:
+  void placeWindowAt(int y);
+
   list::BookmarkList& list_;
   canvas::AnimationBox& box_;
   ui::Window& main_;
   ui::Window& bin_;
   std::function<int()> listTop_;
+  bool on_ = false;
 };
 
 class RecycleBin {
@@ -69,7 +76,8 @@ class RecycleBin {
     std::function<bool()> pastEnd;
     // The list's row animation (the gap closing) jumps to its end.
     std::function<void()> finishRowAnimation;
-    // The hover highlight animates to the pointed row.
+    // The hover highlight animates to the pointed row (restore mode began
+    // or ended).
     std::function<void()> highlightPointedRow;
   };
 
@@ -83,14 +91,20 @@ class RecycleBin {
   void refreshIcons();
   // Fills the window and shows it, entering restore mode when it was hidden.
   void showBin();
+  // Leaves restore mode (the highlight heads for the pointed row again) and
+  // hides the window.
   void hideBin();
   bool binShown() const { return binShown_; }
+  // The list shows where the bin's entries would go back.
+  bool restoreMode() const { return restore_.on(); }
   // A right press on the list puts the window in use already.
   void setBinShown() { binShown_ = true; }
   // Every frame of the list's hover highlight, at the row position y.
   void highlightFrame(int y);
   // The category shown became empty while the bin is in use.
   void categoryEmptied();
+  // The list's top moved.
+  void listMoved() { restore_.listMoved(); }
   // x = the main window's right + 10.
   void placeBeside();
 
@@ -103,8 +117,6 @@ class RecycleBin {
   // The side list: the rows being deleted, flying into the bin window.
   void fillSideList(const std::string& items);
   void flySideList(int x0, int x1, int rangeTopRow);
-  // The bin window's top for the row at list position y (centred on it).
-  void placeBinAt(int y);
 
   // Stops every animation where it is.
   void cancelAnimations();

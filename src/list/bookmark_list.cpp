@@ -383,8 +383,8 @@ void BookmarkList::firstRowScrolled() {
 
 void BookmarkList::bringRowIntoView(int r) {
   int first = firstRow;
-  if (r < first + 1) first = r - 1;
-  if (r > first + clearRowsInView()) first = r - clearRowsInView();
+  if (r < first + firstClearRow()) first = r - firstClearRow();
+  if (r > first + lastClearRow()) first = r - lastClearRow();
   if (first < 1) first = 1;
   if (first == firstRow) return;
   firstRow = first;
@@ -439,5 +439,7 @@ void BookmarkList::offsetRows(int position, int d) {
     box_.moveObject(s.background, 0, y);
   }
 }
+
+BookmarkList::~BookmarkList() { platform_.setTimerPeriod(scrollTimer_, 0); }
 
 }  // namespace lh::list

@@ -35,6 +35,10 @@ class BookmarkList {
  public:
   BookmarkList(canvas::AnimationBox& box, store::BookmarkStore& store, platform::Platform& platform, ListLook look,
                int screenHeight);
+  // Its timer stops: a tick never reaches an object that is gone.
+  ~BookmarkList();
+  BookmarkList(const BookmarkList&) = delete;
+  BookmarkList& operator=(const BookmarkList&) = delete;
 
   // The site icon of an address (the icon cache, once it exists).
   std::function<Pic(const std::string& url)> iconOf;
@@ -78,13 +82,13 @@ class BookmarkList {
   void bringRowIntoView(int r);
   // Rows shown in full at a whole-row offset.
   int rowsInView() const { return listHeight / 20 > 1 ? listHeight / 20 : 1; }
-  // Rows in full view and clear of both fades at a whole-row offset: the
-  // visible rows 1 .. clearRowsInView() (0-based; row 0 lies under the top
-  // fade). At least one, however low the list.
-  int clearRowsInView() const {
-    const int clear = (listHeight - 2 * kFadeHeight) / 20;
-    return clear > 1 ? clear : 1;
-  }
+  // The visible rows (0-based, at a whole-row offset) shown in full and
+  // clear of both fades: firstClearRow() .. lastClearRow(). A list too low
+  // for a row between its fades takes every row it shows in full.
+  bool rowFitsBetweenFades() const { return listHeight >= 20 + 2 * kFadeHeight; }
+  int firstClearRow() const { return rowFitsBetweenFades() ? kFadeHeight / 20 : 0; }
+  int lastClearRow() const { return rowFitsBetweenFades() ? (listHeight - kFadeHeight) / 20 - 1 : rowsInView() - 1; }
+  int clearRowsInView() const { return lastClearRow() - firstClearRow() + 1; }
   void wheel(int notches);
   void offsetRows(int position, int d);
   void computeSlotOrder();

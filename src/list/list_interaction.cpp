@@ -52,6 +52,7 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
     skipMove_ = keyboardHighlight_ && x == pointerX && y == pointerY;
     if (skipMove_) return;
     keyboardHighlight_ = false;
+    pointerInside_ = true;
     track(x, y);
     if (hooks_.pointerMoved) hooks_.pointerMoved();
   };
@@ -66,21 +67,14 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
     lastPointerRow = pointerRow;
   };
   e.objectRightUp = [this](canvas::ObjectId) {
-    // A deletion puts the bin window in restore mode: it stands where the
-    // highlight then heads.
-    deletion_.release(pointerRow, highlightTarget(true));
+    deletion_.release(pointerRow);
+    // The rows may have gone from under the pointer: the highlight heads
+    // for what is there now, or (when nothing was deleted) the band comes
+    // back. A deletion puts the bin window in restore mode, and the
+    // window, the line and the badge stand at the pointed row at once.
     track(pointerX, pointerY);
-    if (!inRestoreMode()) {
-      highlightPointedRow();  // nothing was deleted: the band comes back
-      return;
-    }
-    // The bin window stands at the pointed row at once; the line and the
-    // badge go there with it (an emptied category keeps them at its top).
-    if (targetEntry == 0 || targetEntry == -1) return;
-    highlight_.cancel();
-    highlightTarget_ = highlightTarget(true);
-    highlightStep(11);
-    lastPointerRow = pointerRow;
+    highlightPointedRow();
+    if (inRestoreMode()) highlight_.finish();
   };
   e.objectLeftDown = [this](canvas::ObjectId pressed) {
     // The thumb's drag is no press on a row: its release clicks nothing, so
@@ -121,6 +115,7 @@ void ListInteraction::finishRowAnimations() {
 }
 
 void ListInteraction::highlightPointedRow() {
+  if (!pointerInside_ && !keyboardHighlight_) return;
   lastPointerRow = -1;
   highlight();
 }
@@ -144,9 +139,7 @@ int ListInteraction::bandRow() const {
   // In restore mode the band is invisible and the badge shows the row.
   if (!inRestoreMode() && (box_.getTagNumber(h) == 0 || !box_.hasPicture(h))) return 0;  // cleared by a scroll
   if (box_.getTop(h) <= -20 && !highlight_.running()) return 0;                           // hidden
-  // The band's target lies 3 pixels above the row's top, restore mode's on
-  // it: rounding takes either to its row.
-  const int r = list_.firstRow + (highlightTarget_ + 10) / 20;
+  const int r = list_.firstRow + aimedRow_;
   return r >= 1 && r <= list_.rowCount ? r : 0;
 }
 
@@ -167,7 +160,7 @@ bool ListInteraction::moveHighlight(KeyStep step) {
   // the one below it.)
   const int band = bandRow();
   int from = band;
-  if (from == 0) from = keyboardRowFrom(list_.firstRow + 1, 1);
+  if (from == 0) from = keyboardRowFrom(list_.firstRow + list_.firstClearRow(), 1);
   if (from == 0) from = keyboardRowFrom(list_.firstRow, -1);
   if (from == 0) return false;
   // A page turns so that the row at one edge of the clear part comes to
@@ -224,6 +217,7 @@ void ListInteraction::pointerLeft() {
   list_.hideHoverHighlight();
   lastPointerRow = -1;
   pressPending = false;
+  pointerInside_ = false;
 }
 
 void ListInteraction::track(int x, int y) {
@@ -252,11 +246,15 @@ void ListInteraction::aimHighlight() {
   // stands: the invisible band may be parked far above.
   highlightFrom_ = box_.getTop(restore ? list_.insertBadge() : list_.hoverHighlight());
   highlightTarget_ = highlightTarget(restore);
+  aimedRow_ = pastEnd ? list_.rowCount - list_.firstRow + (restore ? 1 : 0) : pointerRow;
   highlight_.start(11, [this](int f) { highlightStep(f); });
 }
 
 void ListInteraction::highlight() {
   if (pointerRow == lastPointerRow) return;
+  // The restore's approach and fly-in place the bin window and the rows
+  // themselves; the highlight follows once they are done.
+  if (hooks_.restoring && hooks_.restoring()) return;
   if (deletion_.selecting()) {
     // The range is marked instead; the (invisible) highlight still heads
     // for the row, and restore mode follows it.

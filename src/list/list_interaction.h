@@ -28,6 +28,8 @@ class ListInteraction {
     // use and its window shown), and putting its entries back at the
     // pointed row (点击插入).
     std::function<bool()> restoreMode;
+    // The restore's approach and fly-in run: the hover highlight waits.
+    std::function<bool()> restoring;
     std::function<void()> restoreAll;
     // Every frame of the hover highlight at row position y (restore mode
     // follows it).
@@ -51,7 +53,8 @@ class ListInteraction {
   // The row animations (the bounce, the deletion's gap) to their last frame.
   void finishRowAnimations();
   // The hover highlight animates to the pointed row (from where restore
-  // mode's badge stands, when it is on).
+  // mode's badge stands, when it is on); nothing when neither the pointer
+  // nor the keys are on the list.
   void highlightPointedRow();
   RowDeletion& deletion() { return deletion_; }
 
@@ -110,6 +113,10 @@ class ListInteraction {
   ui::Animation bounce_;     // 时钟15
   RowDeletion deletion_;
   int highlightFrom_ = 0, highlightTarget_ = 0;
+  // The visible row (0-based) the highlight shows or heads for.
+  int aimedRow_ = 0;
+  // The pointer is over the list (between its first move and its leave).
+  bool pointerInside_ = false;
   int gapPosition_ = 0, bouncePosition_ = 0;
   // The keyboard placed the highlight; a pointer move to where the pointer
   // already was (the system sends such moves when windows change) does not

@@ -50,7 +50,7 @@ void RowDeletion::cancel() {
   fade(0, 0);
 }
 
-void RowDeletion::release(int pointerRow, int highlightY) {
+void RowDeletion::release(int pointerRow) {
   if (!selecting_) return;
   // Any row animation ends, and every slot goes back to its ring place.
   gap_.cancel();
@@ -66,13 +66,13 @@ void RowDeletion::release(int pointerRow, int highlightY) {
   if (rangeEnd < rangeStart) std::swap(rangeStart, rangeEnd);
   if (rangeStart > n) return;
   if (list_.currentCategory == -1) {
-    deleteInFlatView(n, highlightY);
+    deleteInFlatView(n);
   } else {
-    deleteInCategory(n, highlightY);
+    deleteInCategory(n);
   }
 }
 
-bool RowDeletion::deleteInFlatView(int n, int highlightY) {
+bool RowDeletion::deleteInFlatView(int n) {
   rangeEnd = std::min(rangeEnd, n);
   const std::string bin = store_.entry(store::kRecycleBin).members();
   std::string items;
@@ -94,12 +94,11 @@ bool RowDeletion::deleteInFlatView(int n, int highlightY) {
   if (hooks_.fillSideList) hooks_.fillSideList(moved);
   list_.showFrom(list_.firstRow, false);  // the rows stay, light grey
   if (hooks_.showBin) hooks_.showBin();
-  if (hooks_.placeBinAt) hooks_.placeBinAt(highlightY);
   if (hooks_.flySideList) hooks_.flySideList(rangeTopRow);
   return true;
 }
 
-bool RowDeletion::deleteInCategory(int n, int highlightY) {
+bool RowDeletion::deleteInCategory(int n) {
   rangeEnd = std::min(rangeEnd, n);
   if (rangeStart == 1) rangeStart = 2;  // the lead row is no member
   if (rangeStart > rangeEnd) return false;
@@ -117,7 +116,6 @@ bool RowDeletion::deleteInCategory(int n, int highlightY) {
   list_.showCategory(category, list_.firstRow, true);
   if (list_.rowCount < 2 && hooks_.categoryEmptied) hooks_.categoryEmptied();
   list_.offsetRows(p, 20 * deleteCount);
-  if (hooks_.placeBinAt) hooks_.placeBinAt(highlightY);
   if (hooks_.flySideList) hooks_.flySideList(rangeTopRow);
   if (p == 2) {
     p = 1;

@@ -23,9 +23,7 @@ class RowDeletion {
     std::function<void(const std::string& items)> fillSideList;
     // The bin window filled and shown (restore mode when it was hidden).
     std::function<void()> showBin;
-    // The bin window's top for the highlight's row position y, and the side
-    // list's flight from the range's top visible row.
-    std::function<void(int y)> placeBinAt;
+    // The side list's flight from the range's top visible row.
     std::function<void(int rangeTopRow)> flySideList;
     // Stops the list's other row animation (the separator's bounce).
     std::function<void()> stopRowAnimation;
@@ -42,9 +40,9 @@ class RowDeletion {
   void press(int pointerRow);
   // The pointer's row changed while selecting.
   void mark(int pointerRow);
-  // The right button came up on visible row `pointerRow`; `highlightY` is
-  // where the hover highlight is heading (the bin window centres on it).
-  void release(int pointerRow, int highlightY);
+  // The right button came up on visible row `pointerRow` (the bin window
+  // is placed at the pointed row by the highlight, as restore mode has it).
+  void release(int pointerRow);
   // The press's release will not come (long work began, the window lost
   // the pointer): the selection ends without deleting.
   void cancel();
@@ -58,8 +56,8 @@ class RowDeletion {
  private:
   // The 60 % fade of the slots showing rows a..b (0, 0: none).
   void fade(int a, int b);
-  bool deleteInFlatView(int n, int highlightY);
-  bool deleteInCategory(int n, int highlightY);
+  bool deleteInFlatView(int n);
+  bool deleteInCategory(int n);
 
   BookmarkList& list_;
   canvas::AnimationBox& box_;

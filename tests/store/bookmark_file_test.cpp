@@ -442,6 +442,76 @@ TEST_F(Import, LinesEndAtLineFeedCarriageReturnOrBoth) {
   EXPECT_EQ(importBookmarkFile(fourth.store, "<DT><A HREF=\"http://a/\">A</A>\n<DT><A HREF=\"http://b/\">B</A>").links, 2);
 }
 
+// Line ends and carriage returns in odd places.
+
+// The (title, address) of the root's bookmarks, in order.
+std::vector<std::pair<std::string, std::string>> rootLinks(const BookmarkStore& s) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (EntryId id : s.members(kRootCategory)) {
+    const Entry& e = s.entry(id);
+    if (e.isBookmark()) out.emplace_back(std::string(e.title.view()), std::string(e.url.view()));
+  }
+  return out;
+}
+
+TEST_F(Import, MixedLineEndsACrAtTheVeryEndAndEmptyLinesReadEveryLinkOnce) {
+  const std::string file =
+      "<DL><p>\r\r\n"
+      "<DT><A HREF=\"http://a/\">A</A>\n\r"
+      "<DT><A HREF=\"http://b/\">B</A>\r\r"
+      "<DT><H3>F</H3>\r<DL><p>\n<DT><A HREF=\"http://c/\">C</A>\r\n</DL><p>\r"
+      "<DT><A HREF=\"http://d/\">D</A>\r";
+  std::vector<int> percents;
+  const ImportCounts n = importBookmarkFile(store, file, [&](int p) { percents.push_back(p); });
+  EXPECT_EQ(n.links, 4);
+  EXPECT_EQ(n.folders, 1);
+  EXPECT_EQ(rootLinks(store), (std::vector<std::pair<std::string, std::string>>{
+                                  {"A", "http://a/"}, {"B", "http://b/"}, {"D", "http://d/"}}));
+  ASSERT_FALSE(percents.empty());
+  EXPECT_EQ(percents.back(), 100);
+  EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+  // A lone CR as the whole file, and a file of CRs only.
+  FreshStore other;
+  EXPECT_EQ(importBookmarkFile(other.store, "\r").links, 0);
+  EXPECT_EQ(importBookmarkFile(other.store, std::string(1000, '\r')).links, 0);
+}
+
+TEST_F(Import, TitlesAndAddressesHoldingCarriageReturnsComeBackFromTheirOwnExport) {
+  const std::vector<std::pair<std::string, std::string>> odd = {
+      {"\rlead", "http://lead/"}, {"trail\r", "http://trail/\r"}, {"mid\r\rdle", "http://mid/\rx"},
+      {"lf\n\rcr", "http://lfcr/"}};
+  for (const auto& [t, u] : odd) {
+    const EntryId id = store.addBookmark("x", "http://placeholder/" + u, "", 1, 1.0, -1);
+    BookmarkStore::setTitle(*store.mutableEntry(id), t);
+    BookmarkStore::setUrl(*store.mutableEntry(id), u);
+    store.refreshLine(id);
+  }
+  const std::string file = exportBookmarkFile(store);
+  FreshStore back;
+  importBookmarkFile(back.store, file);
+  EXPECT_EQ(rootLinks(back.store), rootLinks(store));
+  // Through the store file as well: saved and loaded again.
+  back.store.saveAll();
+  BookmarkStore again{back.fs, kStore, kLog};
+  again.load();
+  EXPECT_EQ(rootLinks(again), rootLinks(store));
+  // A second export is the first.
+  EXPECT_EQ(exportBookmarkFile(back.store), file);
+}
+
+TEST_F(Import, AHugeFileOfOldMacLinesReadsEveryLinkWithAtMostAHundredReports) {
+  std::string file = "<DL><p>\r";
+  constexpr int kLinks = 60000;
+  file.reserve(kLinks * 40);
+  for (int k = 0; k < kLinks; ++k) file += "<DT><A HREF=\"http://h" + std::to_string(k) + ".org/\">H</A>\r";
+  file += "</DL><p>\r";
+  int reports = 0;
+  const ImportCounts n = importBookmarkFile(store, file, [&](int) { ++reports; });
+  EXPECT_EQ(n.links, kLinks);
+  EXPECT_EQ(store.members(kRootCategory).size(), static_cast<std::size_t>(kLinks));
+  EXPECT_LE(reports, 101);
+}
+
 TEST_F(Import, DecodesCharacterReferencesBeforeTheTitleRules) {
   import(crlf({
       "<DT><H3>R&amp;D &lt;lab&gt;</H3>",
