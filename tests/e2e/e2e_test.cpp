@@ -577,6 +577,25 @@ HWND editAt(HWND main, int x, int y) {
   return search.found;
 }
 
+// The keyboard focus of the main window's thread is the window itself.
+bool windowHasFocus(HWND main) {
+  GUITHREADINFO info{sizeof info};
+  return GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus == main;
+}
+
+// Moves the pointer over the main window at (x, y) and a few pixels below,
+// to and fro, until the window has taken the keyboard focus, as a user's
+// hand does (a window the system activated late may have seen only the
+// first move).
+bool pointerGivesFocus(HWND main, int x, int y) {
+  const ULONGLONG deadline = GetTickCount64() + 10000;
+  for (bool below = false; GetTickCount64() < deadline; below = !below) {
+    pointTo(x, below ? y + 4 : y);
+    if (waitUntil([&] { return windowHasFocus(main); }, 300)) return true;
+  }
+  return false;
+}
+
 // Clicks into the edit box at the screen point and waits until it has the
 // keyboard focus (typing before that would go elsewhere).
 bool focusEditAt(HWND main, int x, int y) {
@@ -1357,12 +1376,7 @@ TEST_F(EndToEnd, KeysOpenACategoryAndABookmarkAndBackspaceGoesBackABar) {
   ASSERT_TRUE(waitUntil([&] { return differing(unpointed, list()) > 100; }, 10000));
   pointTo(6 + 200, 60);
   const HWND main = p.window(L"Linkhoard");
-  ASSERT_TRUE(waitUntil(
-      [&] {
-        GUITHREADINFO info{sizeof info};
-        return GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus == main;
-      },
-      10000));
+  ASSERT_TRUE(waitUntil([&] { return windowHasFocus(main); }, 10000));
   const auto root = settledList();
   ASSERT_LT(differing(unpointed, root), 100);  // no highlight left
 
@@ -1558,13 +1572,7 @@ TEST_F(EndToEnd, AScreenReaderInAnotherProcessReadsTheListAndFollowsTheKeyboards
   // The window active with no row highlighted, as the keyboard tests have it:
   // the pointer over the list (which activates the window) and then, once
   // the window has the focus, back on the header.
-  pointTo(6 + 200, 202 + 60);
-  ASSERT_TRUE(waitUntil(
-      [&] {
-        GUITHREADINFO info{sizeof info};
-        return GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus == main;
-      },
-      10000));
+  ASSERT_TRUE(pointerGivesFocus(main, 6 + 200, 202 + 60));
   pointTo(6 + 200, 60);
   ASSERT_TRUE(waitUntil([&] { return list.focus() == 0; }, 10000)) << list.focus();
 
@@ -1615,14 +1623,7 @@ TEST_F(EndToEnd, AfterAClickInTheSearchBoxThePointerOverTheListTakesTheKeys) {
   ASSERT_TRUE(focusEditAt(main, 6 + 200, 129));  // a click into the empty search box
   // The pointer onto the list, on the fourth row (list item 3): the keys
   // are the list's again.
-  pointTo(6 + 200, 202 + 20 * 3 + 5);
-  pointTo(6 + 200, 202 + 20 * 3 + 10);
-  ASSERT_TRUE(waitUntil(
-      [&] {
-        GUITHREADINFO info{sizeof info};
-        return GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus == main;
-      },
-      10000));
+  ASSERT_TRUE(pointerGivesFocus(main, 6 + 200, 202 + 20 * 3 + 5));
   ASSERT_TRUE(waitUntil([&] { return list.focus() == 3; }, 10000)) << list.focus();
   pressKey(VK_NEXT);
   ASSERT_TRUE(waitUntil([&] { return list.focus() > 3; }, 10000)) << list.focus();

@@ -4,6 +4,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/sim/sim_platform.h"
+#include "platform_cases.h"
 
 namespace lh::platform {
 namespace {
@@ -48,6 +49,35 @@ TEST(SimForeignWindows, AHungWindowReadsAsEmptyAndCountsItsTimeout) {
   EXPECT_EQ(sim.textOf(ForeignWindow{bar}), "");
   EXPECT_EQ(sim.foreignSendTimeouts, 1);
   EXPECT_EQ(sim.classNameOf(ForeignWindow{bar}), "Edit");  // no message is sent for a class name
+}
+
+// (The Windows tests run the same cases against the real edit box and the
+// system's object names.)
+TEST(SimEditBoxes, TheByteLimitKeepsWholeCharactersAsTheNativeBoxDoes) {
+  for (const cases::EditCut& c : cases::kEditCuts) {
+    EditOptions o;
+    o.maxBytes = c.maxBytes;
+    sim::SimEditBox box(o);
+    box.type(c.typed);
+    EXPECT_EQ(box.text(), c.kept) << c.typed << " in " << c.maxBytes;
+  }
+}
+
+TEST(SimSingleInstance, KeysAreComparedAsTheSystemComparesNames) {
+  for (const cases::KeyPair& k : cases::kSameKeys) {
+    SimPlatform sim;
+    int shown = 0;
+    ASSERT_TRUE(sim.claimSingleInstance(k.a, [&] { ++shown; }));
+    EXPECT_FALSE(sim.claimSingleInstance(k.b, {})) << k.b;
+    EXPECT_EQ(shown, 1);
+    sim.releaseSingleInstance(k.a);
+    EXPECT_TRUE(sim.claimSingleInstance(k.b, {}));
+  }
+  for (const cases::KeyPair& k : cases::kDifferentKeys) {
+    SimPlatform sim;
+    ASSERT_TRUE(sim.claimSingleInstance(k.a, {}));
+    EXPECT_TRUE(sim.claimSingleInstance(k.b, {})) << k.b;
+  }
 }
 
 }  // namespace

@@ -9,8 +9,11 @@
 #include <memory>
 #include <thread>
 
+#include "platform/sim/sim_platform.h"
 #include "platform/win32/services_win32.h"
+#include "platform/win32/single_instance_win32.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/platform_cases.h"
 #include "text/codepage.h"
 #include "win/real_platform.h"
 
@@ -293,6 +296,69 @@ TEST(RealFileDialogs, CancelGivesNothing) {
   DialogUser user(L"");
   EXPECT_EQ(realPlatform().chooseFile(open), std::nullopt);
   user.finish();
+}
+
+// ------------------------------------------------------------ what the simulator copies
+
+// (The native tests run the same cases against the simulator.)
+TEST(RealEditBoxes, TheByteLimitKeepsWholeCharactersAsTheSimulatorsBoxDoes) {
+  auto window = realPlatform().createWindow(WindowOptions{{0, 0, 200, 100}, false, false, false, "edit test"});
+  for (const cases::EditCut& c : cases::kEditCuts) {
+    EditOptions o;
+    o.bounds = {0, 0, 150, 20};
+    o.maxBytes = c.maxBytes;
+    auto box = window->createEditBox(o);
+    box->setText(c.typed);  // EN_CHANGE applies the limit, as typing does
+    EXPECT_EQ(box->text(), c.kept) << c.typed << " in " << c.maxBytes;
+  }
+}
+
+TEST(RealSingleInstance, KeysAreComparedAsTheSimulatorComparesThem) {
+  for (const cases::KeyPair& k : cases::kSameKeys) {
+    win32::SingleInstance first, second;
+    int shown = 0;
+    ASSERT_TRUE(first.claim(k.a, [&] { ++shown; }));
+    EXPECT_FALSE(second.claim(k.b, {})) << k.b;
+    EXPECT_EQ(shown, 1);
+    first.release();
+  }
+  for (const cases::KeyPair& k : cases::kDifferentKeys) {
+    win32::SingleInstance first, second;
+    ASSERT_TRUE(first.claim(k.a, {}));
+    EXPECT_TRUE(second.claim(k.b, {})) << k.b;
+    first.release();
+    second.release();
+  }
+}
+
+// Every character GBK holds: the simulator's capital is the system's.
+TEST(RealUpperCase, TheSimulatorsCapitalsAreCharUpperBuffsForEveryGbkCharacter) {
+  int compared = 0, differing = 0;
+  auto check = [&](const char* bytes, int n) {
+    wchar_t w[2] = {};
+    if (MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, bytes, n, w, 2) != 1) return;
+    wchar_t upper = w[0];
+    CharUpperBuffW(&upper, 1);
+    ++compared;
+    if (static_cast<char16_t>(upper) != sim::upperCasedCharacter(static_cast<char16_t>(w[0]))) {
+      ++differing;
+      ADD_FAILURE() << std::hex << "U+" << static_cast<unsigned>(w[0]) << ": system U+" << static_cast<unsigned>(upper)
+                    << ", simulator U+" << static_cast<unsigned>(sim::upperCasedCharacter(static_cast<char16_t>(w[0])));
+    }
+  };
+  for (int c = 0x20; c < 0x7F; ++c) {
+    const char b = static_cast<char>(c);
+    check(&b, 1);
+  }
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      const char b[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      check(b, 2);
+    }
+  }
+  EXPECT_GT(compared, 21000);
+  EXPECT_EQ(differing, 0);
 }
 
 }  // namespace

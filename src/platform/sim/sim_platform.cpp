@@ -1,9 +1,13 @@
 #include "platform/sim/sim_platform.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 
 #include <algorithm>
+
+#include "text/codepage.h"
+#include "text/gbk.h"
 
 namespace lh::platform::sim {
 
@@ -17,7 +21,10 @@ void SimEditBox::setText(const std::string& t) {
 void SimEditBox::type(const std::string& t) {
   if (options.readOnly) return;
   std::string next = text_ + t;
-  if (options.maxBytes > 0 && next.size() > static_cast<std::size_t>(options.maxBytes)) next.resize(options.maxBytes);
+  // As the native box: whole characters only.
+  if (options.maxBytes > 0 && next.size() > static_cast<std::size_t>(options.maxBytes)) {
+    next = std::string(text::cutAtBoundary(next, static_cast<std::size_t>(options.maxBytes)));
+  }
   setText(next);
 }
 
@@ -239,20 +246,42 @@ void SimPlatform::removeTrayIcon() {
   trayIcon_.clear();
 }
 
+char16_t upperCasedCharacter(char16_t c) {
+  // The letters GBK holds that have a capital: ASCII and the Latin-1 ones,
+  // full-width Latin, Greek, Cyrillic and small Roman numerals by their
+  // fixed distance, the pinyin vowels with tone marks in pairs, and two IPA
+  // letters.
+  if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0xFF41 && c <= 0xFF5A) ||
+      (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) {
+    return static_cast<char16_t>(c - 0x20);
+  }
+  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
+  if (c >= 0x2170 && c <= 0x217F) return static_cast<char16_t>(c - 0x10);
+  switch (c) {
+    case 0x3C2: return 0x3A3;
+    case 0x101: case 0x113: case 0x11B: case 0x12B: case 0x14D: case 0x16B:
+    case 0x144: case 0x148: case 0x1CE: case 0x1D0: case 0x1D2: case 0x1D4:
+    case 0x1D6: case 0x1D8: case 0x1DA: case 0x1DC:
+      return static_cast<char16_t>(c - 1);
+    case 0x251: return 0x2C6D;
+    case 0x261: return 0xA7AC;
+    default: return c;
+  }
+}
+
 namespace {
 
-// Upper case in single-byte characters only (a GBK trail byte is no letter).
+// The key as the system compares names of its objects: upper-cased as
+// CharUpperBuffW does, for every character GBK holds. Kept in UTF-16 (many
+// capitals, such as that of á, are not in GBK), written out as hex digits.
 std::string instanceKey(const std::string& key) {
-  std::string k = key;
-  for (std::size_t i = 0; i < k.size(); ++i) {
-    const auto c = static_cast<unsigned char>(k[i]);
-    if (c >= 0x81 && i + 1 < k.size()) {
-      ++i;
-      continue;
-    }
-    k[i] = static_cast<char>(std::toupper(c));
+  std::string out;
+  for (char16_t c : text::gbkToUtf16(key)) {
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "%04x", static_cast<unsigned>(upperCasedCharacter(c)));
+    out += hex;
   }
-  return k;
+  return out;
 }
 
 }  // namespace

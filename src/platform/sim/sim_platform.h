@@ -26,6 +26,11 @@ struct ProcessExit : std::runtime_error {
 class SimPlatform;
 class SimWindow;
 
+// A character's capital as the system's CharUpperBuffW gives it, for the
+// characters GBK holds (the rest stay as they are). The simulator compares
+// single-instance keys with it, as Windows compares the names of objects.
+char16_t upperCasedCharacter(char16_t c);
+
 // An edit box the test types into. One box or one window of the platform
 // holds the keyboard focus at a time (SimPlatform::focused,
 // SimPlatform::focusedEdit).
