@@ -112,7 +112,7 @@ int main() {
       l.placeRows(-step, false, false);
       box.paint();
     }
-    std::printf("one smooth-scroll step of the list (100,000 rows, %d slots): %.3f ms\n", l.slotCount,
+    std::printf("one smooth-scroll step of the list (100,000 rows, %d slots): %.3f ms\n", l.slotCount(),
                 (nowMs() - t0) / kSteps);
   }
   return 0;

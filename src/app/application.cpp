@@ -183,7 +183,7 @@ void Application::buildCaptures() {
     overlay_->hide();
   };
   clip.resetPointer = [this] {
-    interaction_->pointerRow = 1;
+    interaction_->pointAtVisibleRow(1);
     bin_->moveTo(bin_->left(), main_->top() + listTop());
   };
   clipboardCapture_ = std::make_unique<capture::ClipboardCapture>(platform_, *browserCapture_, std::move(clip));
@@ -352,7 +352,7 @@ void Application::buildList() {
       return;
     }
     // The thumb's column of the list, in screen coordinates.
-    platform_.clipCursor(platform::Bounds{main_->left() + 323, main_->top() + listTop(), 27, list_->listHeight});
+    platform_.clipCursor(platform::Bounds{main_->left() + 323, main_->top() + listTop(), 27, list_->listHeight()});
   };
   list::ListInteraction::Hooks hooks;
   hooks.activateWindow = [this] {
@@ -368,25 +368,7 @@ void Application::buildList() {
   hooks.barCount = [this] { return static_cast<int>(breadcrumb_->bars().size()); };
   hooks.browserPath = [this] { return browser_->path(); };
   hooks.showRenamePanel = [this](store::EntryId id) { categoryPanel_->showRename(id); };
-  hooks.restoreMode = [this] { return recycleBin_ && recycleBin_->restoreMode(); };
-  hooks.restoring = [this] { return recycleBin_ && recycleBin_->restoring(); };
   hooks.openEditPanel = [this](store::EntryId id) { editPanel_->openEditPanel(id); };
-  hooks.restoreAll = [this] { recycleBin_->restoreAll(true); };
-  hooks.highlightFrame = [this](int y) {
-    if (recycleBin_) recycleBin_->highlightFrame(y);
-  };
-  hooks.deletion.binInUse = [this] { recycleBin_->setBinShown(); };
-  hooks.deletion.fillSideList = [this](const std::string& items) { recycleBin_->fillSideList(items); };
-  hooks.deletion.showBin = [this] { recycleBin_->showBin(); };
-  hooks.deletion.categoryEmptied = [this] {
-    // The highlight heading for a row that is gone would take the badge
-    // along: it stops, and the badge waits at the top of the empty list.
-    interaction_->cancelAnimations();
-    recycleBin_->categoryEmptied();
-  };
-  hooks.deletion.flySideList = [this](int rangeTopRow) {
-    recycleBin_->flySideList(main_->left(), bin_->left() - 38, rangeTopRow);
-  };
   hooks.keyboardMoved = [this](int r) {
     if (accessibility_) accessibility_->rowFocused(r);
   };
@@ -402,18 +384,12 @@ void Application::buildRooms() {
   breadcrumb_->cancelOnNavigation.push_back([this] { interaction_->cancelAnimations(); });
   search_ = std::make_unique<features::Search>(platform_, busy_, *store_, *list_, *breadcrumb_, *searchBox_);
   breadcrumb_->leftFlatView = [this] { search_->clear(); };
-  features::RecycleBin::Hooks binHooks;
-  binHooks.pointerRow = [this] { return interaction_->pointerRow; };
-  binHooks.targetEntry = [this] { return interaction_->targetEntry; };
-  binHooks.pastEnd = [this] { return interaction_->pastEnd; };
-  binHooks.finishRowAnimation = [this] { interaction_->finishRowAnimations(); };
-  binHooks.highlightPointedRow = [this] { interaction_->highlightPointedRow(); };
-  recycleBin_ = std::make_unique<features::RecycleBin>(
-      features::RecycleBin::Parts{platform_, *store_, *list_, listControl_->box(), *main_, *bin_, *sideList_, pictures_,
-                                  [this](const std::string& url) { return icons_->iconPictureOf(url); },
-                                  [this] { return listTop(); }, screenH_},
-      std::move(binHooks));
+  // The bin and the list's pointer see each other through list/bin_link.h.
+  recycleBin_ = std::make_unique<features::RecycleBin>(features::RecycleBin::Parts{
+      platform_, *store_, *list_, *interaction_, listControl_->box(), *main_, *bin_, *sideList_, pictures_,
+      [this](const std::string& url) { return icons_->iconPictureOf(url); }, [this] { return listTop(); }, screenH_});
   recycleBin_->build();
+  interaction_->linkBin(recycleBin_.get());
   busy_.guard(recycleBin_->strip());
   breadcrumb_->cancelOnNavigation.push_back([this] { recycleBin_->settle(); });
   breadcrumb_->listMoved = [this] { recycleBin_->listMoved(); };
@@ -450,7 +426,7 @@ void Application::buildRooms() {
     if (recycleBin_->binShown()) recycleBin_->fillBin();
   };
   exchangeHooks.redrawList = [this] {
-    if (list_->currentCategory >= 1) list_->showCategory(list_->currentCategory, list_->firstRow);
+    if (const auto shown = list_->category()) list_->showCategory(*shown, list_->firstRow());
   };
   exchangeHooks.queueIcons = [this](std::vector<store::EntryId> ids) { icons_->queueIconFetches(std::move(ids)); };
   exchangeHooks.hasIcon = [this](const std::string& url) { return icons_->iconIndexOf(text::hostOf(url)) != 0; };

@@ -115,7 +115,10 @@ class Application {
   ui::Label& exitLabel() { return *exitLabel_; }
   ui::Control& bottomBar() { return *bottomBar_; }
   bool loading() const { return loading_; }
-  int currentCategory() const { return list_ ? list_->currentCategory : 0; }
+  // The category shown; none in a flat view or before the list exists.
+  std::optional<store::EntryId> currentCategory() const {
+    return list_ ? list_->category() : std::nullopt;
+  }
   list::BookmarkList& list() { return *list_; }
   list::ListInteraction& interaction() { return *interaction_; }
   ui::CanvasControl& listCanvas() { return *listControl_; }

@@ -190,17 +190,17 @@ void EditPanel::cancelPanel() {
 
 store::EntryId EditPanel::addTypedBookmark(const std::string& title, const std::string& address,
                                            const std::string& note) {
-  const bool searching = list_.currentCategory == -1;
-  const store::EntryId parent = searching ? list_.previousCategory : list_.currentCategory;
+  const bool searching = list_.inFlatView();
+  const store::EntryId parent = list_.categoryBelow();
   if (!store_.valid(parent) || !store_.entry(parent).isCategory()) return 0;
   const store::EntryId id = store_.addBookmark(text::cutBrowserSuffix(text::cleanTitle(title)), address,
                                                lineBreaksToCarets(note), parent, platform_.oleNow(), -1);
   if (id <= 0) return id;
   if (hooks_.newBookmark) hooks_.newBookmark(id);
   if (searching) {
-    list_.searchResults.push_back(id);  // no redraw
+    list_.addToResults(id);  // no redraw
   } else if (hooks_.showCategory) {
-    hooks_.showCategory(parent, list_.firstRow);
+    hooks_.showCategory(parent, list_.firstRow());
   }
   return id;
 }
@@ -209,7 +209,7 @@ void EditPanel::saveEditedBookmark() {
   if (!store_.valid(editedId_) || store_.entry(editedId_).kind != store::kBookmark) return;
   store_.editBookmark(editedId_, text::cleanTitle(title_->text()), lineBreaksToCarets(note_->text()),
                       store_.entry(editedId_).url);
-  list_.showFrom(list_.firstRow, false);
+  list_.showFrom(list_.firstRow(), false);
 }
 
 bool EditPanel::recycleExisting(const std::string& address) {
@@ -221,7 +221,7 @@ bool EditPanel::recycleExisting(const std::string& address) {
   }
   if (!match) return false;
   store_.moveEntries(std::to_string(match) + "u", store::kRecycleBin, -2, false);
-  if (list_.currentCategory != -1 && hooks_.showCategory) hooks_.showCategory(list_.currentCategory, list_.firstRow);
+  if (const auto shown = list_.category(); shown && hooks_.showCategory) hooks_.showCategory(*shown, list_.firstRow());
   if (hooks_.showBin) hooks_.showBin();
   if (hooks_.slidOut && hooks_.slidOut() && hooks_.slideIn) hooks_.slideIn();
   return true;

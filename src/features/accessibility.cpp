@@ -45,12 +45,12 @@ Accessibility::~Accessibility() {
 std::vector<int> Accessibility::itemRows() const {
   const list::BookmarkList& list = parts_.list;
   std::vector<int> rows;
-  if (parts_.busy.busy() || (list.currentCategory == -1 && list.bookmarkCount == 0)) return rows;
+  if (parts_.busy.busy() || (list.inFlatView() && list.empty())) return rows;
   if (parts_.pages.shown() != -1) return rows;  // under a panel or the start page
   // Where the list is or is heading for (a scroll ends on whole rows); the
   // row at the bottom may be shown in part.
-  const int top = std::max(1, list.firstRow);
-  const int bottom = std::min(list.rowCount, top + (list.listHeight - 1) / 20);
+  const int top = std::max(1, list.firstRow());
+  const int bottom = std::min(list.rowCount(), top + (list.listHeight() - 1) / 20);
   for (int r = top; r <= bottom; ++r) {
     if (parts_.interaction.keyboardRow(r)) rows.push_back(r);
   }
@@ -64,7 +64,7 @@ AccessibleNode Accessibility::listNode() const {
   const int highlighted = parts_.interaction.highlightedRow();
   for (int r : itemRows()) {
     const store::Entry& e = parts_.store.entry(list.idAtRow(r));
-    const int y = area.top + 20 * (r - list.firstRow);
+    const int y = area.top + 20 * (r - list.firstRow());
     AccessibleNode item = node(AccessibleRole::ListItem, e.title.empty() && e.isBookmark() ? e.url : e.title,
                                {area.left, std::max(area.top, y), area.left + 320, std::min(area.bottom, y + 20)});
     if (e.isBookmark()) item.value = e.url;
@@ -89,12 +89,12 @@ void Accessibility::addBars(AccessibleNode& root) const {
     }
     const int x = origin.left + h.getLeft(bar), y = origin.top + h.getTop(bar);
     root.children.push_back(node(AccessibleRole::PushButton, name, {x, y, x + h.getWidth(bar), y + h.getHeight(bar)}));
-    if (tag.empty() && list.currentCategory == -1) {
+    if (tag.empty() && list.inFlatView()) {
       // The four view tabs on it (20 pixels high, 22 below the bar's top).
       for (const ViewTab& t : kViewTabs) {
         AccessibleNode tab = node(AccessibleRole::PageTab, t.name,
                                   {origin.left + t.from, y + 22, origin.left + t.to, y + 42});
-        tab.selected = list.currentView == t.view;
+        tab.selected = list.view() == t.view;
         root.children.push_back(std::move(tab));
       }
     }

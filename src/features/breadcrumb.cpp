@@ -86,15 +86,15 @@ void Breadcrumb::openCategory(store::EntryId id, int level, bool push) {
   // would click, or delete, rows of the new list.
   parts_.listCanvas.cancelHeldPress();
   auto& list = parts_.list;
-  list.currentCategory = id;
   setListHeightFor(level);
+  list.hideHoverHighlight();
+  // The rows first: the bar's push below looks at what the list shows.
+  list.showCategory(id, parts_.store.entry(id).scrollRow);
   if (push) {
     pushCategoryBar(id);
   } else {
     setListTop(listTopFor(level));
   }
-  list.hideHoverHighlight();
-  list.showCategory(id, parts_.store.entry(id).scrollRow);
   parts_.platform.trimWorkingSet();
 }
 
@@ -142,14 +142,14 @@ void Breadcrumb::pushFrame(int f) {
   auto& h = parts_.header;
   setListTop(y + 44);
   h.moveObject(pushedBar_, 0, y);
-  if (parts_.list.currentCategory == -1) placeViewTabMarker(y + 44);
+  if (parts_.list.inFlatView()) placeViewTabMarker(y + 44);
   parts_.listCanvas.box().setTransparency(parts_.list.curtain(), 5 * f);
   h.setTransparency(pushedBar_, 100 - 5 * f);
 }
 
 void Breadcrumb::placeViewTabMarker(int listTop) {
   int x = 0;
-  switch (parts_.list.currentView) {
+  switch (parts_.list.view()) {
     case list::View::Added: x = 69; break;
     case list::View::LastVisit: x = 124; break;
     case list::View::VisitCount: x = 179; break;
@@ -188,21 +188,20 @@ void Breadcrumb::barClicked(canvas::ObjectId o) {
   if (at == bars_.end()) return;
   if (o == bars_.back()) {
     // The top bar of a category: its visit-count view.
-    if (list.currentCategory != -1) {
+    if (!list.inFlatView()) {
       list.selectView(list::View::VisitCount, false);
       placeViewTabMarker(listTop());
     }
     return;
   }
   if (h.getTagText(o).empty()) return;
-  if (list.currentCategory == -1) {
+  if (list.inFlatView()) {
     parkViewTabMarker();
     if (leftFlatView) leftFlatView();
   }
-  list.currentView = list::View::None;
   const int level = static_cast<int>(at - bars_.begin()) + 1;
-  list.returnedFrom =
-      static_cast<store::EntryId>(text::parseDecimal(h.getTagText(bars_[static_cast<std::size_t>(level)]), 0));
+  list.setReturnedFrom(
+      static_cast<store::EntryId>(text::parseDecimal(h.getTagText(bars_[static_cast<std::size_t>(level)]), 0)));
   backToLevel(level);
 }
 
@@ -216,7 +215,7 @@ bool Breadcrumb::backOneBar() {
 void Breadcrumb::releasedAt(int x, int y) {
   // The view tabs of the flat-view bar, in the 20 pixels below the marker's
   // top. The release that ends a double click sorts nothing again.
-  if (parts_.list.currentCategory != -1 || parts_.header.releaseEndsDoubleClick()) return;
+  if (!parts_.list.inFlatView() || parts_.header.releaseEndsDoubleClick()) return;
   auto& h = parts_.header;
   const int markerTop = h.getTop(viewTabMarker_);
   if (!(y > markerTop && y < markerTop + 20)) return;

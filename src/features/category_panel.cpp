@@ -39,7 +39,7 @@ CategoryPanel::CategoryPanel(platform::Platform& platform, store::BookmarkStore&
 
 void CategoryPanel::createHeaderButton(canvas::AnimationBox& header, Pictures& pictures) {
   button_ = addHeaderButton(header, pictures, 61, 118, Resource::NewCategoryButtonHover, [this] {
-    if (list_.currentCategory != -1) showCreate();
+    if (!list_.inFlatView()) showCreate();
   });
 }
 
@@ -85,11 +85,11 @@ void CategoryPanel::confirm() {
     // A search begun while the panel was open shows a flat view: the new
     // category goes into the category shown before it, as a typed
     // bookmark does, instead of being dropped.
-    const store::EntryId parent = list_.currentCategory == -1 ? list_.previousCategory : list_.currentCategory;
+    const store::EntryId parent = list_.categoryBelow();
     if (store_.isCategory(parent)) store_.addCategory(parent, platform_.oleNow(), name);
   }
   pages_.hide();
-  if (list_.currentCategory >= 1 && showCategory) showCategory(list_.currentCategory, list_.firstRow);
+  if (const auto shown = list_.category(); shown && showCategory) showCategory(*shown, list_.firstRow());
 }
 
 }  // namespace lh::features

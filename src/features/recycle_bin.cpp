@@ -19,16 +19,13 @@ constexpr int kBinCanvasWidth = 290;
 constexpr int kStripWidth = 32;
 constexpr int kSideWidth = 286;
 constexpr std::size_t kSideTitleBytes = 36;
-constexpr store::EntryId kNoRestoreCategory = 7;
+// A bin row shows this many bytes of a title (TitleChars of text size 1).
+constexpr std::size_t kBinTitleBytes = 42;
 
-// The items' ids: "15u3u" or "u15u3u" (an empty piece in front is dropped).
+// The items' ids: "15u3u" or "u15u3u" (pieces naming no entry dropped).
 std::vector<store::EntryId> itemIds(std::string_view items) {
-  std::vector<store::EntryId> ids;
-  for (const std::string& piece : text::split(items, "u")) {
-    if (piece.empty()) continue;
-    const long long id = text::parseDecimal(piece, 0);
-    if (id > 0 && id <= 0x7FFFFFFF) ids.push_back(static_cast<store::EntryId>(id));
-  }
+  std::vector<store::EntryId> ids = store::parseItems(items);
+  ids.erase(std::remove_if(ids.begin(), ids.end(), [](store::EntryId id) { return id <= 0; }), ids.end());
   return ids;
 }
 
@@ -80,9 +77,8 @@ void RestoreMode::leave() {
 
 // ------------------------------------------------------------ the windows
 
-RecycleBin::RecycleBin(Parts parts, Hooks hooks)
+RecycleBin::RecycleBin(Parts parts)
     : p_(std::move(parts)),
-      hooks_(std::move(hooks)),
       restore_(p_.list, p_.listBox, p_.main, p_.bin, p_.listTop),
       slideAway_(p_.platform),
       approach_(p_.platform),
@@ -168,7 +164,7 @@ void RecycleBin::fillBin() {
   strip_->setVisible(true);
   p_.bin.setBounds({p_.bin.left(), p_.bin.top(), kBinWidth, h});
   binCount_ = std::min(static_cast<int>(ids.size()), rows_);
-  fillRows(binCanvas_->box(), binIcons_, binTexts_, ids, binCount_, static_cast<std::size_t>(titleChars));
+  fillRows(binCanvas_->box(), binIcons_, binTexts_, ids, binCount_, kBinTitleBytes);
 }
 
 void RecycleBin::refreshIcons() {
@@ -187,9 +183,9 @@ void RecycleBin::showBin() {
   if (!p_.bin.visible()) {
     placeBeside();
     p_.bin.setVisible(true);
-    restore_.enter(hooks_.pointerRow ? hooks_.pointerRow() : 0);
+    restore_.enter(p_.pointer.pointed().visibleRow);
     // A highlight animation under way heads on from the badge's place.
-    if (hooks_.highlightPointedRow) hooks_.highlightPointedRow();
+    p_.pointer.highlightPointedRow();
   }
 }
 
@@ -199,10 +195,10 @@ void RecycleBin::hideBin() {
   p_.bin.setVisible(false);
   binShown_ = false;
   // The band comes back where the pointer (or the keys) are.
-  if (wasInUse && hooks_.highlightPointedRow) hooks_.highlightPointedRow();
+  if (wasInUse) p_.pointer.highlightPointedRow();
 }
 
-void RecycleBin::highlightFrame(int y) {
+void RecycleBin::highlightMoved(int y) {
   if (restore_.on()) restore_.follow(y);
 }
 
@@ -212,30 +208,17 @@ void RecycleBin::categoryEmptied() {
 
 // ------------------------------------------------------------ restoring
 
-void RecycleBin::shiftRowsRight(int p, int x, int n) {
-  list::BookmarkList& list = p_.list;
-  for (int q = p; q < p + n && q <= list.slotCount; ++q) {
-    if (q < 1 || static_cast<std::size_t>(q) >= list.slotOrder.size()) continue;
-    const int k = list.slotOrder[static_cast<std::size_t>(q)];
-    if (k <= 0) continue;
-    const auto& s = list.slots()[static_cast<std::size_t>(k - 1)];
-    canvas::AnimationBox& box = p_.listBox;
-    box.moveObject(s.text, box.getTagNumber(s.text) == 3 ? x + 29 : x + 58, box.getTop(s.text));
-    box.moveObject(s.icon, x + 36, box.getTop(s.icon));
-    box.moveObject(s.background, x, box.getTop(s.background));
-  }
-}
-
 void RecycleBin::restoreAll(bool animate) {
   list::BookmarkList& list = p_.list;
-  const store::EntryId current = list.currentCategory;
-  if (current == -1 || !p_.bin.visible()) return;
-  if (hooks_.finishRowAnimation) hooks_.finishRowAnimation();
+  const std::optional<store::EntryId> shown = list.category();
+  if (list.inFlatView() || !shown || !p_.bin.visible()) return;
+  const store::EntryId current = *shown;
+  p_.pointer.finishRowAnimations();
   p_.bin.setBounds({p_.bin.left(), p_.bin.top(), kBinCanvasWidth, p_.bin.height()});
   strip_->setVisible(false);
   flight_.cancel();
   p_.side.setVisible(false);
-  if (current == kNoRestoreCategory || !p_.store.isCategory(current)) return;
+  if (current == store::kNoRestoreCategory || !p_.store.isCategory(current)) return;
   const std::string binMembers = p_.store.entry(store::kRecycleBin).members();
   const std::string items = binMembers.size() > 1 ? binMembers.substr(1) : std::string();
   const std::vector<store::EntryId> ids = itemIds(items);
@@ -245,33 +228,31 @@ void RecycleBin::restoreAll(bool animate) {
   }
   // Where they go: before the pointed entry, or at the end (also when no
   // row has been pointed at: the category keeps its own members).
-  const store::EntryId target = hooks_.targetEntry ? hooks_.targetEntry() : 0;
-  const bool past = hooks_.pastEnd && hooks_.pastEnd();
+  const list::PointedRow pointed = p_.pointer.pointed();
   const bool empty = p_.store.members(current).empty();
   std::int32_t position = -2;
-  if (target > 0 && !past && !empty && p_.store.entry(current).members().view().find("u" + std::to_string(target) + "u") !=
-                                           std::string_view::npos) {
-    position = target;
+  if (pointed.entry && !pointed.pastEnd && !empty &&
+      p_.store.entry(current).members().view().find(store::tokenOf(*pointed.entry)) != std::string_view::npos) {
+    position = *pointed.entry;
   }
   p_.store.moveEntries(items, current, position, false);
   for (store::EntryId k : ids) {
     if (store::Entry* e = p_.store.mutableEntry(k)) e->dimmed = 0;
   }
   restore_.leave();
-  list.showCategory(current, list.firstRow);
+  list.showCategory(current, list.firstRow());
   // The restored rows that are visible start off the list's right edge.
   list.computeSlotOrder();
-  const int pointed = hooks_.pointerRow ? hooks_.pointerRow() : 0;
-  restoredSlot_ = pointed + 1 + (list.topSlotHidden ? 1 : 0);
+  restoredSlot_ = list.slotPositionOfVisibleRow(pointed.visibleRow);
   if (position == -2) {
     // Appended: their first row follows the category's last one.
-    const int firstRestored = list.rowCount - static_cast<int>(ids.size()) + 1;
-    restoredSlot_ = firstRestored - list.firstRow + 1 + (list.topSlotHidden ? 1 : 0);
+    const int firstRestored = list.rowCount() - static_cast<int>(ids.size()) + 1;
+    restoredSlot_ = list.slotPositionOfVisibleRow(firstRestored - list.firstRow());
   }
-  restoredCount_ = std::max(0, std::min(static_cast<int>(ids.size()), list.slotCount - restoredSlot_ + 1));
-  shiftRowsRight(restoredSlot_, 350, restoredCount_);
+  restoredCount_ = std::max(0, std::min(static_cast<int>(ids.size()), list.slotCount() - restoredSlot_ + 1));
+  list.shiftRowsRight(restoredSlot_, 350, restoredCount_);
   if (!animate) {
-    shiftRowsRight(restoredSlot_, 0, restoredCount_);
+    list.shiftRowsRight(restoredSlot_, 0, restoredCount_);
     hideBin();
     return;
   }
@@ -291,7 +272,7 @@ void RecycleBin::flyInStep(int f) {
   const double t = f / 15.0;
   const int x = static_cast<int>(x0 + (x1 - x0) * (1 - std::pow(t - 1, 4)));
   p_.bin.setBounds({x + 39, (restoredSlot_ - 1) * 20 + p_.listTop() - 2, p_.bin.width(), p_.bin.height()});
-  shiftRowsRight(restoredSlot_, x - p_.main.left() + 6, restoredCount_);
+  p_.list.shiftRowsRight(restoredSlot_, x - p_.main.left() + 6, restoredCount_);
 }
 
 // ------------------------------------------------------------ emptying
@@ -299,7 +280,7 @@ void RecycleBin::flyInStep(int f) {
 void RecycleBin::emptyBin() {
   if (slideAway_.running()) return;  // the first click is already emptying it
   p_.store.emptyRecycleBin();
-  if (p_.list.currentCategory != -1) p_.list.showFrom(p_.list.firstRow, false);
+  if (!p_.list.inFlatView()) p_.list.showFrom(p_.list.firstRow(), false);
   p_.platform.playSound(resources::bytes(Resource::BinSound));
   // Ten ticks of 10 pixels to the right; the eleventh hides the window.
   slideAway_.start(
@@ -326,9 +307,16 @@ void RecycleBin::fillSideList(const std::string& items) {
   p_.side.setVisible(true);
 }
 
-void RecycleBin::flySideList(int x0, int x1, int rangeTopRow) {
-  flightFrom_ = x0;
-  flightTo_ = x1;
+void RecycleBin::rowsDeleted(const std::string& items, int rangeTopRow) {
+  fillSideList(items);
+  showBin();
+  flySideList(rangeTopRow);
+}
+
+void RecycleBin::flySideList(int rangeTopRow) {
+  // From the main window's left to beside the bin window's rows.
+  flightFrom_ = p_.main.left();
+  flightTo_ = p_.bin.left() - 38;
   flightTop_ = 20 * rangeTopRow + p_.listTop() - 2;
   flight_.start(
       30,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "features/look.h"
+#include "list/bin_link.h"
 #include "list/bookmark_list.h"
 #include "platform/platform.h"
 #include "store/bookmark_store.h"
@@ -52,12 +53,13 @@ class RestoreMode {
   bool on_ = false;
 };
 
-class RecycleBin {
+class RecycleBin : public list::RecycleBinLink {
  public:
   struct Parts {
     platform::Platform& platform;
     store::BookmarkStore& store;
     list::BookmarkList& list;
+    list::PointerOnList& pointer;  // what the pointer is on
     canvas::AnimationBox& listBox;
     ui::Window& main;
     ui::Window& bin;   // RecycleBinWindow
@@ -67,21 +69,7 @@ class RecycleBin {
     std::function<int()> listTop;  // the list control's top in the main window
     int screenHeight;
   };
-  // What the room asks of the list's pointer handling.
-  struct Hooks {
-    // The visible row under the pointer (0-based) and the pointed entry
-    // (TargetEntry: 0 when no row has been pointed at, -1 before the list).
-    std::function<int()> pointerRow;
-    std::function<store::EntryId()> targetEntry;
-    std::function<bool()> pastEnd;
-    // The list's row animation (the gap closing) jumps to its end.
-    std::function<void()> finishRowAnimation;
-    // The hover highlight animates to the pointed row (restore mode began
-    // or ended).
-    std::function<void()> highlightPointedRow;
-  };
-
-  RecycleBin(Parts parts, Hooks hooks);
+  explicit RecycleBin(Parts parts);
 
   // Both windows' controls and row objects; hidden.
   void build();
@@ -95,14 +83,21 @@ class RecycleBin {
   // hides the window.
   void hideBin();
   bool binShown() const { return binShown_; }
-  // The list shows where the bin's entries would go back.
-  bool restoreMode() const { return restore_.on(); }
-  // A right press on the list puts the window in use already.
-  void setBinShown() { binShown_ = true; }
+
+  // list::RecycleBinLink
+  bool restoreMode() const override { return restore_.on(); }
+  bool restoring() const override { return approach_.running() || flyIn_.running(); }
+  void restoreAll() override { restoreAll(true); }
   // Every frame of the list's hover highlight, at the row position y.
-  void highlightFrame(int y);
+  void highlightMoved(int y) override;
+  // A right press on the list puts the window in use already.
+  void deletionStarted() override { binShown_ = true; }
+  // The side list filled with the deleted rows and flying into the bin
+  // window, which shows them (restore mode when it was hidden).
+  void rowsDeleted(const std::string& items, int rangeTopRow) override;
   // The category shown became empty while the bin is in use.
-  void categoryEmptied();
+  void categoryEmptied() override;
+
   // The list's top moved.
   void listMoved() { restore_.listMoved(); }
   // x = the main window's right + 10.
@@ -114,9 +109,6 @@ class RecycleBin {
   // Destroys the members for good: the bin sound, the window slides away.
   void emptyBin();
 
-  // The side list: the rows being deleted, flying into the bin window.
-  void fillSideList(const std::string& items);
-  void flySideList(int x0, int x1, int rangeTopRow);
 
   // Stops every animation where it is.
   void cancelAnimations();
@@ -133,7 +125,6 @@ class RecycleBin {
   const std::vector<canvas::ObjectId>& binIcons() const { return binIcons_; }
   const std::vector<canvas::ObjectId>& sideTexts() const { return sideTexts_; }
   bool flying() const { return flight_.running(); }
-  bool restoring() const { return approach_.running() || flyIn_.running(); }
   bool slidingAway() const { return slideAway_.running(); }
   int titleChars = 42;  // TitleChars (text size 1)
 
@@ -143,11 +134,12 @@ class RecycleBin {
                 const std::vector<canvas::ObjectId>& texts, const std::vector<store::EntryId>& ids, int count,
                 std::size_t titleBytes);
   void makeRows(canvas::AnimationBox& box, std::vector<canvas::ObjectId>& icons, std::vector<canvas::ObjectId>& texts);
-  void shiftRowsRight(int p, int x, int n);
+  // The side list: the rows being deleted, flying into the bin window.
+  void fillSideList(const std::string& items);
+  void flySideList(int rangeTopRow);
   void flyInStep(int f);
 
   Parts p_;
-  Hooks hooks_;
   RestoreMode restore_;
   ui::CanvasControl* binCanvas_ = nullptr;   // 动画框1 of the bin window
   ui::PictureBox* strip_ = nullptr;          // 图片框1

@@ -28,10 +28,7 @@ void Search::leave() {
   // The flat-view bar of the search goes; the category below it shows.
   active_ = false;
   const int n = static_cast<int>(breadcrumb_.bars().size());
-  if (list_.currentCategory == -1 && n >= 2) {
-    list_.currentView = list::View::None;
-    breadcrumb_.backToLevel(n - 1);
-  }
+  if (list_.inFlatView() && n >= 2) breadcrumb_.backToLevel(n - 1);
   breadcrumb_.parkViewTabMarker();
 }
 
@@ -48,10 +45,10 @@ void Search::textChanged() {
   if (text.empty() || onlySpaces(text)) {
     // Spaces alone search nothing: no bar of their own, and the category
     // shown before the search comes back.
-    if (active_ || (text.empty() && list_.currentCategory == -1)) leave();
+    if (active_ || (text.empty() && list_.inFlatView())) leave();
     return;
   }
-  if (list_.currentCategory != -1) {
+  if (!list_.inFlatView()) {
     list_.enterFlatView(true);
     active_ = true;
   } else if (!active_) {
@@ -63,15 +60,10 @@ void Search::textChanged() {
 void Search::run(const std::string& text) {
   list_.hideHoverHighlight();
   std::vector<store::EntryId> results = index_.find(store_, searchWords(text));
-  if (results.empty()) {
-    list_.currentView = list::View::Domain;
-    list_.showNotFound("未找到");
-    return;
-  }
-  list_.hideEmptyNotice();
-  list_.searchResults = std::move(results);
-  list_.selectView(list::View::Domain, true);
-  breadcrumb_.showViewTabMarker();
+  const bool found = !results.empty();
+  // Results are grouped by site.
+  list_.showResults(std::move(results), list::View::Domain, "未找到");
+  if (found) breadcrumb_.showViewTabMarker();
 }
 
 }  // namespace lh::features

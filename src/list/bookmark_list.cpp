@@ -58,7 +58,7 @@ void BookmarkList::buildSlots() {
 
   box_.setObjectHandlers(thumb_, {.press =
                                       [this] {
-                                        userScroll = true;
+                                        userScroll_ = true;
                                         if (confineToThumb) confineToThumb(true);
                                       },
                                   .enter = [this] { box_.setPicture(thumb_, look_.scrollThumbHover); },
@@ -66,41 +66,41 @@ void BookmarkList::buildSlots() {
   auto& e = box_.listen();
   e.objectMoving = [this](ObjectId o, int l, int t) { return onMoving(o, l, t); };
   e.objectMoved = [this](ObjectId o, int, int t) {
-    if (o == thumb_ && userScroll) onThumbMoved(t);
+    if (o == thumb_ && userScroll_) onThumbMoved(t);
   };
   e.wheel = [this](int notches, int, int) { wheel(notches); };
   e.pointerDown = [this](canvas::Button b, int, int y) {
-    if (b == canvas::Button::Left) grabOffset = y - box_.getTop(thumb_);
+    if (b == canvas::Button::Left) grabOffset_ = y - box_.getTop(thumb_);
   };
   e.canvasPointerMove = [this](int, int y, ObjectId pressed) {
-    if (pressed == thumb_ && pressed > 0) box_.moveObject(thumb_, kThumbX, y - grabOffset);
+    if (pressed == thumb_ && pressed > 0) box_.moveObject(thumb_, kThumbX, y - grabOffset_);
   };
   // A thumb drag whose release will not come (long work took the list's
   // input) ends where it is.
   e.pressCancelled = [this](ObjectId pressed) {
     if (pressed != thumb_ || pressed <= 0) return;
     if (confineToThumb) confineToThumb(false);
-    userScroll = false;
+    userScroll_ = false;
   };
   e.objectLeftUp = [this](ObjectId, ObjectId pressed) {
     if (pressed != thumb_ || pressed <= 0) return;
     if (confineToThumb) confineToThumb(false);
-    userScroll = false;
+    userScroll_ = false;
     // A drag always comes to rest on a whole row.
-    if (firstRow != 1 && shownOffset != -alignedOffset) scrollTo(shownOffset, -alignedOffset);
+    if (firstRow_ != 1 && shownOffset_ != -alignedOffset_) scrollTo(shownOffset_, -alignedOffset_);
   };
 }
 
 void BookmarkList::setListHeight(int h) {
-  listHeight = h;
+  listHeight_ = h;
   box_.resize(350, std::max(0, h));
   const SlotGeometry g = slotGeometry(h);
-  slotCount = std::min<int>(g.slotCount, static_cast<int>(slots_.size()));
-  wrapExtra = g.wrapExtra;
+  slotCount_ = std::min<int>(g.slotCount, static_cast<int>(slots_.size()));
+  wrapExtra_ = g.wrapExtra;
   box_.moveObject(bottomFade_, 0, h - kFadeHeight);
   // Every slot beyond the used count is parked: a list that lost several
   // slots (a deeper breadcrumb) must not show rows of the list before it.
-  for (std::size_t k = static_cast<std::size_t>(std::max(0, slotCount)); k < slots_.size(); ++k) {
+  for (std::size_t k = static_cast<std::size_t>(std::max(0, slotCount_)); k < slots_.size(); ++k) {
     const Slot& parked = slots_[k];
     for (ObjectId o : {parked.background, parked.icon, parked.text}) box_.moveObject(o, -350, 0);
   }
@@ -111,57 +111,83 @@ void BookmarkList::hideHoverHighlight() { box_.moveObject(hoverHighlight_, 0, -1
 void BookmarkList::cancelAnimations() { stopScroll(); }
 
 EntryId BookmarkList::idAtRow(int r) const {
-  const std::vector<EntryId>& rows = currentCategory == -1 ? displayRows : memberRows;
+  const std::vector<EntryId>& rows = inFlatView() ? displayRows_ : memberRows_;
   if (r < 1 || static_cast<std::size_t>(r) > rows.size()) return 0;
   return rows[static_cast<std::size_t>(r - 1)];
 }
 
 void BookmarkList::showCategory(EntryId id, int first, bool keepPositions) {
   if (first == 0) first = 1;
-  currentCategory = id;
-  memberRows = list::memberRows(store_, id);
-  rowCount = static_cast<int>(memberRows.size());
-  if (showIndicator) showIndicator(first, rowCount - 1);
+  currentCategory_ = id;
+  currentView_ = View::None;  // a category has no sort
+  memberRows_ = list::memberRows(store_, id);
+  rowCount_ = static_cast<int>(memberRows_.size());
+  if (showIndicator) showIndicator(first, rowCount_ - 1);
   box_.setText(emptyNotice_, "空", look_.titleFont, kNoticeGrey);
   const int x = 175 - box_.getWidth(emptyNotice_) / 2;
-  box_.moveObject(emptyNotice_, x, rowCount < 2 ? 60 : -100);
-  if (showPositionIndicator) showPositionIndicator(rowCount >= 2);
-  firstRow = first;
+  box_.moveObject(emptyNotice_, x, rowCount_ < 2 ? 60 : -100);
+  if (showPositionIndicator) showPositionIndicator(rowCount_ >= 2);
+  firstRow_ = first;
   showFrom(first, keepPositions);
 }
 
 void BookmarkList::enterFlatView(bool animateBar) {
-  if (currentCategory == -1) return;
+  if (inFlatView()) return;
   if (pushViewBar) pushViewBar(animateBar);
-  previousCategory = currentCategory;
-  currentCategory = -1;
+  previousCategory_ = currentCategory_;
+  currentCategory_ = -1;
 }
 
 void BookmarkList::selectView(View v, bool animateBar) {
   // The sort lets window messages through: the input that could change the
   // rows it sorts waits until it is done.
   ui::Busy::Scope busyScope(busy);
-  if (currentCategory != -1) {
+  if (!inFlatView()) {
     enterFlatView(animateBar);
-    searchResults = bookmarkMembers(store_, memberRows);
+    searchResults_ = bookmarkMembers(store_, memberRows_);
   }
-  currentView = v;
-  sortForView(store_, searchResults, v, [this] { platform_.processPendingMessages(); });
-  bookmarkCount = static_cast<int>(searchResults.size());
-  displayRows = list::displayRows(store_, searchResults, v, platform_.oleNow());
-  rowCount = static_cast<int>(displayRows.size());
+  currentView_ = v;
+  sortForView(store_, searchResults_, v, [this] { platform_.processPendingMessages(); });
+  bookmarkCount_ = static_cast<int>(searchResults_.size());
+  displayRows_ = list::displayRows(store_, searchResults_, v, platform_.oleNow());
+  rowCount_ = static_cast<int>(displayRows_.size());
   showFrom(1, false);
 }
 
-void BookmarkList::showNotFound(const std::string& notice) {
-  searchResults.clear();
-  displayRows.clear();
-  bookmarkCount = 0;
-  rowCount = 0;
-  box_.setText(emptyNotice_, notice, look_.titleFont, kNoticeGrey);
+void BookmarkList::showResults(std::vector<EntryId> results, View v, const std::string& notFoundNotice) {
+  if (!results.empty()) {
+    hideEmptyNotice();
+    searchResults_ = std::move(results);
+    selectView(v, true);
+    return;
+  }
+  currentView_ = v;
+  searchResults_.clear();
+  displayRows_.clear();
+  bookmarkCount_ = 0;
+  rowCount_ = 0;
+  box_.setText(emptyNotice_, notFoundNotice, look_.titleFont, kNoticeGrey);
   box_.moveObject(emptyNotice_, 175 - box_.getWidth(emptyNotice_) / 2, 60);
   if (showPositionIndicator) showPositionIndicator(false);
   showFrom(1, false);
+}
+
+void BookmarkList::removeRow(int r) {
+  if (inFlatView() || r < 1 || static_cast<std::size_t>(r) > memberRows_.size()) return;
+  memberRows_.erase(memberRows_.begin() + (r - 1));
+  --rowCount_;
+}
+
+void BookmarkList::shiftRowsRight(int position, int x, int n) {
+  for (int q = position; q < position + n && q <= slotCount_; ++q) {
+    if (q < 1 || static_cast<std::size_t>(q) >= slotOrder_.size()) continue;
+    const int k = slotOrder_[static_cast<std::size_t>(q)];
+    if (k <= 0) continue;
+    const Slot& s = slots_[static_cast<std::size_t>(k - 1)];
+    box_.moveObject(s.text, box_.getTagNumber(s.text) == 3 ? x + 29 : x + 58, box_.getTop(s.text));
+    box_.moveObject(s.icon, x + 36, box_.getTop(s.icon));
+    box_.moveObject(s.background, x, box_.getTop(s.background));
+  }
 }
 
 void BookmarkList::hideEmptyNotice() {
@@ -170,32 +196,32 @@ void BookmarkList::hideEmptyNotice() {
 }
 
 void BookmarkList::placeThumb() {
-  const bool was = userScroll;
-  userScroll = false;
+  const bool was = userScroll_;
+  userScroll_ = false;
   // An empty list has no thumb (parked, so that it neither shows nor takes
   // the wheel).
-  const bool empty = currentCategory == -1 ? bookmarkCount == 0 : rowCount < 2;
-  box_.moveObject(thumb_, empty ? -350 : kThumbX, empty ? 0 : thumbTopFor(scrollOffset, geometry()));
-  userScroll = was;
+  const bool empty = this->empty();
+  box_.moveObject(thumb_, empty ? -350 : kThumbX, empty ? 0 : thumbTopFor(scrollOffset_, geometry()));
+  userScroll_ = was;
 }
 
 void BookmarkList::showFrom(int first, bool keepPositions) {
-  firstRow = first;
-  if (showIndicator) showIndicator(firstRow, currentCategory == -1 ? bookmarkCount : rowCount - 1);
-  scrollOffset = 20 * firstRow - 20;
-  alignedOffset = scrollOffset;
-  shownOffset = -scrollOffset;
-  userScroll = false;
+  firstRow_ = first;
+  if (showIndicator) showIndicator(firstRow_, inFlatView() ? bookmarkCount_ : rowCount_ - 1);
+  scrollOffset_ = 20 * firstRow_ - 20;
+  alignedOffset_ = scrollOffset_;
+  shownOffset_ = -scrollOffset_;
+  userScroll_ = false;
   placeThumb();
-  if (firstRow <= 0) firstRow = 1;
-  placeRows(-(20 * firstRow - 20), true, keepPositions);
+  if (firstRow_ <= 0) firstRow_ = 1;
+  placeRows(-(20 * firstRow_ - 20), true, keepPositions);
   if (!keepPositions) computeSlotOrder();
 }
 
 void BookmarkList::placeRows(int offset, bool repaintAll, bool keepPositions) {
-  for (int k = 1; k <= slotCount; ++k) {
+  for (int k = 1; k <= slotCount_; ++k) {
     Slot& s = slots_[static_cast<std::size_t>(k - 1)];
-    const int y = slotY(k, offset, slotCount);
+    const int y = slotY(k, offset, slotCount_);
     const int r = rowAt(y, offset);
     if (repaintAll || r != s.row) {
       s.row = r;
@@ -221,7 +247,7 @@ void BookmarkList::hideSlot(Slot& s) {
 
 void BookmarkList::refreshIcons() {
   for (const Slot& s : slots_) {
-    if (s.row < 1 || s.row > rowCount) continue;
+    if (s.row < 1 || s.row > rowCount_) continue;
     const EntryId e = idAtRow(s.row);
     if (e == 0) continue;
     const store::Entry& entry = store_.entry(e);
@@ -233,12 +259,12 @@ void BookmarkList::refreshIcons() {
 
 void BookmarkList::paintSlot(Slot& s) {
   // A row past the end is hidden, never painted with stale data.
-  if (s.row > rowCount || s.row < 1) {
+  if (s.row > rowCount_ || s.row < 1) {
     hideSlot(s);
     return;
   }
   for (ObjectId o : {s.icon, s.text, s.background}) box_.setVisible(o, true);
-  if (currentCategory == -1) {
+  if (inFlatView()) {
     paintFlatSlot(s);
   } else {
     paintCategorySlot(s);
@@ -252,7 +278,7 @@ void BookmarkList::paintCardRow(Slot& s, int r) {
     box_.setTagNumber(s.background, 0);
   }
   const EntryId next = idAtRow(r + 1);
-  if (r == rowCount || next == 0 || store_.entry(next).isSeparator()) {
+  if (r == rowCount_ || next == 0 || store_.entry(next).isSeparator()) {
     box_.setPicture(s.background, look_.cardBottom);
     box_.setTagNumber(s.background, 1);
   }
@@ -265,12 +291,12 @@ void BookmarkList::paintCategorySlot(Slot& s) {
   const store::Entry& entry = store_.entry(e);
   auto opensCard = [&](int next) {
     const EntryId n = idAtRow(next);
-    return next <= rowCount && n != 0 && store_.entry(n).kind >= 0;
+    return next <= rowCount_ && n != 0 && store_.entry(n).kind >= 0;
   };
   if (e == 0 || entry.isSeparator()) {
     hideSlot(s);
     box_.setTagNumber(s.background, 1);
-    if (r < rowCount && opensCard(r + 1)) {
+    if (r < rowCount_ && opensCard(r + 1)) {
       box_.setVisible(s.background, true);
       box_.setPicture(s.background, look_.cardTop);
     }
@@ -279,7 +305,7 @@ void BookmarkList::paintCategorySlot(Slot& s) {
   paintCardRow(s, r);
   if (entry.isCategory()) {
     box_.setPicture(s.icon, look_.categoryIcon);
-    box_.setText(s.text, cutCategoryTitle(entry.title), look_.titleFont, e == returnedFrom ? 0x000000 : kTitleGrey);
+    box_.setText(s.text, cutCategoryTitle(entry.title), look_.titleFont, e == returnedFrom_ ? 0x000000 : kTitleGrey);
   } else {
     box_.setPicture(s.icon, iconOf ? iconOf(entry.url) : look_.defaultSiteIcon);
     box_.setText(s.text, cutBookmarkTitle(entry.title), look_.titleFont, kTitleGrey);
@@ -294,14 +320,14 @@ void BookmarkList::paintFlatSlot(Slot& s) {
     hideSlot(s);
     box_.setTagNumber(s.background, 1);
     const EntryId n = idAtRow(r + 1);
-    if (r < rowCount && n != 0 && store_.entry(n).kind == store::kBookmark) {
+    if (r < rowCount_ && n != 0 && store_.entry(n).kind == store::kBookmark) {
       const store::Entry& ne = store_.entry(n);
       box_.setVisible(s.background, true);
       box_.setPicture(s.background, look_.cardTop);
       box_.setVisible(s.text, true);
       box_.setTagNumber(s.text, 2);
       std::string label;
-      switch (currentView) {
+      switch (currentView_) {
         case View::LastVisit: label = relativeTime(ne.lastVisit, platform_.oleNow(), View::LastVisit); break;
         case View::Added: label = relativeTime(ne.added, platform_.oleNow(), View::Added); break;
         case View::VisitCount: label = ne.groupLabel; break;
@@ -322,8 +348,8 @@ bool BookmarkList::onMoving(ObjectId o, int, int top) {
     box_.moveObject(thumb_, kThumbX, 0);
     return false;
   }
-  if (top > listHeight - 90) {
-    box_.moveObject(thumb_, kThumbX, listHeight - 90);
+  if (top > listHeight_ - 90) {
+    box_.moveObject(thumb_, kThumbX, listHeight_ - 90);
     return false;
   }
   return true;
@@ -335,35 +361,35 @@ void BookmarkList::onThumbMoved(int top) {
   const int offset = offsetForThumb(top, g);
   // A list too short for the thumb's reach does not scroll by it: it stays
   // where it is (at its top, or where the keys took it), its rows and
-  // firstRow alike.
+  // firstRow_ alike.
   if (offset < 0) return;
-  scrollOffset = offset;
-  alignedOffset = 20 * static_cast<int>(std::floor(scrollOffset / 20.0));
-  firstRow = alignedOffset / 20 + 1;
+  scrollOffset_ = offset;
+  alignedOffset_ = 20 * static_cast<int>(std::floor(scrollOffset_ / 20.0));
+  firstRow_ = alignedOffset_ / 20 + 1;
   firstRowScrolled();
   if (box_.getTagNumber(hoverHighlight_) != 0) {
     box_.setTagNumber(hoverHighlight_, 0);
     box_.clearPicture(hoverHighlight_);
   }
-  if (immediateScroll) {
-    shownOffset = -scrollOffset;
-    placeRows(shownOffset, false, false);
+  if (immediateScroll_) {
+    shownOffset_ = -scrollOffset_;
+    placeRows(shownOffset_, false, false);
   } else {
-    scrollTo(shownOffset, snapToRows ? -alignedOffset : -scrollOffset);
+    scrollTo(shownOffset_, snapToRows_ ? -alignedOffset_ : -scrollOffset_);
   }
 }
 
 void BookmarkList::wheel(int notches) {
   if (box_.getLeft(thumb_) == -350) return;
-  userScroll = true;
-  snapToRows = true;
+  userScroll_ = true;
+  snapToRows_ = true;
   const int before = box_.getTop(thumb_);
   box_.moveObject(thumb_, kThumbX, before - 20 * notches);
   // The keys scroll by rows that the thumb may not show (a row or two of a
   // long list leave it at the top of its track): the wheel up with the thumb
   // already there still takes the list to its top.
-  if (notches > 0 && before == 0 && box_.getTop(thumb_) == 0 && firstRow > 1) onThumbMoved(0);
-  userScroll = false;
+  if (notches > 0 && before == 0 && box_.getTop(thumb_) == 0 && firstRow_ > 1) onThumbMoved(0);
+  userScroll_ = false;
 }
 
 void BookmarkList::scrollTo(int from, int to) {
@@ -375,24 +401,24 @@ void BookmarkList::scrollTo(int from, int to) {
 }
 
 void BookmarkList::firstRowScrolled() {
-  if (currentCategory >= 1) {
-    if (store::Entry* c = store_.mutableEntry(currentCategory)) c->scrollRow = firstRow;  // memory only
+  if (currentCategory_ >= 1) {
+    if (store::Entry* c = store_.mutableEntry(currentCategory_)) c->scrollRow = firstRow_;  // memory only
   }
-  if (showIndicator) showIndicator(firstRow, currentCategory == -1 ? bookmarkCount : rowCount - 1);
+  if (showIndicator) showIndicator(firstRow_, inFlatView() ? bookmarkCount_ : rowCount_ - 1);
 }
 
 void BookmarkList::bringRowIntoView(int r) {
-  int first = firstRow;
+  int first = firstRow_;
   if (r < first + firstClearRow()) first = r - firstClearRow();
   if (r > first + lastClearRow()) first = r - lastClearRow();
   if (first < 1) first = 1;
-  if (first == firstRow) return;
-  firstRow = first;
-  scrollOffset = 20 * first - 20;
-  alignedOffset = scrollOffset;
+  if (first == firstRow_) return;
+  firstRow_ = first;
+  scrollOffset_ = 20 * first - 20;
+  alignedOffset_ = scrollOffset_;
   firstRowScrolled();
   placeThumb();
-  scrollTo(shownOffset, -alignedOffset);
+  scrollTo(shownOffset_, -alignedOffset_);
 }
 
 void BookmarkList::stopScroll() {
@@ -403,39 +429,39 @@ void BookmarkList::stopScroll() {
 void BookmarkList::scrollTick() {
   ++scrollFrame_;
   if (scrollFrame_ >= kScrollFrames) {
-    shownOffset = scrollTo_;
+    shownOffset_ = scrollTo_;
     placeRows(scrollTo_, false, false);
     stopScroll();
     return;
   }
   const double t = static_cast<double>(scrollFrame_) / kScrollFrames;
-  shownOffset = static_cast<int>(scrollFrom_ + (scrollTo_ - scrollFrom_) * (1 - std::pow(2.0, -10 * t)));
-  placeRows(shownOffset, false, false);
+  shownOffset_ = static_cast<int>(scrollFrom_ + (scrollTo_ - scrollFrom_) * (1 - std::pow(2.0, -10 * t)));
+  placeRows(shownOffset_, false, false);
 }
 
 void BookmarkList::computeSlotOrder() {
-  slotOrder.assign(static_cast<std::size_t>(slotCount) + 1, 0);
-  if (slotCount <= 0) return;
+  slotOrder_.assign(static_cast<std::size_t>(slotCount_) + 1, 0);
+  if (slotCount_ <= 0) return;
   const int top = box_.getTop(slots_[0].background);
   int q = top >= 0 ? top / 20 + 1 : 1;
-  for (int i = 1; i <= slotCount; ++i) {
-    if (q >= 1 && q <= slotCount) slotOrder[static_cast<std::size_t>(q)] = i;
-    q = q % slotCount + 1;
+  for (int i = 1; i <= slotCount_; ++i) {
+    if (q >= 1 && q <= slotCount_) slotOrder_[static_cast<std::size_t>(q)] = i;
+    q = q % slotCount_ + 1;
   }
-  const int first = slotOrder[1];
-  topSlotHidden = first > 0 && box_.getTop(slots_[static_cast<std::size_t>(first - 1)].background) == -20;
+  const int first = slotOrder_[1];
+  topSlotHidden_ = first > 0 && box_.getTop(slots_[static_cast<std::size_t>(first - 1)].background) == -20;
 }
 
 void BookmarkList::offsetRows(int position, int d) {
-  if (slotCount <= 0 || slotOrder.size() <= static_cast<std::size_t>(slotCount)) return;
+  if (slotCount_ <= 0 || slotOrder_.size() <= static_cast<std::size_t>(slotCount_)) return;
   int y = 20 * position - (box_.getTop(slots_[0].background) < 0 ? 40 : 20) + d;
-  for (int p = position; p <= slotCount; ++p, y += 20) {
-    const int k = slotOrder[static_cast<std::size_t>(p)];
+  for (int p = position; p <= slotCount_; ++p, y += 20) {
+    const int k = slotOrder_[static_cast<std::size_t>(p)];
     if (k <= 0) continue;
     Slot& s = slots_[static_cast<std::size_t>(k - 1)];
     const bool heading = box_.getTagNumber(s.text) == 2;
     box_.moveObject(s.text, heading ? 29 : 58, heading ? y - 3 : y + 3);
-    if (currentCategory == -1 || !heading) box_.moveObject(s.icon, 36, y + 1);
+    if (inFlatView() || !heading) box_.moveObject(s.icon, 36, y + 1);
     box_.moveObject(s.background, 0, y);
   }
 }

@@ -39,17 +39,13 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
       highlight_(platform),
       gap_(platform),
       bounce_(platform),
-      deletion_(list, box, store, platform, [this] {
-        RowDeletion::Hooks h = hooks_.deletion;
-        h.stopRowAnimation = [this] { bounce_.cancel(); };
-        return h;
-      }()) {
+      deletion_(list, box, store, platform, [this] { bounce_.cancel(); }) {
   list_.onThumbScroll = [this] { gap_.cancel(); };
   list_.onSmoothScroll = [this] { bounce_.cancel(); };
   // The list's own handlers (scrolling) were added first and run first.
   auto& e = box_.listen();
   e.pointerMove = [this](int x, int y) {
-    skipMove_ = keyboardHighlight_ && x == pointerX && y == pointerY;
+    skipMove_ = keyboardHighlight_ && x == pointerX_ && y == pointerY_;
     if (skipMove_) return;
     keyboardHighlight_ = false;
     pointerInside_ = true;
@@ -63,16 +59,25 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
     (void)b;
   };
   e.objectRightDown = [this](canvas::ObjectId) {
-    deletion_.press(pointerRow);
-    lastPointerRow = pointerRow;
+    if (bin_) bin_->deletionStarted();
+    deletion_.press(pointerRow_);
+    lastPointerRow_ = pointerRow_;
   };
   e.objectRightUp = [this](canvas::ObjectId) {
-    deletion_.release(pointerRow);
+    if (const auto deleted = deletion_.release(pointerRow_); deleted && bin_) {
+      bin_->rowsDeleted(deleted->items, deleted->rangeTopRow);
+      if (deleted->emptiedCategory) {
+        // The highlight heading for a row that is gone would take the badge
+        // along: it stops, and the badge waits at the top of the empty list.
+        highlight_.cancel();
+        bin_->categoryEmptied();
+      }
+    }
     // The rows may have gone from under the pointer: the highlight heads
     // for what is there now, or (when nothing was deleted) the band comes
     // back. A deletion puts the bin window in restore mode, and the
     // window, the line and the badge stand at the pointed row at once.
-    track(pointerX, pointerY);
+    track(pointerX_, pointerY_);
     highlightPointedRow();
     if (inRestoreMode()) highlight_.finish();
   };
@@ -81,11 +86,11 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
     // nothing would end the press (the next row the pointer entered would
     // get a separator, and the keys would wait for a release).
     if (pressed == list_.thumb() && pressed > 0) return;
-    pressPending = true;
-    gapDragDone = false;
+    pressPending_ = true;
+    gapDragDone_ = false;
     list_.computeSlotOrder();
-    pressedRow = pointerRow + list_.firstRow;
-    pressedPosition = pointerRow + (list_.topSlotHidden ? 1 : 0) + 1;
+    pressedRow_ = pointerRow_ + list_.firstRow();
+    pressedPosition_ = list_.slotPositionOfVisibleRow(pointerRow_);
   };
   e.canvasPointerMove = [this](int, int, canvas::ObjectId pressed) {
     if (pressed == list_.thumb() && pressed > 0) return;
@@ -96,7 +101,7 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
   // A press whose release will not come neither inserts a separator when
   // the pointer moves on nor clicks.
   e.pressCancelled = [this](canvas::ObjectId) {
-    pressPending = false;
+    pressPending_ = false;
     deletion_.cancel();
   };
   e.pointerLeave = [this] { pointerLeft(); };
@@ -114,21 +119,26 @@ void ListInteraction::finishRowAnimations() {
   deletion_.finishGap();
 }
 
+PointedRow ListInteraction::pointed() const {
+  const int r = pointerRow_ + list_.firstRow();
+  return PointedRow{pointerRow_, r > list_.rowCount() ? list_.rowCount() : r, pastEnd_, targetEntry_};
+}
+
 void ListInteraction::highlightPointedRow() {
   if (!pointerInside_ && !keyboardHighlight_) return;
-  lastPointerRow = -1;
+  lastPointerRow_ = -1;
   highlight();
 }
 
 bool ListInteraction::keyboardRow(int r) const {
-  if (r < 1 || r > list_.rowCount) return false;
+  if (r < 1 || r > list_.rowCount()) return false;
   const EntryId id = list_.idAtRow(r);
   if (id <= 0 || !store_.valid(id)) return false;
   return !store_.entry(id).isSeparator();
 }
 
 int ListInteraction::keyboardRowFrom(int r, int direction) const {
-  for (; r >= 1 && r <= list_.rowCount; r += direction) {
+  for (; r >= 1 && r <= list_.rowCount(); r += direction) {
     if (keyboardRow(r)) return r;
   }
   return 0;
@@ -139,8 +149,8 @@ int ListInteraction::bandRow() const {
   // In restore mode the band is invisible and the badge shows the row.
   if (!inRestoreMode() && (box_.getTagNumber(h) == 0 || !box_.hasPicture(h))) return 0;  // cleared by a scroll
   if (box_.getTop(h) <= -20 && !highlight_.running()) return 0;                           // hidden
-  const int r = list_.firstRow + aimedRow_;
-  return r >= 1 && r <= list_.rowCount ? r : 0;
+  const int r = list_.firstRow() + aimedRow_;
+  return r >= 1 && r <= list_.rowCount() ? r : 0;
 }
 
 int ListInteraction::highlightedRow() const {
@@ -149,8 +159,8 @@ int ListInteraction::highlightedRow() const {
 }
 
 bool ListInteraction::moveHighlight(KeyStep step) {
-  if (deletion_.selecting() || pressPending || list_.rowCount <= 0) return false;
-  if (list_.currentCategory == -1 && list_.bookmarkCount == 0) return false;
+  if (deletion_.selecting() || pressPending_ || list_.rowCount() <= 0) return false;
+  if (list_.inFlatView() && list_.empty()) return false;
   const int current = highlightedRow();
   // The pointer's band on a separator: the keys go on from there.
   // Nothing highlighted (the wheel or a new list cleared it): from the
@@ -160,8 +170,8 @@ bool ListInteraction::moveHighlight(KeyStep step) {
   // the one below it.)
   const int band = bandRow();
   int from = band;
-  if (from == 0) from = keyboardRowFrom(list_.firstRow + list_.firstClearRow(), 1);
-  if (from == 0) from = keyboardRowFrom(list_.firstRow, -1);
+  if (from == 0) from = keyboardRowFrom(list_.firstRow() + list_.firstClearRow(), 1);
+  if (from == 0) from = keyboardRowFrom(list_.firstRow(), -1);
   if (from == 0) return false;
   // A page turns so that the row at one edge of the clear part comes to
   // the other.
@@ -174,15 +184,15 @@ bool ListInteraction::moveHighlight(KeyStep step) {
       case KeyStep::Down: target = keyboardRowFrom(from + 1, 1); break;
       case KeyStep::Up: target = keyboardRowFrom(from - 1, -1); break;
       case KeyStep::PageDown:
-        target = keyboardRowFrom(std::min(from + page, list_.rowCount), 1);
-        if (target == 0) target = keyboardRowFrom(list_.rowCount, -1);
+        target = keyboardRowFrom(std::min(from + page, list_.rowCount()), 1);
+        if (target == 0) target = keyboardRowFrom(list_.rowCount(), -1);
         break;
       case KeyStep::PageUp:
         target = keyboardRowFrom(std::max(from - page, 1), -1);
         if (target == 0) target = keyboardRowFrom(1, 1);
         break;
       case KeyStep::Home: target = keyboardRowFrom(1, 1); break;
-      case KeyStep::End: target = keyboardRowFrom(list_.rowCount, -1); break;
+      case KeyStep::End: target = keyboardRowFrom(list_.rowCount(), -1); break;
     }
   }
   if (target == 0 || target == current) return false;
@@ -192,10 +202,10 @@ bool ListInteraction::moveHighlight(KeyStep step) {
   while (top > 1 && top > target - 2 && !keyboardRow(top - 1)) --top;
   list_.bringRowIntoView(top);
   list_.bringRowIntoView(target);
-  pointerRow = target - list_.firstRow;
-  targetEntry = list_.idAtRow(target);
-  pastEnd = false;
-  lastPointerRow = -1;
+  pointerRow_ = target - list_.firstRow();
+  targetEntry_ = entryIn(target);
+  pastEnd_ = false;
+  lastPointerRow_ = -1;
   keyboardHighlight_ = true;
   highlight();
   if (hooks_.keyboardMoved) hooks_.keyboardMoved(target);
@@ -203,7 +213,7 @@ bool ListInteraction::moveHighlight(KeyStep step) {
 }
 
 bool ListInteraction::openHighlighted() {
-  if (deletion_.selecting() || pressPending) return false;
+  if (deletion_.selecting() || pressPending_) return false;
   const int r = highlightedRow();
   if (r == 0) return false;
   open(list_.idAtRow(r));
@@ -215,28 +225,33 @@ void ListInteraction::pointerLeft() {
   // highlights its row again.
   highlight_.cancel();
   list_.hideHoverHighlight();
-  lastPointerRow = -1;
-  pressPending = false;
+  lastPointerRow_ = -1;
+  pressPending_ = false;
   pointerInside_ = false;
 }
 
+std::optional<EntryId> ListInteraction::entryIn(int r) const {
+  const EntryId id = list_.idAtRow(r);
+  return id > 0 ? std::optional<EntryId>(id) : std::nullopt;
+}
+
 void ListInteraction::track(int x, int y) {
-  if (!hoverActivated) {
+  if (!hoverActivated_) {
     if (hooks_.activateWindow) hooks_.activateWindow();
-    hoverActivated = true;
+    hoverActivated_ = true;
   }
-  pointerRow = y / 20;
-  pointerX = x;
-  pointerY = y;
-  int r = pointerRow + list_.firstRow;
-  pastEnd = r > list_.rowCount;
-  if (pastEnd) r = list_.rowCount;
-  targetEntry = r <= 0 ? -1 : list_.idAtRow(r);
+  pointerRow_ = y / 20;
+  pointerX_ = x;
+  pointerY_ = y;
+  int r = pointerRow_ + list_.firstRow();
+  pastEnd_ = r > list_.rowCount();
+  if (pastEnd_) r = list_.rowCount();
+  targetEntry_ = entryIn(r);
 }
 
 int ListInteraction::highlightTarget(bool restoreMode) const {
-  int y1 = 20 * pointerRow;
-  if (pastEnd) y1 = 20 * (list_.rowCount - list_.firstRow) + (restoreMode ? 20 : 0);
+  int y1 = 20 * pointerRow_;
+  if (pastEnd_) y1 = 20 * (list_.rowCount() - list_.firstRow()) + (restoreMode ? 20 : 0);
   return restoreMode ? y1 : y1 - 3;
 }
 
@@ -246,35 +261,35 @@ void ListInteraction::aimHighlight() {
   // stands: the invisible band may be parked far above.
   highlightFrom_ = box_.getTop(restore ? list_.insertBadge() : list_.hoverHighlight());
   highlightTarget_ = highlightTarget(restore);
-  aimedRow_ = pastEnd ? list_.rowCount - list_.firstRow + (restore ? 1 : 0) : pointerRow;
+  aimedRow_ = pastEnd_ ? list_.rowCount() - list_.firstRow() + (restore ? 1 : 0) : pointerRow_;
   highlight_.start(11, [this](int f) { highlightStep(f); });
 }
 
 void ListInteraction::highlight() {
-  if (pointerRow == lastPointerRow) return;
+  if (pointerRow_ == lastPointerRow_) return;
   // The restore's approach and fly-in place the bin window and the rows
   // themselves; the highlight follows once they are done.
-  if (hooks_.restoring && hooks_.restoring()) return;
+  if (bin_ && bin_->restoring()) return;
   if (deletion_.selecting()) {
     // The range is marked instead; the (invisible) highlight still heads
     // for the row, and restore mode follows it.
-    deletion_.mark(pointerRow);
+    deletion_.mark(pointerRow_);
     aimHighlight();
-    lastPointerRow = pointerRow;
+    lastPointerRow_ = pointerRow_;
     return;
   }
-  if (pressPending) {
+  if (pressPending_) {
     // Leaving the pressed row with the button down inserts a separator.
-    pressPending = false;
-    gapDragDone = true;
+    pressPending_ = false;
+    gapDragDone_ = true;
     insertSeparator();
     return;
   }
-  if (targetEntry != 0 && !(list_.currentCategory == -1 && list_.bookmarkCount == 0)) {
+  if (targetEntry_ && !(list_.inFlatView() && list_.empty())) {
     // Restore mode keeps the band invisible: the line and the badge show
     // the row.
     if (!inRestoreMode()) {
-      const bool separator = targetEntry > 0 && store_.valid(targetEntry) && store_.entry(targetEntry).isSeparator();
+      const bool separator = store_.valid(*targetEntry_) && store_.entry(*targetEntry_).isSeparator();
       const int tag = separator ? 2 : 1;
       if (box_.getTagNumber(list_.hoverHighlight()) != tag || !box_.hasPicture(list_.hoverHighlight())) {
         box_.setTagNumber(list_.hoverHighlight(), tag);
@@ -283,7 +298,7 @@ void ListInteraction::highlight() {
     }
     aimHighlight();
   }
-  lastPointerRow = pointerRow;
+  lastPointerRow_ = pointerRow_;
 }
 
 void ListInteraction::highlightStep(int f) {
@@ -292,40 +307,42 @@ void ListInteraction::highlightStep(int f) {
     p = static_cast<int>(highlightFrom_ + (highlightTarget_ - highlightFrom_) * (1 - std::pow(2.0, -10.0 * f / 10)));
   }
   box_.moveObject(list_.hoverHighlight(), 0, p);
-  if (hooks_.highlightFrame) hooks_.highlightFrame(p);
+  if (bin_) bin_->highlightMoved(p);
 }
 
 void ListInteraction::click(canvas::ObjectId released, canvas::ObjectId pressed) {
   platform_.clipCursor(std::nullopt);
   if (pressed == list_.thumb() && pressed > 0) return;  // the thumb's drag ended
-  if (gapDragDone) return;
-  pressPending = false;
+  if (gapDragDone_) return;
+  pressPending_ = false;
   // The release that ends a double click is no second click: the first one
   // already opened the row (and a category's list now stands under it).
   if (box_.releaseEndsDoubleClick()) return;
   if (released == list_.insertBadge() && released > 0 && inRestoreMode()) {
-    if (list_.currentCategory != -1 && hooks_.restoreAll) hooks_.restoreAll();
+    if (!list_.inFlatView()) bin_->restoreAll();
     return;
   }
-  if (targetEntry == 0 || targetEntry == -1) return;
-  track(pointerX, pointerY);
-  const store::Entry& e = store_.entry(targetEntry);
+  if (!targetEntry_) return;
+  track(pointerX_, pointerY_);
+  if (!targetEntry_ || !store_.valid(*targetEntry_)) return;
+  const EntryId target = *targetEntry_;
+  const store::Entry& e = store_.entry(target);
   if (e.isSeparator()) {
-    if (pointerX >= 176 && pointerX <= 319) {
-      removeSeparator(targetEntry);
-    } else if (pointerX >= 37 && pointerX <= 174) {
-      insertSeparatorBefore(list_.idAtRow(pressedRow));  // another one, before the pressed row
+    if (pointerX_ >= 176 && pointerX_ <= 319) {
+      removeSeparator(target);
+    } else if (pointerX_ >= 37 && pointerX_ <= 174) {
+      insertSeparatorBefore(list_.idAtRow(pressedRow_));  // another one, before the pressed row
     }
     return;
   }
-  if (pointerRow + list_.firstRow > list_.rowCount) return;
-  if (pointerX > 59) {
-    open(targetEntry);
-  } else if (targetEntry >= 11) {
+  if (pointerRow_ + list_.firstRow() > list_.rowCount()) return;
+  if (pointerX_ > 59) {
+    open(target);
+  } else if (target > store::kLastFixedEntry) {  // the fixed entries open no editor
     if (e.isCategory()) {
-      if (hooks_.showRenamePanel) hooks_.showRenamePanel(targetEntry);
+      if (hooks_.showRenamePanel) hooks_.showRenamePanel(target);
     } else if (hooks_.openEditPanel) {
-      hooks_.openEditPanel(targetEntry);
+      hooks_.openEditPanel(target);
     }
   }
 }
@@ -333,21 +350,22 @@ void ListInteraction::click(canvas::ObjectId released, canvas::ObjectId pressed)
 void ListInteraction::insertSeparator() {
   // Category mode only, inside the card, before an entry that is neither the
   // lead row nor past the end nor a separator itself.
-  if (list_.currentCategory < 1 || pointerX < 25 || pointerX > 320) return;
-  if (pressedRow <= 1 || pressedRow > list_.rowCount) return;
-  const EntryId m = list_.idAtRow(pressedRow);
+  if (!list_.category() || pointerX_ < 25 || pointerX_ > 320) return;
+  if (pressedRow_ <= 1 || pressedRow_ > list_.rowCount()) return;
+  const EntryId m = list_.idAtRow(pressedRow_);
   if (m == 0 || store_.entry(m).isSeparator()) return;
   insertSeparatorBefore(m);
 }
 
 void ListInteraction::insertSeparatorBefore(EntryId m) {
-  if (list_.currentCategory < 1 || m == 0) return;
-  store_.addSeparator(list_.currentCategory, m);
-  list_.showCategory(list_.currentCategory, list_.firstRow);
+  const auto category = list_.category();
+  if (!category || m == 0) return;
+  store_.addSeparator(*category, m);
+  list_.showCategory(*category, list_.firstRow());
   if (hooks_.separatorSound) hooks_.separatorSound();
   // The rows from the pressed one down start 20 pixels higher and spring
   // into place.
-  gapPosition_ = pressedPosition;
+  gapPosition_ = pressedPosition_;
   gap_.start(35, [this](int f) { gapStep(f); });
 }
 
@@ -359,29 +377,29 @@ void ListInteraction::gapStep(int f) {
 }
 
 void ListInteraction::removeSeparator(EntryId s) {
-  if (list_.currentCategory < 1) return;
-  const int row = list_.firstRow + pointerRow;
-  if (row < 1 || row > list_.rowCount || list_.idAtRow(row) != s) return;
-  store_.purgeEntry(list_.currentCategory, s);
+  const auto category = list_.category();
+  if (!category) return;
+  const int row = list_.firstRow() + pointerRow_;
+  if (row < 1 || row > list_.rowCount() || list_.idAtRow(row) != s) return;
+  store_.purgeEntry(*category, s);
   // The list drops the row itself instead of reloading.
-  list_.memberRows.erase(list_.memberRows.begin() + (row - 1));
-  --list_.rowCount;
+  list_.removeRow(row);
   list_.computeSlotOrder();
-  int p = pointerRow + (list_.topSlotHidden ? 1 : 0) + 1;
+  int p = list_.slotPositionOfVisibleRow(pointerRow_);
   if (p == 2) {
     p = 1;
   } else {
-    const int above = std::min(list_.firstRow + p - 2, list_.rowCount);
+    const int above = std::min(list_.firstRow() + p - 2, list_.rowCount());
     const EntryId a = list_.idAtRow(above);
     if (a != 0 && store_.entry(a).isSeparator()) --p;
   }
-  list_.showFrom(list_.firstRow, false);
+  list_.showFrom(list_.firstRow(), false);
   list_.offsetRows(p, 20);
-  const int under = list_.firstRow + pointerRow;
-  const bool separatorUnder = under <= list_.rowCount && list_.idAtRow(under) != 0 &&
+  const int under = list_.firstRow() + pointerRow_;
+  const bool separatorUnder = under <= list_.rowCount() && list_.idAtRow(under) != 0 &&
                               store_.entry(list_.idAtRow(under)).isSeparator();
   if (!separatorUnder && !inRestoreMode()) {
-    if (under > list_.rowCount) {
+    if (under > list_.rowCount()) {
       box_.setTagNumber(list_.hoverHighlight(), 0);
       box_.clearPicture(list_.hoverHighlight());
     } else {
@@ -394,9 +412,8 @@ void ListInteraction::removeSeparator(EntryId s) {
   bounce_.start(30, [this](int f) { list_.offsetRows(bouncePosition_, bounce(f / 30.0, 20, -20)); });
 }
 
-
 void ListInteraction::open(EntryId id) {
-  if (list_.currentCategory == 9 || id == 0 || !store_.valid(id)) return;
+  if (list_.category() == store::kNoLaunchCategory || id == 0 || !store_.valid(id)) return;
   const store::Entry& e = store_.entry(id);
   if (e.isSeparator()) return;
   // An address the browser would read as a switch of its own is never
@@ -405,12 +422,11 @@ void ListInteraction::open(EntryId id) {
   store_.recordVisit(id, platform_.oleNow(), e.visitCount + 1);
   if (e.isCategory()) {
     // Categories open wherever they are shown, fixed entries included.
-    list_.immediateScroll = true;
+    const BookmarkList::ImmediateScroll immediate(list_);
     if (hooks_.openCategory) hooks_.openCategory(id, (hooks_.barCount ? hooks_.barCount() : 0) + 1, true);
-    list_.immediateScroll = false;
     return;
   }
-  list_.placeRows(-list_.alignedOffset, true, true);
+  list_.repaintInPlace();
   const std::string path = hooks_.browserPath ? hooks_.browserPath() : std::string();
   platform_.launch(browserCommandLine(path, store_.entry(id).url));
 }

@@ -4,15 +4,17 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "list/bin_link.h"
 #include "list/bookmark_list.h"
 #include "list/row_deletion.h"
 #include "ui/animation.h"
 
 namespace lh::list {
 
-class ListInteraction {
+class ListInteraction : public PointerOnList {
  public:
   struct Hooks {
     std::function<void()> activateWindow;  // bring the main window to the front, take the focus
@@ -24,18 +26,6 @@ class ListInteraction {
     std::function<void(EntryId)> openEditPanel;
     std::function<void(EntryId)> showRenamePanel;
     std::function<void()> separatorSound, removalSound;
-    // The recycle-bin window's restore mode: whether it is on (the bin in
-    // use and its window shown), and putting its entries back at the
-    // pointed row (点击插入).
-    std::function<bool()> restoreMode;
-    // The restore's approach and fly-in run: the hover highlight waits.
-    std::function<bool()> restoring;
-    std::function<void()> restoreAll;
-    // Every frame of the hover highlight at row position y (restore mode
-    // follows it).
-    std::function<void(int y)> highlightFrame;
-    // Deleting rows with the right button.
-    RowDeletion::Hooks deletion;
     // The keyboard moved the highlight to row r (absolute).
     std::function<void(int r)> keyboardMoved;
   };
@@ -45,17 +35,25 @@ class ListInteraction {
   ListInteraction(BookmarkList& list, canvas::AnimationBox& box, store::BookmarkStore& store,
                   platform::Platform& platform, Hooks hooks);
 
+  // The recycle bin's room (restore mode, where deleted rows go).
+  void linkBin(RecycleBinLink* bin) { bin_ = bin; }
+  // The pointed row taken as visible row v (0-based) until the pointer
+  // moves: a copied address's bookmark goes to the bin window's row there.
+  void pointAtVisibleRow(int v) { pointerRow_ = v; }
   // The main window lost the activation: the next move activates it again.
-  void deactivated() { hoverActivated = false; }
+  void deactivated() { hoverActivated_ = false; }
   void open(EntryId e);
   // Stops the highlight, gap and bounce animations where they are.
   void cancelAnimations();
+
+  // PointerOnList
+  PointedRow pointed() const override;
   // The row animations (the bounce, the deletion's gap) to their last frame.
-  void finishRowAnimations();
+  void finishRowAnimations() override;
   // The hover highlight animates to the pointed row (from where restore
   // mode's badge stands, when it is on); nothing when neither the pointer
   // nor the keys are on the list.
-  void highlightPointedRow();
+  void highlightPointedRow() override;
   RowDeletion& deletion() { return deletion_; }
 
   // The keyboard: moves the highlight as the pointer would (skipping the
@@ -71,20 +69,14 @@ class ListInteraction {
   // Whether row r is one the keyboard stops at.
   bool keyboardRow(int r) const;
 
-  int pointerRow = 0, pointerX = 0, pointerY = 0, lastPointerRow = -1;
-  EntryId targetEntry = -1;
-  bool pastEnd = false;
-  bool hoverActivated = false;
-  bool pressPending = false;
-  bool gapDragDone = false;
-  int pressedRow = 0, pressedPosition = 0;
-
  private:
   void track(int x, int y);
+  // The entry in row r; none for a row without one (or no row).
+  std::optional<EntryId> entryIn(int r) const;
   void highlight();
   void click(canvas::ObjectId released, canvas::ObjectId pressed);
   void highlightStep(int frame);
-  bool inRestoreMode() const { return hooks_.restoreMode && hooks_.restoreMode(); }
+  bool inRestoreMode() const { return bin_ && bin_->restoreMode(); }
   // Where the highlight goes for the pointed row: the band centred on the
   // row (3 pixels above its top); in restore mode the row's top itself, and
   // below the last row the place under it.
@@ -103,11 +95,25 @@ class ListInteraction {
   // (a separator too); 0 when the band is hidden or cleared.
   int bandRow() const;
 
+  // Where the pointer is (names as the behaviour is described):
+  // PointerRow, PointerX, PointerY, LastPointerRow, PastEnd and TargetEntry
+  // (the entry in the pointed row; none for a row without one).
+  int pointerRow_ = 0, pointerX_ = 0, pointerY_ = 0, lastPointerRow_ = -1;
+  bool pastEnd_ = false;
+  std::optional<EntryId> targetEntry_;
+  bool hoverActivated_ = false;
+  // A left press on a row not yet left (PressPending), a separator made by
+  // this press (GapDragDone), the row and slot position of the press.
+  bool pressPending_ = false;
+  bool gapDragDone_ = false;
+  int pressedRow_ = 0, pressedPosition_ = 0;
+
   BookmarkList& list_;
   canvas::AnimationBox& box_;
   store::BookmarkStore& store_;
   platform::Platform& platform_;
   Hooks hooks_;
+  RecycleBinLink* bin_ = nullptr;
   ui::Animation highlight_;  // 时钟18
   ui::Animation gap_;        // 时钟7
   ui::Animation bounce_;     // 时钟15

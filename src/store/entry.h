@@ -17,6 +17,10 @@ enum EntryKind : std::int32_t { kCategory = 0, kBookmark = 1, kSeparator = -2 };
 inline constexpr EntryId kRootCategory = 1;
 inline constexpr EntryId kRecycleBin = 2;
 inline constexpr EntryId kLastFixedEntry = 10;
+// Two fixed categories with rules of their own: the rows shown in entry 7
+// take no restored entries, and those shown in entry 9 open nothing.
+inline constexpr EntryId kNoRestoreCategory = 7;
+inline constexpr EntryId kNoLaunchCategory = 9;
 
 struct Entry {
   // Stored fields, in file order.

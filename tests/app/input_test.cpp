@@ -39,7 +39,7 @@ class Input : public StartUp {
   // The row of the second bookmark of a flat view (past lead and headings).
   int secondResultRow() {
     int seen = 0;
-    for (int r = 1; r <= app->list().rowCount; ++r) {
+    for (int r = 1; r <= app->list().rowCount(); ++r) {
       if (app->list().idAtRow(r) > 10 && ++seen == 2) return r;
     }
     return 0;
@@ -69,17 +69,17 @@ TEST_F(Input, ClicksWhileAViewIsSortedAreDropped) {
   main().click(120, 165);  // the top bar: the visit-count view, sorted
   EXPECT_EQ(ran, 1);
   EXPECT_FALSE(app->busy().busy());
-  EXPECT_EQ(app->list().currentCategory, -1);
-  EXPECT_EQ(app->list().currentView, list::View::VisitCount);
-  EXPECT_EQ(app->list().bookmarkCount, 3000);
+  EXPECT_TRUE(app->list().inFlatView());
+  EXPECT_EQ(app->list().view(), list::View::VisitCount);
+  EXPECT_EQ(app->list().bookmarkCount(), 3000);
   EXPECT_EQ(app->breadcrumb().size(), 2u);
   EXPECT_TRUE(sim.launches.empty());
   // Once sorted, input works again: the root's bar goes back.
   sim.advance(600);
   main().click(120, 165);
-  EXPECT_EQ(app->list().currentCategory, 1);
-  EXPECT_EQ(app->list().rowCount, 3001);
-  EXPECT_EQ(app->list().memberRows.size(), 3001u);
+  EXPECT_EQ(app->list().category(), 1);
+  EXPECT_EQ(app->list().rowCount(), 3001);
+  EXPECT_EQ(app->list().rowIds().size(), 3001u);
 }
 
 TEST_F(Input, AClickDuringTheLoadIsDropped) {
@@ -96,7 +96,7 @@ TEST_F(Input, AClickDuringTheLoadIsDropped) {
   start();
   EXPECT_EQ(ran, 1);
   EXPECT_TRUE(sim.launches.empty());
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   EXPECT_EQ(app->breadcrumb().size(), 1u);
 }
 
@@ -126,7 +126,7 @@ TEST_F(Input, TheTopBarClickedMidPushOpensTheViewBelowAllBars) {
   main().click(120, barTop + 5);
   sim.advance(300);
   ASSERT_EQ(app->breadcrumb().size(), 3u);
-  EXPECT_EQ(app->list().currentView, list::View::VisitCount);
+  EXPECT_EQ(app->list().view(), list::View::VisitCount);
   EXPECT_EQ(app->header().getTop(app->breadcrumb()[1]), 180);
   EXPECT_EQ(app->header().getTop(app->breadcrumb()[2]), 202);
   EXPECT_EQ(app->listTop(), 180 + 66);
@@ -152,7 +152,7 @@ TEST_F(Input, ADoubleClickOnACategoryOpensItAndNothingBelowIt) {
   start();
   sim.advance(300);
   main().doubleClick(120, rowY(2));  // category 14, whose row 2 is category 15
-  EXPECT_EQ(app->list().currentCategory, 14);
+  EXPECT_EQ(app->list().category(), 14);
   EXPECT_EQ(app->breadcrumb().size(), 2u);
   EXPECT_EQ(app->store().entry(14).visitCount, 1);
   EXPECT_EQ(app->store().entry(15).visitCount, 0);
@@ -231,14 +231,14 @@ TEST_F(Input, AThumbDragThatASortInterruptsEnds) {
   sim.advance(300);
   const int thumbY = pressThumb();
   ASSERT_TRUE(sim.cursorClip.has_value());
-  ASSERT_TRUE(app->list().userScroll);
+  ASSERT_TRUE(app->list().thumbDragged());
   searchBox().type("x");  // a sort that takes the list's input
   EXPECT_FALSE(sim.cursorClip.has_value());
-  EXPECT_FALSE(app->list().userScroll);
+  EXPECT_FALSE(app->list().thumbDragged());
   // The button still held, the thumb no longer follows the pointer.
   main().move(336, thumbY + 200, true);
   sim.advance(500);
-  EXPECT_EQ(app->list().firstRow, 1);
+  EXPECT_EQ(app->list().firstRow(), 1);
   main().release(336, thumbY + 200);
   EXPECT_FALSE(sim.cursorClip.has_value());
 }
@@ -251,7 +251,7 @@ TEST_F(Input, APressBeforeASortAndAReleaseAfterItMakeNoClick) {
   main().press(200, rowY(3));
   // The rows change under the held button: its release opens nothing.
   searchBox().type("x");
-  ASSERT_EQ(app->list().currentCategory, -1);
+  ASSERT_TRUE(app->list().inFlatView());
   main().release(200, rowY(3));
   EXPECT_TRUE(sim.launches.empty());
   sim.advance(SimWindow::kDoubleClickMs + 100);
@@ -267,14 +267,14 @@ TEST_F(Input, ADoubleClickOnAViewTabSortsOnce) {
   sim.advance(600);
   const int before = sim.processPendingCalls;
   main().doubleClick(100, 182 + 10);  // the tab 添加
-  EXPECT_EQ(app->list().currentView, list::View::Added);
+  EXPECT_EQ(app->list().view(), list::View::Added);
   const int doubleClicked = sim.processPendingCalls - before;
   sim.advance(600);
   main().click(122 + 10, 182 + 10);  // 访问
   sim.advance(600);
   const int again = sim.processPendingCalls;
   main().click(100, 182 + 10);  // 添加 again, a single click: one sort
-  EXPECT_EQ(app->list().currentView, list::View::Added);
+  EXPECT_EQ(app->list().view(), list::View::Added);
   const int singleClicked = sim.processPendingCalls - again;
   EXPECT_GT(singleClicked, 0);
   EXPECT_EQ(doubleClicked, singleClicked);
@@ -331,7 +331,7 @@ TEST_F(Input, EveryUnusedSlotIsParkedWhenTheListLosesSeveral) {
       store::encodeRecord({store::LogOp::AddCategory, {store::intField(112), store::dateField(1.0), "C"}});
   start();
   sim.advance(300);
-  const int before = app->list().slotCount;
+  const int before = app->list().slotCount();
   app->breadcrumbs().openCategory(111, 2, true);
   sim.advance(300);
   app->breadcrumbs().openCategory(112, 3, true);
@@ -339,8 +339,8 @@ TEST_F(Input, EveryUnusedSlotIsParkedWhenTheListLosesSeveral) {
   app->breadcrumbs().openCategory(113, 4, true);
   sim.advance(300);
   const auto& slots = app->list().slots();
-  ASSERT_LT(app->list().slotCount + 2, before);
-  for (std::size_t k = static_cast<std::size_t>(app->list().slotCount); k < slots.size(); ++k) {
+  ASSERT_LT(app->list().slotCount() + 2, before);
+  for (std::size_t k = static_cast<std::size_t>(app->list().slotCount()); k < slots.size(); ++k) {
     EXPECT_EQ(app->listCanvas().box().getLeft(slots[k].background), -350) << k;
     EXPECT_EQ(app->listCanvas().box().getLeft(slots[k].text), -350) << k;
   }
@@ -355,12 +355,12 @@ TEST_F(Input, AnEmptyCategoryShowsNoThumbAndNoHoverBand) {
   sim.advance(SimWindow::kDoubleClickMs + 100);
   main().click(120, 224 + 25);  // category 15 under the second bar: empty; clicked before the highlight settles
   sim.advance(300);
-  EXPECT_EQ(app->list().currentCategory, 15);
+  EXPECT_EQ(app->list().category(), 15);
   EXPECT_EQ(app->listCanvas().box().getLeft(app->list().thumb()), -350);
   EXPECT_EQ(app->listCanvas().box().getTop(app->list().hoverHighlight()), -100);
   // The wheel does nothing on it.
   main().events.wheel(-1, 120, rowY(2));
-  EXPECT_EQ(app->list().firstRow, 1);
+  EXPECT_EQ(app->list().firstRow(), 1);
 }
 
 TEST_F(Input, TheHoverBandGoesWhenThePointerEntersTheHeaderOrLeaves) {
@@ -547,10 +547,10 @@ TEST_F(Input, AThumbDragOrATopStripDragEndsWhenAnotherWindowTakesThePointer) {
   ASSERT_TRUE(sim.cursorClip.has_value());
   main().loseCapture();  // a dialog or another program took the pointer
   EXPECT_FALSE(sim.cursorClip.has_value());
-  const int first = app->list().firstRow;
+  const int first = app->list().firstRow();
   main().move(336, thumbY + 200);
   main().release(336, thumbY + 200);
-  EXPECT_EQ(app->list().firstRow, first);  // the thumb no longer follows
+  EXPECT_EQ(app->list().firstRow(), first);  // the thumb no longer follows
   // The top strip's drag ends too, and the window stays where it is.
   sim.cursor = {106, 10};
   main().press(100, 10);

@@ -193,7 +193,7 @@ TEST_F(StartUp, AStoreWithoutItsFixedEntriesGetsThemBeforeAnythingCanChangeIt) {
     ASSERT_EQ(app->store().count(), 10);
     EXPECT_EQ(app->store().entry(1).title, lines > 0 ? "f1" : "我的收藏");
     EXPECT_EQ(app->store().entry(10).title, "保留10");
-    const store::EntryId made = app->store().addCategory(app->currentCategory(), 45000.0, "新分类");
+    const store::EntryId made = app->store().addCategory(*app->currentCategory(), 45000.0, "新分类");
     EXPECT_EQ(made, 11);
     app.reset();
     start();
@@ -223,9 +223,9 @@ TEST_F(StartUp, TheRootOpensWithItsBarAndTheListBelowIt) {
   EXPECT_EQ(app->header().getLayer(bar), 1);
   EXPECT_EQ(app->header().getTransparency(bar), 0);
   EXPECT_EQ(app->listTop(), 202);
-  EXPECT_EQ(app->list().currentCategory, 1);
-  EXPECT_EQ(app->list().rowCount, 4);  // the lead row and three bookmarks
-  EXPECT_EQ(app->list().listHeight, 1080 - 36 - 202);
+  EXPECT_EQ(app->list().category(), 1);
+  EXPECT_EQ(app->list().rowCount(), 4);  // the lead row and three bookmarks
+  EXPECT_EQ(app->list().listHeight(), 1080 - 36 - 202);
   EXPECT_EQ(app->listCanvas().box().getLeft(app->list().curtain()), 350);
 }
 
@@ -242,7 +242,7 @@ TEST_F(StartUp, ClickingABookmarkTitleCountsOneVisitAndLaunchesTheBrowser) {
   EXPECT_EQ(records[0].op, store::LogOp::RecordVisit);
   ASSERT_EQ(sim.launches.size(), 1u);
   EXPECT_EQ(sim.launches[0], "\"C:\\B\\b.exe\" \"http://x0.com/\"");
-  EXPECT_EQ(app->list().memberRows, (std::vector<store::EntryId>{0, 11, 12, 13}));  // order kept
+  EXPECT_EQ(app->list().rowIds(), (std::vector<store::EntryId>{0, 11, 12, 13}));  // order kept
   // The icon column opens the editor instead: no visit, no launch.
   main.click(40, 202 + 20 + 5);
   EXPECT_EQ(app->store().entry(11).visitCount, 1);
@@ -256,14 +256,14 @@ TEST_F(StartUp, ClickingACategoryOpensItUnderANewBar) {
   sim.advance(300);
   SimWindow& main = host(app->mainWindow());
   main.click(120, 202 + 20 + 5);  // the new category is the first member
-  EXPECT_EQ(app->list().currentCategory, 14);
+  EXPECT_EQ(app->list().category(), 14);
   EXPECT_EQ(app->store().entry(14).visitCount, 1);
   EXPECT_TRUE(sim.launches.empty());
   sim.advance(300);
   ASSERT_EQ(app->breadcrumb().size(), 2u);
   EXPECT_EQ(app->header().getTop(app->breadcrumb()[1]), 136 + 44);
   EXPECT_EQ(app->listTop(), 180 + 44);
-  EXPECT_EQ(app->list().listHeight, 1080 - 36 - (180 + 44));
+  EXPECT_EQ(app->list().listHeight(), 1080 - 36 - (180 + 44));
 }
 
 class Breadcrumb : public StartUp {
@@ -289,19 +289,19 @@ TEST_F(Breadcrumb, ClickingTheFirstBarOfThreeGoesBackToTheRoot) {
   EXPECT_EQ(app->header().getTop(app->breadcrumb()[0]), 158);
   mainHost().click(120, 165);  // the visible top half of bar 1
   EXPECT_EQ(app->breadcrumb().size(), 1u);
-  EXPECT_EQ(app->list().returnedFrom, 14);
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().returnedFrom(), 14);
+  EXPECT_EQ(app->list().category(), 1);
   EXPECT_EQ(app->listTop(), 202);
-  ASSERT_EQ(app->list().memberRows.size(), 5u);  // lead row, category 14, three bookmarks
-  EXPECT_EQ(app->list().memberRows[1], 14);
+  ASSERT_EQ(app->list().rowIds().size(), 5u);  // lead row, category 14, three bookmarks
+  EXPECT_EQ(app->list().rowIds()[1], 14);
 }
 
 TEST_F(Breadcrumb, TheTopBarSwitchesToTheVisitCountViewAndTheTabsResort) {
   start();
   sim.advance(300);
   mainHost().click(120, 165);  // the top bar while a category is shown
-  EXPECT_EQ(app->list().currentCategory, -1);
-  EXPECT_EQ(app->list().currentView, list::View::VisitCount);
+  EXPECT_TRUE(app->list().inFlatView());
+  EXPECT_EQ(app->list().view(), list::View::VisitCount);
   ASSERT_EQ(app->breadcrumb().size(), 2u);
   EXPECT_EQ(app->header().getTop(app->breadcrumb()[1]), 136 + 44);  // placed at once
   EXPECT_EQ(app->listTop(), 180 + 44);
@@ -310,19 +310,19 @@ TEST_F(Breadcrumb, TheTopBarSwitchesToTheVisitCountViewAndTheTabsResort) {
   EXPECT_EQ(app->header().getTop(marker), 224 - 42);
   // The tab 添加 (x 67-115) in the 20 pixels below the marker's top.
   mainHost().click(100, 182 + 10);
-  EXPECT_EQ(app->list().currentView, list::View::Added);
+  EXPECT_EQ(app->list().view(), list::View::Added);
   EXPECT_EQ(app->header().getLeft(marker), 66);
   mainHost().click(118, 182 + 10);  // between two tabs: nothing
-  EXPECT_EQ(app->list().currentView, list::View::Added);
+  EXPECT_EQ(app->list().view(), list::View::Added);
   // Clicking the top (flat-view) bar in a flat view does nothing.
   mainHost().click(120, 182 + 2 + 20);
   EXPECT_EQ(app->breadcrumb().size(), 2u);
   // The root's bar goes back and parks the marker.
   mainHost().click(120, 165);
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   EXPECT_EQ(app->breadcrumb().size(), 1u);
   EXPECT_EQ(app->header().getLeft(marker), -100);
-  EXPECT_EQ(app->list().currentView, list::View::None);
+  EXPECT_EQ(app->list().view(), list::View::None);
 }
 
 TEST_F(Breadcrumb, CreatingACategoryPutsItFirstWithItsNameAsTyped) {
@@ -340,7 +340,7 @@ TEST_F(Breadcrumb, CreatingACategoryPutsItFirstWithItsNameAsTyped) {
   EXPECT_FALSE(app->pages().visible());
   const store::EntryId id = app->store().count();
   EXPECT_EQ(app->store().entry(id).title, "R&D 资料");  // kept whole when created
-  EXPECT_EQ(app->list().memberRows[1], id);            // the first row
+  EXPECT_EQ(app->list().rowIds()[1], id);            // the first row
   const auto records = store::decodeLog(fs.files[kData + "\\bein"]);
   ASSERT_FALSE(records.empty());
   EXPECT_EQ(records.back().op, store::LogOp::AddCategory);
@@ -355,16 +355,16 @@ TEST_F(Breadcrumb, ACategoryConfirmedDuringASearchGoesIntoTheCategoryBeforeIt) {
   edit.type("Later");
   // The search box stays reachable above the panel: a search starts.
   static_cast<platform::sim::SimEditBox&>(app->searchBox().edit()).type("x");
-  ASSERT_EQ(app->list().currentCategory, -1);
-  const auto results = app->list().searchResults;
+  ASSERT_TRUE(app->list().inFlatView());
+  const auto results = app->list().results();
   edit.pressKey(13);
   EXPECT_FALSE(app->pages().visible());
   const store::EntryId id = app->store().count();
   ASSERT_TRUE(app->store().entry(id).isCategory());
   EXPECT_EQ(app->store().entry(id).title, "Later");  // not dropped
   EXPECT_EQ(app->store().members(1).front(), id);
-  EXPECT_EQ(app->list().currentCategory, -1);  // the results stay
-  EXPECT_EQ(app->list().searchResults, results);
+  EXPECT_TRUE(app->list().inFlatView());  // the results stay
+  EXPECT_EQ(app->list().results(), results);
 }
 
 TEST_F(Breadcrumb, RenamingTakesTheCategoryWhoseIconWasClicked) {
@@ -378,8 +378,9 @@ TEST_F(Breadcrumb, RenamingTakesTheCategoryWhoseIconWasClicked) {
   auto& edit = static_cast<platform::sim::SimEditBox&>(app->categoryPanel().edit().edit());
   edit.setText("");
   edit.type("\xA3\xC1\xA3\xC2&C");  // full-width A B, an ampersand
-  // The pointer wanders to another row before OK: the rename still goes to 14.
-  app->interaction().targetEntry = 11;
+  // The pointer wanders over the list before OK: the rename still goes to 14.
+  main.move(120, app->listTop() + 20 * 2 + 5);
+  main.move(120, app->listTop() + 20 * 3 + 5);
   app->categoryPanel().confirm();
   EXPECT_EQ(app->store().entry(14).title, "ABC");
   EXPECT_EQ(app->store().entry(11).title, "b0");
@@ -454,7 +455,7 @@ TEST_F(Separators, TheMinusHalfRemovesItAndThePlusHalfAddsAnother) {
   EXPECT_EQ(after.size(), 4u);
   EXPECT_EQ(std::count(after.begin(), after.end(), under), 0);
   EXPECT_EQ(app->store().line(under), "");  // vacant from the next load on
-  EXPECT_EQ(app->list().rowCount, 5);
+  EXPECT_EQ(app->list().rowCount(), 5);
 }
 
 TEST_F(StartUp, ThePositionIndicatorAndTheThumbDrag) {
@@ -470,7 +471,7 @@ TEST_F(StartUp, ThePositionIndicatorAndTheThumbDrag) {
   main.events.pointerMove(336, thumbY, false);
   main.events.buttonDown(platform::MouseButton::Left, 336, thumbY);
   ASSERT_TRUE(sim.cursorClip.has_value());
-  EXPECT_EQ(*sim.cursorClip, (platform::Bounds{6 + 323, 202, 27, app->list().listHeight}));
+  EXPECT_EQ(*sim.cursorClip, (platform::Bounds{6 + 323, 202, 27, app->list().listHeight()}));
   main.events.buttonUp(platform::MouseButton::Left, 336, thumbY);
   EXPECT_FALSE(sim.cursorClip.has_value());
 }

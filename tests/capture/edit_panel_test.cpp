@@ -65,7 +65,7 @@ TEST_F(Panel, TheTitleIsAskedForFirstThenTheAddress) {
   EXPECT_EQ(fs.files[kData + "\\bein"], log);
   EXPECT_FALSE(app->recycleBinWindow().visible());
   EXPECT_EQ(members(1).back(), id);
-  EXPECT_EQ(app->list().memberRows.back(), id);  // the category shown again
+  EXPECT_EQ(app->list().rowIds().back(), id);  // the category shown again
 }
 
 TEST_F(Panel, ATitleLosesItsBrowserSuffixFullWidthAndAmpersandsWhenAdded) {
@@ -153,7 +153,7 @@ TEST_F(Panel, AnAddressSavedBeforeGoesToTheEndOfTheBinInstead) {
   EXPECT_EQ(members(1), (std::vector<store::EntryId>{11, 13}));
   EXPECT_TRUE(app->recycleBinWindow().visible());
   EXPECT_EQ(app->recycleBinWindow().left(), app->mainWindow().left() + 350 + 10);
-  EXPECT_EQ(app->list().memberRows, (std::vector<store::EntryId>{0, 11, 13}));
+  EXPECT_EQ(app->list().rowIds(), (std::vector<store::EntryId>{0, 11, 13}));
   // Already in the bin: it moves to the bin's end again.
   EXPECT_TRUE(panel().recycleExisting("http://x0.com/"));
   EXPECT_TRUE(panel().recycleExisting("http://x1.com/"));
@@ -191,8 +191,8 @@ TEST_F(Panel, ARecycledBookmarkSlidesTheWindowInWhenItWasOut) {
 TEST_F(Panel, AddingDuringASearchGoesIntoTheCategoryBeforeIt) {
   startAndWait();
   static_cast<SimEditBox&>(app->searchBox().edit()).type("x");
-  ASSERT_EQ(app->list().currentCategory, -1);
-  const auto shown = app->list().searchResults;
+  ASSERT_TRUE(app->list().inFlatView());
+  const auto shown = app->list().results();
   openAdd();
   title().type("found later");
   address().type("http://later.org/");
@@ -202,8 +202,8 @@ TEST_F(Panel, AddingDuringASearchGoesIntoTheCategoryBeforeIt) {
   EXPECT_EQ(members(1).back(), id);
   auto expected = shown;
   expected.push_back(id);
-  EXPECT_EQ(app->list().searchResults, expected);
-  EXPECT_EQ(app->list().currentCategory, -1);
+  EXPECT_EQ(app->list().results(), expected);
+  EXPECT_TRUE(app->list().inFlatView());
 }
 
 TEST_F(Panel, AnEnterDuringTheSearchsSortConfirmsOnceTheSortIsDone) {
@@ -229,7 +229,7 @@ TEST_F(Panel, AnEnterDuringTheSearchsSortConfirmsOnceTheSortIsDone) {
   const store::EntryId id = app->store().count();
   ASSERT_EQ(app->store().entry(id).url, "http://later.org/");
   EXPECT_EQ(members(1).back(), id);
-  const auto& results = app->list().searchResults;
+  const auto& results = app->list().results();
   ASSERT_EQ(results.size(), 2049u);
   EXPECT_EQ(results.back(), id);  // appended after the sort, not into it
   EXPECT_TRUE(std::is_sorted(results.begin(), results.end() - 1, [&](store::EntryId a, store::EntryId b) {

@@ -272,9 +272,9 @@ TEST_F(Icons, APictureArrivingDuringASortPutsNoOtherBookmarksIconOnARow) {
   // An earlier flat view leaves its rows behind.
   auto& box = static_cast<platform::sim::SimEditBox&>(app->searchBox().edit());
   box.setText("x29");
-  ASSERT_FALSE(app->list().displayRows.empty());
+  ASSERT_FALSE(app->list().rowIds().empty());
   box.setText("");
-  ASSERT_EQ(app->list().currentCategory, 1);
+  ASSERT_EQ(app->list().category(), 1);
   auto& canvas = app->listCanvas().box();
   std::vector<list::Pic> before;
   for (const auto& s : app->list().slots()) before.push_back(canvas.getPicture(s.icon));

@@ -90,7 +90,7 @@ TEST_F(Exchange, ImportCompactsReadsTheFileIntoTheRootAndQueuesTheIcons) {
   EXPECT_EQ(app->store().entry(bin[0]).title.view(), "b1");
   // The window: back at the root under one bar, the page gone, the status
   // said so, the icons queued for every bookmark without one.
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   EXPECT_EQ(app->breadcrumb().size(), 1u);
   EXPECT_EQ(app->overlay().shown(), -1);
   EXPECT_EQ(app->exchange().status().caption(), "导入成功");
@@ -134,9 +134,9 @@ TEST_F(Exchange, InputDuringTheImportWaitsAndNothingChangesTheStoreMeanwhile) {
   // The word typed meanwhile is searched once the import is done, over the
   // renumbered store: site39 and site390 .. site399.
   sim.processPendingMessages();
-  ASSERT_EQ(app->list().currentCategory, -1);
-  EXPECT_EQ(app->list().searchResults.size(), 11u);
-  for (store::EntryId id : app->list().searchResults) {
+  ASSERT_TRUE(app->list().inFlatView());
+  EXPECT_EQ(app->list().results().size(), 11u);
+  for (store::EntryId id : app->list().results()) {
     EXPECT_EQ(app->store().entry(id).url.view().rfind("http://site39", 0), 0u);
   }
 }

@@ -29,16 +29,16 @@ class Keys : public StartUp {
   // The highlight stands on row r (absolute) of the list as it is scrolled.
   void expectHighlightOn(int r) {
     EXPECT_EQ(interaction().highlightedRow(), r);
-    EXPECT_EQ(highlightTop(), 20 * (r - app->list().firstRow) - 3);
+    EXPECT_EQ(highlightTop(), 20 * (r - app->list().firstRow()) - 3);
     EXPECT_TRUE(app->listCanvas().box().hasPicture(app->list().hoverHighlight()));
   }
   // The list has come to rest with row r in full view, clear of the fades
   // at its top and bottom.
   void expectInView(int r) {
     const list::BookmarkList& l = app->list();
-    EXPECT_GE(r, l.firstRow + 1);
-    EXPECT_LE(r, l.firstRow + l.clearRowsInView());
-    EXPECT_EQ(l.shownOffset, -20 * (l.firstRow - 1));  // the smooth scroll ended on whole rows
+    EXPECT_GE(r, l.firstRow() + 1);
+    EXPECT_LE(r, l.firstRow() + l.clearRowsInView());
+    EXPECT_EQ(l.shownOffset(), -20 * (l.firstRow() - 1));  // the smooth scroll ended on whole rows
   }
   // Root (1) holds category 14 (empty) then bookmarks 11-13, built from the
   // log.
@@ -59,8 +59,8 @@ class Keys : public StartUp {
     sim.advance(300);
     press(keys::kDown);
     press(keys::kEnter);
-    ASSERT_EQ(app->list().currentCategory, 14);
-    ASSERT_EQ(app->list().rowCount, 3);
+    ASSERT_EQ(app->list().category(), 14);
+    ASSERT_EQ(app->list().rowCount(), 3);
   }
   // The middle of row r's band on screen.
   int rowY(int r) { return app->listTop() + 20 * (r - 1) + 5; }
@@ -121,14 +121,14 @@ TEST_F(Keys, PagesHomeAndEndScrollTheListSmoothlyToKeepTheRowInView) {
   press(keys::kEnd);
   expectHighlightOn(201);
   expectInView(201);
-  EXPECT_GT(app->list().firstRow, 1);
-  EXPECT_EQ(app->list().firstRow + clear, 201);  // scrolled just far enough: above the bottom fade
+  EXPECT_GT(app->list().firstRow(), 1);
+  EXPECT_EQ(app->list().firstRow() + clear, 201);  // scrolled just far enough: above the bottom fade
   // The thumb went with the list, and the indicator.
   EXPECT_GT(app->listCanvas().box().getTop(app->list().thumb()), 0);
   press(keys::kHome);
   expectHighlightOn(2);
   expectInView(2);
-  EXPECT_EQ(app->list().firstRow, 1);
+  EXPECT_EQ(app->list().firstRow(), 1);
   press(keys::kPageDown);
   expectHighlightOn(2 + page - 1);
   expectInView(2 + page - 1);
@@ -139,12 +139,12 @@ TEST_F(Keys, PagesHomeAndEndScrollTheListSmoothlyToKeepTheRowInView) {
   expectHighlightOn(2 + page - 1);
   expectInView(2 + page - 1);
   // Down at the bottom of the view scrolls by one row only.
-  const int first = app->list().firstRow;
+  const int first = app->list().firstRow();
   const int bottom = first + clear;
   while (interaction().highlightedRow() < bottom) press(keys::kDown);
   press(keys::kDown);
   expectHighlightOn(bottom + 1);
-  EXPECT_EQ(app->list().firstRow, first + 1);
+  EXPECT_EQ(app->list().firstRow(), first + 1);
   press(keys::kPageDown);
   press(keys::kPageDown);
   press(keys::kPageDown);
@@ -158,9 +158,9 @@ TEST_F(Keys, PagesHomeAndEndScrollTheListSmoothlyToKeepTheRowInView) {
 // row say the same.
 void expectCoherent(Application& app) {
   const list::BookmarkList& l = app.list();
-  EXPECT_EQ(l.shownOffset, -20 * (l.firstRow - 1));
-  EXPECT_EQ(app.firstRowLabel().caption(), std::to_string(l.firstRow));
-  if (l.currentCategory >= 1) EXPECT_EQ(app.store().entry(l.currentCategory).scrollRow, l.firstRow);
+  EXPECT_EQ(l.shownOffset(), -20 * (l.firstRow() - 1));
+  EXPECT_EQ(app.firstRowLabel().caption(), std::to_string(l.firstRow()));
+  if (const auto c = l.category()) EXPECT_EQ(app.store().entry(*c).scrollRow, l.firstRow());
 }
 
 TEST_F(Keys, TheWheelGoesOnFromWhereTheKeysScrolled) {
@@ -170,24 +170,24 @@ TEST_F(Keys, TheWheelGoesOnFromWhereTheKeysScrolled) {
   // Down past the bottom of the clear view: one row, which leaves the thumb
   // of so long a list at the top of its track.
   for (int i = 0; i < app->list().clearRowsInView() + 1; ++i) press(keys::kDown);
-  ASSERT_EQ(app->list().firstRow, 2);
+  ASSERT_EQ(app->list().firstRow(), 2);
   ASSERT_EQ(app->listCanvas().box().getTop(app->list().thumb()), 0);
   expectCoherent(*app);
   main().events.wheel(1, 120, rowY(2));
   sim.advance(600);
-  EXPECT_EQ(app->list().firstRow, 1);
+  EXPECT_EQ(app->list().firstRow(), 1);
   expectCoherent(*app);
   // Pages down, then the wheel: further down from there, and back up.
   for (int i = 0; i < 20; ++i) press(keys::kPageDown);
-  const int keyed = app->list().firstRow;
+  const int keyed = app->list().firstRow();
   expectCoherent(*app);
   main().events.wheel(-1, 120, rowY(2));
   sim.advance(600);
-  EXPECT_GT(app->list().firstRow, keyed);
+  EXPECT_GT(app->list().firstRow(), keyed);
   expectCoherent(*app);
   main().events.wheel(1, 120, rowY(2));
   sim.advance(600);
-  EXPECT_LT(app->list().firstRow, keyed + 2);
+  EXPECT_LT(app->list().firstRow(), keyed + 2);
   expectCoherent(*app);
 }
 
@@ -199,11 +199,11 @@ TEST_F(Keys, InAWindowOfAFewRowsTheWheelNeverLeavesTheRowsShownApartFromFirstRow
   ASSERT_EQ(app->list().rowsInView(), 5);
   ASSERT_EQ(app->list().clearRowsInView(), 3);
   press(keys::kEnd);
-  ASSERT_EQ(app->list().firstRow, 5);
+  ASSERT_EQ(app->list().firstRow(), 5);
   expectCoherent(*app);
   main().events.wheel(-1, 120, rowY(2));  // down: the thumb cannot scroll this list
   sim.advance(600);
-  EXPECT_EQ(app->list().firstRow, 5);
+  EXPECT_EQ(app->list().firstRow(), 5);
   expectCoherent(*app);
   // A click on the second row shown opens the bookmark shown there (row 6).
   main().click(120, rowY(2));
@@ -211,7 +211,7 @@ TEST_F(Keys, InAWindowOfAFewRowsTheWheelNeverLeavesTheRowsShownApartFromFirstRow
   EXPECT_EQ(sim.launches[0], "\"C:\\B\\b.exe\" \"http://x4.com/\"");
   main().events.wheel(1, 120, rowY(2));  // up: back to the top
   sim.advance(600);
-  EXPECT_EQ(app->list().firstRow, 1);
+  EXPECT_EQ(app->list().firstRow(), 1);
   expectCoherent(*app);
 }
 
@@ -227,14 +227,14 @@ TEST_F(Keys, WithNothingHighlightedThePageKeysGoFromTheRowsInView) {
     }
   };
   wheelDown(5);  // the wheel leaves nothing highlighted
-  const int first = app->list().firstRow;
+  const int first = app->list().firstRow();
   ASSERT_GT(first, 2 * clear);
   ASSERT_EQ(interaction().highlightedRow(), 0);
   press(keys::kPageDown);  // to the last row clear of the bottom fade
   expectHighlightOn(first + clear);
-  EXPECT_EQ(app->list().firstRow, first);
+  EXPECT_EQ(app->list().firstRow(), first);
   wheelDown(3);
-  const int further = app->list().firstRow;
+  const int further = app->list().firstRow();
   ASSERT_EQ(interaction().highlightedRow(), 0);
   press(keys::kPageUp);  // a page above the first clear row in view
   expectHighlightOn(further + 1 - (clear - 1));
@@ -247,7 +247,7 @@ TEST_F(Keys, EnterOpensTheHighlightedRowAsAClickAndBackspaceGoesBackABar) {
   sim.advance(300);
   // Row 2 is category 14, rows 3-5 bookmarks 11-13.
   press(keys::kEnter);  // nothing highlighted: nothing opens
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   press(keys::kDown);
   press(keys::kDown);
   press(keys::kEnter);
@@ -256,16 +256,16 @@ TEST_F(Keys, EnterOpensTheHighlightedRowAsAClickAndBackspaceGoesBackABar) {
   EXPECT_EQ(app->store().entry(11).visitCount, 1);
   press(keys::kUp);
   press(keys::kEnter);  // the category opens under a new bar
-  EXPECT_EQ(app->list().currentCategory, 14);
+  EXPECT_EQ(app->list().category(), 14);
   EXPECT_EQ(app->breadcrumb().size(), 2u);
   EXPECT_EQ(interaction().highlightedRow(), 0);  // the new list starts unhighlighted
   press(keys::kDown);  // an empty category: nothing to move to
   EXPECT_EQ(interaction().highlightedRow(), 0);
   press(keys::kBack);
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   EXPECT_EQ(app->breadcrumb().size(), 1u);
   press(keys::kBack);  // at the root: nothing
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   EXPECT_EQ(app->breadcrumb().size(), 1u);
   EXPECT_EQ(sim.launches.size(), 1u);
 }
@@ -279,7 +279,7 @@ TEST_F(Keys, EnterAndBackspaceDuringTheBarsPushLandWhereAClickWould) {
   sim.advance(30);
   main().key(keys::kBack);  // mid-push: the push ends, then the bar goes
   sim.advance(500);
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   EXPECT_EQ(app->breadcrumb().size(), 1u);
   EXPECT_EQ(app->header().getTop(app->breadcrumb()[0]), 158);
   EXPECT_EQ(app->listCanvas().top(), 202);
@@ -292,10 +292,10 @@ TEST_F(Keys, AFlatViewSkipsSpacersAndHeadings) {
   sim.advance(300);
   app->breadcrumbs().selectView(list::View::Domain);
   sim.advance(500);
-  ASSERT_EQ(app->list().currentCategory, -1);
+  ASSERT_TRUE(app->list().inFlatView());
   // Each site has a spacer and a heading in front of its bookmark.
   std::vector<int> bookmarkRows;
-  for (int r = 1; r <= app->list().rowCount; ++r) {
+  for (int r = 1; r <= app->list().rowCount(); ++r) {
     if (app->list().idAtRow(r) > 0) bookmarkRows.push_back(r);
   }
   ASSERT_EQ(bookmarkRows.size(), 3u);
@@ -310,7 +310,7 @@ TEST_F(Keys, AFlatViewSkipsSpacersAndHeadings) {
   press(keys::kEnter);
   ASSERT_EQ(sim.launches.size(), 1u);
   press(keys::kBack);  // leaves the view for the category
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   EXPECT_EQ(app->breadcrumb().size(), 1u);
 }
 
@@ -352,7 +352,7 @@ TEST_F(Keys, KeysDuringASortOrUnderAPanelDoNothing) {
   main().click(120, 165);  // the top bar: the visit-count view, sorted
   EXPECT_EQ(ran, 1);
   EXPECT_TRUE(sim.launches.empty());
-  EXPECT_EQ(app->list().currentCategory, -1);
+  EXPECT_TRUE(app->list().inFlatView());
   EXPECT_EQ(app->breadcrumb().size(), 2u);
   sim.advance(600);
   // The add panel covers the list: keys and typing go nowhere.
@@ -373,7 +373,7 @@ TEST_F(Keys, GoingBackWhileTheRightButtonSelectsRowsDeletesNothing) {
   main().press(120, rowY(2), platform::MouseButton::Right);
   ASSERT_TRUE(interaction().deletion().selecting());
   main().key(keys::kBack);
-  ASSERT_EQ(app->list().currentCategory, 1);
+  ASSERT_EQ(app->list().category(), 1);
   // Row 2 of the root is category 14 itself.
   main().release(120, rowY(2), platform::MouseButton::Right);
   sim.advance(500);
@@ -398,7 +398,7 @@ TEST_F(Keys, GoingBackWhileTheLeftButtonIsHeldOpensNothingAndInsertsNoSeparator)
   sim.advance(SimWindow::kDoubleClickMs + 100);
   press(keys::kDown);
   press(keys::kEnter);
-  ASSERT_EQ(app->list().currentCategory, 14);
+  ASSERT_EQ(app->list().category(), 14);
   // Held and moved to another row after going back: no separator.
   main().move(120, rowY(3));
   main().press(120, rowY(3));
@@ -415,11 +415,11 @@ TEST_F(Keys, EmptyingTheSearchBoxWhileTheRightButtonSelectsResultsDeletesNothing
   const std::vector<store::EntryId> root = members(1);
   main().key('B');
   sim.advance(500);
-  ASSERT_EQ(app->list().currentCategory, -1);
+  ASSERT_TRUE(app->list().inFlatView());
   main().move(120, rowY(3));
   main().press(120, rowY(3), platform::MouseButton::Right);
   EXPECT_TRUE(searchBox().pressKey(keys::kEscape));  // the category comes back
-  ASSERT_EQ(app->list().currentCategory, 1);
+  ASSERT_EQ(app->list().category(), 1);
   main().release(120, rowY(3), platform::MouseButton::Right);
   sim.advance(500);
   EXPECT_EQ(members(1), root);
@@ -455,7 +455,7 @@ TEST_F(Keys, AfterAThumbDragTheKeysMoveTheHighlightAndTheNextRowGetsNoSeparator)
   main().move(336, thumbY + 100, true);
   main().release(336, thumbY + 100);
   sim.advance(500);
-  const int first = app->list().firstRow;
+  const int first = app->list().firstRow();
   ASSERT_GT(first, 1);
   press(keys::kDown);
   expectHighlightOn(first + 1);  // the first row clear of the top fade
@@ -487,8 +487,8 @@ TEST_F(Keys, TypingStartsASearchInTheBoxAndEscEmptiesIt) {
   sim.advance(500);
   EXPECT_EQ(searchBox().text(), "x1");
   EXPECT_TRUE(searchBox().hasFocus());
-  EXPECT_EQ(app->list().currentCategory, -1);  // the search shows its results
-  ASSERT_EQ(app->list().searchResults, (std::vector<store::EntryId>{12}));
+  EXPECT_TRUE(app->list().inFlatView());  // the search shows its results
+  ASSERT_EQ(app->list().results(), (std::vector<store::EntryId>{12}));
   // Ctrl and Alt combinations type nothing.
   main().key('C', platform::kCtrl);
   EXPECT_EQ(searchBox().text(), "x1");
@@ -505,7 +505,7 @@ TEST_F(Keys, TypingStartsASearchInTheBoxAndEscEmptiesIt) {
   EXPECT_TRUE(searchBox().pressKey(keys::kEscape));
   sim.advance(500);
   EXPECT_EQ(searchBox().text(), "");
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   EXPECT_EQ(app->breadcrumb().size(), 1u);
   EXPECT_EQ(sim.focused, nullptr);
   EXPECT_TRUE(searchBox().pressKey(keys::kEscape));
@@ -569,8 +569,8 @@ TEST_F(Keys, AHanziTypedThroughAnInputMethodSearchesToo) {
   main().typeCharacter("中");
   sim.advance(500);
   EXPECT_EQ(searchBox().text(), "中");
-  ASSERT_EQ(app->list().searchResults.size(), 1u);
-  EXPECT_EQ(app->store().entry(app->list().searchResults[0]).title, "中国");
+  ASSERT_EQ(app->list().results().size(), 1u);
+  EXPECT_EQ(app->store().entry(app->list().results()[0]).title, "中国");
 }
 
 // ------------------------------------------------------------ screen readers

@@ -136,14 +136,14 @@ TEST_F(Bin, InAFlatViewDeletedRowsStayDimmedAndCannotBeDeletedTwice) {
   app->breadcrumbs().selectView(list::View::LastVisit);
   sim.advance(500);
   // The rows: lead, then headings and bookmarks; delete the whole list.
-  const int rows = app->list().rowCount;
+  const int rows = app->list().rowCount();
   rightDrag(2, rows);
   EXPECT_EQ(members(store::kRecycleBin).size(), 5u);
   EXPECT_TRUE(members(1).empty());
   int dimmed = 0;
   for (store::EntryId id = 11; id <= 15; ++id) dimmed += app->store().entry(id).dimmed;
   EXPECT_EQ(dimmed, 5);
-  EXPECT_EQ(app->list().rowCount, rows);  // the rows stay
+  EXPECT_EQ(app->list().rowCount(), rows);  // the rows stay
   const std::size_t logged = log().size();
   sim.advance(500);
   rightDrag(2, rows);
@@ -208,7 +208,8 @@ TEST_F(Bin, RestoringBelowTheLastRowOrWithoutAPointedRowAppendsKeepingTheCategor
   // No row pointed at: appended as well, never replacing the members.
   rightDrag(2, 2);  // 12 to the bin
   sim.advance(400);
-  app->interaction().targetEntry = 0;
+  main().move(300, rowY(1));  // the lead row: no entry pointed at
+  sim.advance(200);
   bin().restoreAll(false);
   EXPECT_EQ(members(1), (std::vector<store::EntryId>{13, 14, 15, 11, 12}));
 }
@@ -329,7 +330,7 @@ TEST_F(Bin, EmptyingDestroysTheMembersPlaysTheSoundAndSlidesAway) {
   start();
   sim.advance(300);
   EXPECT_FALSE(binWindow().visible());
-  for (int r = 1; r <= app->list().rowCount; ++r) {
+  for (int r = 1; r <= app->list().rowCount(); ++r) {
     EXPECT_NE(app->list().idAtRow(r), 11);
     EXPECT_NE(app->list().idAtRow(r), 12);
   }
@@ -401,7 +402,6 @@ TEST_F(Bin, MoreRowsThanTheScreenHoldsAreAllMovedButOnlyTheFirstShown) {
   main().move(120, rowY(2));
   main().press(120, rowY(2), MouseButton::Right);
   app->list().showFrom(60, false);
-  app->list().firstRow = 60;
   main().move(120, rowY(20));
   main().release(120, rowY(20), MouseButton::Right);
   const auto inBin = members(store::kRecycleBin);

@@ -159,18 +159,18 @@ TEST_F(RestoreLong, EndAndPageUpInRestoreModeScrollAndTheBadgeEndsOnTheRowsTop) 
   main().key(keys::kEnd);
   sim.advance(600);
   const auto& l = app->list();
-  ASSERT_GT(l.firstRow, 1);
-  EXPECT_EQ(app->interaction().highlightedRow(), l.rowCount);
-  EXPECT_EQ(badgeTop(), 20 * (l.rowCount - l.firstRow));
-  EXPECT_EQ(binWindow().top(), binTopAt(20 * (l.rowCount - l.firstRow)));
+  ASSERT_GT(l.firstRow(), 1);
+  EXPECT_EQ(app->interaction().highlightedRow(), l.rowCount());
+  EXPECT_EQ(badgeTop(), 20 * (l.rowCount() - l.firstRow()));
+  EXPECT_EQ(binWindow().top(), binTopAt(20 * (l.rowCount() - l.firstRow())));
   EXPECT_FALSE(bandShown());
   main().key(keys::kPageUp);
   sim.advance(600);
   const int r = app->interaction().highlightedRow();
-  EXPECT_EQ(r, l.rowCount - (l.clearRowsInView() - 1));
-  EXPECT_GE(r, l.firstRow + 1);
-  EXPECT_LE(r, l.firstRow + l.clearRowsInView());
-  EXPECT_EQ(badgeTop(), 20 * (r - l.firstRow));
+  EXPECT_EQ(r, l.rowCount() - (l.clearRowsInView() - 1));
+  EXPECT_GE(r, l.firstRow() + 1);
+  EXPECT_LE(r, l.firstRow() + l.clearRowsInView());
+  EXPECT_EQ(badgeTop(), 20 * (r - l.firstRow()));
   // The badge's click puts 12 back before the highlighted row's entry.
   const store::EntryId before = l.idAtRow(r);
   const int y = app->listTop() + badgeTop() + 5;
@@ -198,8 +198,8 @@ TEST_F(RestoreLong, AfterTheWheelInRestoreModeTheBadgesClickRestoresAtTheRowNowU
     sim.advance(600);
   }
   const auto& l = app->list();
-  ASSERT_GT(l.firstRow, 1);
-  const store::EntryId shown = l.idAtRow(l.firstRow + 4);
+  ASSERT_GT(l.firstRow(), 1);
+  const store::EntryId shown = l.idAtRow(l.firstRow() + 4);
   EXPECT_FALSE(bandShown());
   main().click(300, rowY(5));
   const auto m = members(1);
@@ -233,12 +233,12 @@ TEST_F(Restore, AfterANavigationInRestoreModeTheBinWindowStandsAtTheBadgesRow) {
   const int before = app->listTop();
   main().click(200, rowY(2));  // into the category: one bar more
   sim.advance(1500);
-  ASSERT_EQ(app->list().currentCategory, 20);
+  ASSERT_EQ(app->list().category(), 20);
   ASSERT_NE(app->listTop(), before);
   EXPECT_EQ(binWindow().top(), binTopAt(badgeTop())) << "badge at " << badgeTop();
   main().key(platform::keys::kBack);  // and back
   sim.advance(1500);
-  ASSERT_EQ(app->list().currentCategory, 1);
+  ASSERT_EQ(app->list().category(), 1);
   EXPECT_EQ(binWindow().top(), binTopAt(badgeTop())) << "badge at " << badgeTop();
 }
 
@@ -277,9 +277,9 @@ class Short : public StartUp {
     const auto& l = app->list();
     const int r = app->interaction().highlightedRow();
     ASSERT_GT(r, 0);
-    const int top = 20 * (r - l.firstRow);
-    EXPECT_GE(top, 0) << "row " << r << " first " << l.firstRow;
-    EXPECT_LE(top + 20, l.listHeight) << "row " << r << " first " << l.firstRow << " height " << l.listHeight;
+    const int top = 20 * (r - l.firstRow());
+    EXPECT_GE(top, 0) << "row " << r << " first " << l.firstRow();
+    EXPECT_LE(top + 20, l.listHeight()) << "row " << r << " first " << l.firstRow() << " height " << l.listHeight();
   }
 };
 
@@ -290,7 +290,7 @@ TEST_F(Short, InAListLowerThanTwoRowsTheKeysRowIsShownInFull) {
     sim.screen = {1920, screen};
     start();
     sim.advance(300);
-    ASSERT_LT(app->list().listHeight, 40);
+    ASSERT_LT(app->list().listHeight(), 40);
     for (int key : {keys::kDown, keys::kDown, keys::kEnd, keys::kPageUp, keys::kHome, keys::kPageDown}) {
       main().key(key);
       sim.advance(600);

@@ -349,19 +349,19 @@ TEST_F(SearchBox, TypingShowsTheMatchesBySiteAndEmptyingGoesBack) {
   start();
   sim.advance(300);
   type("x1");
-  EXPECT_EQ(app->list().currentCategory, -1);
-  EXPECT_EQ(app->list().currentView, list::View::Domain);
-  EXPECT_EQ(app->list().searchResults, (std::vector<store::EntryId>{12}));
+  EXPECT_TRUE(app->list().inFlatView());
+  EXPECT_EQ(app->list().view(), list::View::Domain);
+  EXPECT_EQ(app->list().results(), (std::vector<store::EntryId>{12}));
   // The lead row, the site's heading, the bookmark.
-  EXPECT_EQ(app->list().displayRows.size(), 3u);
-  EXPECT_EQ(app->list().displayRows.back(), 12);
+  EXPECT_EQ(app->list().rowIds().size(), 3u);
+  EXPECT_EQ(app->list().rowIds().back(), 12);
   EXPECT_EQ(app->breadcrumb().size(), 2u);
   sim.advance(300);
   EXPECT_EQ(app->header().getLeft(app->headerObjects().viewTabMarker), 235);
   eraseAll();
   EXPECT_EQ(app->breadcrumb().size(), 1u);
-  EXPECT_EQ(app->list().currentCategory, 1);
-  EXPECT_EQ(app->list().rowCount, 4);
+  EXPECT_EQ(app->list().category(), 1);
+  EXPECT_EQ(app->list().rowCount(), 4);
   EXPECT_EQ(app->header().getLeft(app->headerObjects().viewTabMarker), -100);
 }
 
@@ -373,9 +373,9 @@ TEST_F(SearchBox, NoMatchShowsNotFoundAndNoRows) {
   EXPECT_EQ(canvas.getText(app->list().emptyNotice()), "未找到");
   EXPECT_EQ(canvas.getTop(app->list().emptyNotice()), 60);
   EXPECT_FALSE(app->positionIndicator().visible());
-  EXPECT_EQ(app->list().rowCount, 0);
+  EXPECT_EQ(app->list().rowCount(), 0);
   const auto& slots = app->list().slots();
-  for (int k = 0; k < app->list().slotCount; ++k) EXPECT_FALSE(canvas.getVisible(slots[static_cast<std::size_t>(k)].background));
+  for (int k = 0; k < app->list().slotCount(); ++k) EXPECT_FALSE(canvas.getVisible(slots[static_cast<std::size_t>(k)].background));
   // A match again hides the notice.
   box().setText("x2");
   EXPECT_EQ(canvas.getTop(app->list().emptyNotice()), -100);
@@ -387,19 +387,19 @@ TEST_F(SearchBox, SpacesPushNoBarAndEmptyingAlwaysReturnsToTheCategory) {
   sim.advance(300);
   type("  ");
   EXPECT_EQ(app->breadcrumb().size(), 1u);
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   eraseAll();
   type("x");
   EXPECT_EQ(app->breadcrumb().size(), 2u);
   box().setText(" ");  // spaces while searching: the category again
   EXPECT_EQ(app->breadcrumb().size(), 1u);
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   type("b1");
   EXPECT_EQ(app->breadcrumb().size(), 2u);
-  EXPECT_EQ(app->list().searchResults, (std::vector<store::EntryId>{12}));
+  EXPECT_EQ(app->list().results(), (std::vector<store::EntryId>{12}));
   eraseAll();
   EXPECT_EQ(app->breadcrumb().size(), 1u);
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
 }
 
 TEST_F(SearchBox, KeysTypedDuringTheBarsPushAreNotLost) {
@@ -408,7 +408,7 @@ TEST_F(SearchBox, KeysTypedDuringTheBarsPushAreNotLost) {
   type("x");
   sim.advance(50);  // the flat-view bar is still sliding in
   type("2");
-  EXPECT_EQ(app->list().searchResults, (std::vector<store::EntryId>{13}));
+  EXPECT_EQ(app->list().results(), (std::vector<store::EntryId>{13}));
   sim.advance(300);
   EXPECT_EQ(app->listTop(), 180 + 44);
 }
@@ -420,12 +420,12 @@ TEST_F(SearchBox, TextTypedWhileAViewIsSortedIsSearchedAfterTheSort) {
   sim.post([&] { type("b2999"); });
   main().click(120, 165);  // the visit-count view: a sort that lets messages through
   sim.processPendingMessages();
-  EXPECT_EQ(app->list().currentView, list::View::Domain);
-  EXPECT_EQ(app->list().searchResults, (std::vector<store::EntryId>{3010}));
+  EXPECT_EQ(app->list().view(), list::View::Domain);
+  EXPECT_EQ(app->list().results(), (std::vector<store::EntryId>{3010}));
   EXPECT_EQ(app->breadcrumb().size(), 2u);
   eraseAll();
   EXPECT_EQ(app->breadcrumb().size(), 1u);
-  EXPECT_EQ(app->list().rowCount, 3001);
+  EXPECT_EQ(app->list().rowCount(), 3001);
 }
 
 TEST_F(SearchBox, ALowerBarEmptiesTheBoxAndGoesBackOnce) {
@@ -441,7 +441,7 @@ TEST_F(SearchBox, ALowerBarEmptiesTheBoxAndGoesBackOnce) {
   main().click(120, 165);  // the root's bar
   EXPECT_EQ(box().text(), "");
   EXPECT_EQ(app->breadcrumb().size(), 1u);
-  EXPECT_EQ(app->list().currentCategory, 1);
+  EXPECT_EQ(app->list().category(), 1);
   EXPECT_FALSE(app->search().active());
 }
 

@@ -55,7 +55,7 @@ class ListTest : public store::test::StoreTest {
   int markerOfBackground(int r) {
     box.setVisible(list->topFade(), false);
     box.setVisible(list->bottomFade(), false);
-    for (int k = 0; k < list->slotCount; ++k) {
+    for (int k = 0; k < list->slotCount(); ++k) {
       const auto& s = list->slots()[static_cast<std::size_t>(k)];
       if (s.row != r) continue;
       if (!box.getVisible(s.background)) return 0;
@@ -71,10 +71,10 @@ TEST_F(ListTest, ACategoryWithBookmarkSeparatorBookmarkShowsTwoCards) {
   const EntryId b = store.addBookmark("B", "b.com", "", 1, 1.0, -1);
   store.addSeparator(1, b);
   list->showCategory(1, 1);
-  EXPECT_EQ(list->memberRows.size(), 4u);
+  EXPECT_EQ(list->rowIds().size(), 4u);
   EXPECT_EQ(indicator, std::make_pair(1, 3));
-  EXPECT_EQ(list->slotCount, 22);
-  EXPECT_EQ(list->wrapExtra, 10);
+  EXPECT_EQ(list->slotCount(), 22);
+  EXPECT_EQ(list->wrapExtra(), 10);
   EXPECT_EQ(markerOfBackground(1), 3);  // the lead row opens the card
   EXPECT_EQ(markerOfBackground(2), 2);  // A closes it above the separator
   EXPECT_EQ(markerOfBackground(3), 3);  // the separator opens the next card
@@ -99,17 +99,17 @@ TEST_F(ListTest, TheWheelMovesTheThumbTwentyPixelsAndScrollsToWholeRows) {
   EXPECT_EQ(box.getTop(list->thumb()), 0);
   list->wheel(-1);  // towards the user: down
   EXPECT_EQ(box.getTop(list->thumb()), 20);
-  EXPECT_TRUE(list->snapToRows);
+  EXPECT_TRUE(list->snapsToRows());
   sim.advance(400);
-  const ScrollGeometry g = scrollGeometry(410, list->rowCount);
+  const ScrollGeometry g = scrollGeometry(410, list->rowCount());
   const int offset = 20 * g.scrollable / g.travel;
-  EXPECT_EQ(list->shownOffset, -(offset / 20) * 20);
-  EXPECT_EQ(list->firstRow, offset / 20 + 1);
-  EXPECT_EQ(store.entry(1).scrollRow, list->firstRow);  // in memory
+  EXPECT_EQ(list->shownOffset(), -(offset / 20) * 20);
+  EXPECT_EQ(list->firstRow(), offset / 20 + 1);
+  EXPECT_EQ(store.entry(1).scrollRow, list->firstRow());  // in memory
   // The top row shows firstRow.
-  const int top = list->firstRow;
+  const int top = list->firstRow();
   bool found = false;
-  for (int k = 0; k < list->slotCount; ++k) {
+  for (int k = 0; k < list->slotCount(); ++k) {
     const auto& s = list->slots()[static_cast<std::size_t>(k)];
     if (box.getTop(s.background) == 0) {
       EXPECT_EQ(s.row, top);
@@ -124,7 +124,7 @@ TEST_F(ListTest, AShortListDoesNotScrollAndTheThumbStaysInItsTrack) {
   list->showCategory(1, 1);
   list->wheel(-1);
   sim.advance(400);
-  EXPECT_EQ(list->firstRow, 1);
+  EXPECT_EQ(list->firstRow(), 1);
   list->wheel(5);  // up past the top: clamped to 0
   EXPECT_EQ(box.getTop(list->thumb()), 0);
   list->wheel(-100);  // past the bottom
@@ -142,10 +142,10 @@ TEST_F(ListTest, ASortedViewGroupsAndPaintsHeadings) {
   list->pushViewBar = [&](bool) { pushed = true; };
   list->selectView(View::Domain);
   EXPECT_TRUE(pushed);
-  EXPECT_EQ(list->currentCategory, -1);
-  EXPECT_EQ(list->previousCategory, 1);
-  EXPECT_EQ(list->searchResults.size(), 2u);  // the sub-category is left out
-  EXPECT_EQ(list->displayRows, (Ids{0, 0, a, 0, 0, b}));
+  EXPECT_EQ(list->inFlatView(), true);
+  EXPECT_EQ(list->categoryBelow(), 1);
+  EXPECT_EQ(list->results().size(), 2u);  // the sub-category is left out
+  EXPECT_EQ(list->rowIds(), (Ids{0, 0, a, 0, 0, b}));
   EXPECT_EQ(indicator.second, 2);
   // Row 2 is a heading: its label at (29, y - 3), font A.
   const auto& heading = list->slots()[1];
