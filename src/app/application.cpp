@@ -320,24 +320,8 @@ void Application::runLoadSequence() {
 }
 
 void Application::buildList() {
-  auto pic = [this](Resource r) { return pictures_(r); };
-  list::ListLook look;
-  look.cardMiddle = pic(Resource::CardMiddle);
-  look.cardBottom = pic(Resource::CardBottom);
-  look.cardTop = pic(Resource::CardTop);
-  look.categoryIcon = pic(Resource::CategoryIcon);
-  look.defaultSiteIcon = pic(Resource::DefaultSiteIcon);
-  look.hoverBand = pic(Resource::HoverBand);
-  look.separatorBand = pic(Resource::SeparatorBand);
-  look.scrollThumb = pic(Resource::ScrollThumb);
-  look.scrollThumbHover = pic(Resource::ScrollThumbHover);
-  look.topFade = pic(Resource::TopFade);
-  look.bottomFade = pic(Resource::BottomFade);
-  look.insertionLine = pic(Resource::InsertionLine);
-  look.insertBadge = pic(Resource::InsertBadge);
-  look.titleFont = fontB();
-  look.headingFont = fontA();
-  list_ = std::make_unique<list::BookmarkList>(listControl_->box(), *store_, platform_, std::move(look), screenH_);
+  list_ = std::make_unique<list::BookmarkList>(listControl_->box(), *store_, platform_, features::listLook(pictures_),
+                                               screenH_);
   list_->busy = &busy_;
   list_->iconOf = [this](const std::string& url) { return icons_->iconPictureOf(url); };
   list_->buildSlots();

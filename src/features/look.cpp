@@ -50,4 +50,24 @@ canvas::ObjectId addHeaderButton(canvas::AnimationBox& header, Pictures& picture
   return b;
 }
 
+list::ListLook listLook(Pictures& pictures) {
+  list::ListLook look;
+  look.cardMiddle = pictures(Resource::CardMiddle);
+  look.cardBottom = pictures(Resource::CardBottom);
+  look.cardTop = pictures(Resource::CardTop);
+  look.categoryIcon = pictures(Resource::CategoryIcon);
+  look.defaultSiteIcon = pictures(Resource::DefaultSiteIcon);
+  look.hoverBand = pictures(Resource::HoverBand);
+  look.separatorBand = pictures(Resource::SeparatorBand);
+  look.scrollThumb = pictures(Resource::ScrollThumb);
+  look.scrollThumbHover = pictures(Resource::ScrollThumbHover);
+  look.topFade = pictures(Resource::TopFade);
+  look.bottomFade = pictures(Resource::BottomFade);
+  look.insertionLine = pictures(Resource::InsertionLine);
+  look.insertBadge = pictures(Resource::InsertBadge);
+  look.titleFont = fontB();
+  look.headingFont = fontA();
+  return look;
+}
+
 }  // namespace lh::features

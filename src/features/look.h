@@ -11,6 +11,7 @@
 #include "canvas/animation_box.h"
 #include "canvas/picture.h"
 #include "canvas/text_raster.h"
+#include "list/bookmark_list.h"
 #include "platform/platform.h"
 #include "resources/resources.h"
 #include "store/bookmark_store.h"
@@ -44,6 +45,9 @@ class Pictures {
  private:
   std::map<Resource, std::shared_ptr<const canvas::Picture>> cache_;
 };
+
+// The list's pictures and fonts.
+list::ListLook listLook(Pictures& pictures);
 
 // A label in font B: caption, colour (COLORREF) and bounds within its parent.
 ui::Label& addLabel(ui::Control& parent, const char* name, std::string caption, std::uint32_t colour,
