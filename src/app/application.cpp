@@ -1,11 +1,12 @@
 #include "app/application.h"
 
+#include "list/launch.h"
 #include "resources/resources.h"
 #include "store/codec.h"
-#include "list/launch.h"
 #include "text/gbk.h"
 #include "text/ini.h"
 #include "text/rules.h"
+#include "ui/layout.h"
 
 namespace lh::app {
 
@@ -214,7 +215,8 @@ void Application::buildWindows() {
   // Under the pages (added before them): a page shown covers it, as it
   // covers the list it tells of.
   indicator_ = &main_->add<ui::PictureBox>("位置外形框");
-  indicator_->setBounds(118, features::listTopFor(1) - 20, 113, 20);
+  indicator_->setBounds(layout::kIndicator.left, features::listTopFor(1) + layout::kIndicator.top, layout::kIndicator.width,
+                        layout::kIndicator.height);
   firstRowLabel_ = &addLabel(*indicator_, "标签16", "1", 0xA0A0A0, {20, 4, 40, 14}, raster);
   rowCountLabel_ = &addLabel(*indicator_, "标签17", "0", 0xA0A0A0, {66, 4, 40, 14}, raster);
 
@@ -238,7 +240,7 @@ void Application::buildWindows() {
 
   // The search box over its frame.
   platform::EditOptions search;
-  search.bounds = {146, 121, 147, 16};
+  search.bounds = features::boundsOf(layout::kSearchBox);
   search.maxBytes = 200;
   searchBox_ = &main_->add<ui::EditControl>("查找编辑框", main_->host(), search);
 
@@ -336,7 +338,8 @@ void Application::buildList() {
       return;
     }
     // The thumb's column of the list, in screen coordinates.
-    platform_.clipCursor(platform::Bounds{main_->left() + 323, main_->top() + listTop(), 27, list_->listHeight()});
+    platform_.clipCursor(platform::Bounds{main_->left() + layout::kThumbX, main_->top() + listTop(), layout::kThumbWidth,
+                                          list_->listHeight()});
   };
   list::ListInteraction::Hooks hooks;
   hooks.activateWindow = [this] {
@@ -431,7 +434,7 @@ void Application::buildRooms() {
   };
   hotKeyHooks.sendOut = [this] { docking_->turnSlideOut(); };
   hotKeyHooks.tell = [this](const std::string& text) {
-    platform_.showBalloon({main_->left() + 308, 120}, text, 5000);
+    platform_.showBalloon({main_->left() + layout::kBalloonX, layout::kBalloonY}, text, 5000);
   };
   hotKey_ = std::make_unique<features::HotKey>(platform_, std::move(hotKeyHooks));
 }

@@ -1,6 +1,7 @@
 #include "app/browser_choice.h"
 
 #include "text/gbk.h"
+#include "ui/layout.h"
 #include "text/ini.h"
 
 namespace lh::app {
@@ -37,7 +38,7 @@ void BrowserChoice::createBadge(canvas::AnimationBox& header, std::function<plat
                                     .rightUp = [this] { detectSystemBrowser(); },
                                     .enter =
                                         [this] {
-                                          platform_.showBalloon({mainLeft_() + 308, 120},
+                                          platform_.showBalloon({mainLeft_() + layout::kBalloonX, layout::kBalloonY},
                                                                 text::readProfileString(fs_, paths_.settingsFile,
                                                                                         store::kBrowserSection,
                                                                                         store::kBrowserNameKey),
@@ -55,7 +56,7 @@ void BrowserChoice::write(const std::string& path, const std::string& nameSource
   using namespace store;
   text::writeProfileString(fs_, paths_.settingsFile, kBrowserSection, kBrowserPathKey, path);
   text::writeProfileString(fs_, paths_.settingsFile, kBrowserSection, kBrowserNameKey, displayName(nameSource));
-  platform_.showBalloon({mainLeft_() + 308, 120},
+  platform_.showBalloon({mainLeft_() + layout::kBalloonX, layout::kBalloonY},
                         text::readProfileString(fs_, paths_.settingsFile, kBrowserSection, kBrowserNameKey), 0);
 }
 

@@ -207,8 +207,10 @@ store::EntryId EditPanel::addTypedBookmark(const std::string& title, const std::
 
 void EditPanel::saveEditedBookmark() {
   if (!store_.valid(editedId_) || store_.entry(editedId_).kind != store::kBookmark) return;
-  store_.editBookmark(editedId_, text::cleanTitle(title_->text()), lineBreaksToCarets(note_->text()),
-                      store_.entry(editedId_).url);
+  if (!store_.editBookmark(editedId_, text::cleanTitle(title_->text()), lineBreaksToCarets(note_->text()),
+                           store_.entry(editedId_).url)) {
+    return;  // refused: the row as it was
+  }
   list_.showFrom(list_.firstRow(), false);
 }
 
@@ -220,7 +222,8 @@ bool EditPanel::recycleExisting(const std::string& address) {
     if (e.kind == store::kBookmark && !e.deleted && e.url == address && store_.exists(id)) match = id;
   }
   if (!match) return false;
-  store_.moveEntries(std::to_string(match) + "u", store::kRecycleBin, -2, false);
+  // Saved before either way; the bin shows it only when it went there.
+  if (!store_.moveEntries(std::to_string(match) + "u", store::kRecycleBin, -2, false)) return true;
   if (const auto shown = list_.category(); shown && hooks_.showCategory) hooks_.showCategory(*shown, list_.firstRow());
   if (hooks_.showBin) hooks_.showBin();
   if (hooks_.slidOut && hooks_.slidOut() && hooks_.slideIn) hooks_.slideIn();

@@ -50,7 +50,7 @@ std::vector<int> Accessibility::itemRows() const {
   // Where the list is or is heading for (a scroll ends on whole rows); the
   // row at the bottom may be shown in part.
   const int top = std::max(1, list.firstRow());
-  const int bottom = std::min(list.rowCount(), top + (list.listHeight() - 1) / 20);
+  const int bottom = std::min(list.rowCount(), top + (list.listHeight() - 1) / kRowHeight);
   for (int r = top; r <= bottom; ++r) {
     if (parts_.interaction.keyboardRow(r)) rows.push_back(r);
   }
@@ -64,9 +64,9 @@ AccessibleNode Accessibility::listNode() const {
   const int highlighted = parts_.interaction.highlightedRow();
   for (int r : itemRows()) {
     const store::Entry& e = parts_.store.entry(list.idAtRow(r));
-    const int y = area.top + 20 * (r - list.firstRow());
+    const int y = area.top + kRowHeight * (r - list.firstRow());
     AccessibleNode item = node(AccessibleRole::ListItem, e.title.empty() && e.isBookmark() ? e.url : e.title,
-                               {area.left, std::max(area.top, y), area.left + 320, std::min(area.bottom, y + 20)});
+                               {area.left, std::max(area.top, y), area.left + 320, std::min(area.bottom, y + kRowHeight)});
     if (e.isBookmark()) item.value = e.url;
     item.focused = item.selected = r == highlighted;
     l.children.push_back(std::move(item));

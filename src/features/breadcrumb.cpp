@@ -1,4 +1,5 @@
 #include "features/breadcrumb.h"
+#include "ui/easing.h"
 
 #include <algorithm>
 #include <cmath>
@@ -61,7 +62,7 @@ void Breadcrumb::setListTop(int top) {
   // Only the position: the height stays the list's (the bottom bar, drawn
   // later, covers what reaches below it while a bar slides in).
   parts_.listCanvas.setTop(top);
-  parts_.indicator.setTop(top - 20);
+  parts_.indicator.setTop(top - kIndicatorHeight);
   if (listMoved) listMoved();
 }
 
@@ -138,7 +139,7 @@ void Breadcrumb::startPush(canvas::ObjectId bar) {
 
 void Breadcrumb::pushFrame(int f) {
   const int a = pushTarget_ + 100, b = pushTarget_;
-  const int y = static_cast<int>(a + (b - a) * (1 - std::pow(2.0, -10.0 * f / kPushFrames)));
+  const int y = ui::eased(a, b, ui::expoOut(f, kPushFrames));
   auto& h = parts_.header;
   setListTop(y + 44);
   h.moveObject(pushedBar_, 0, y);

@@ -79,16 +79,18 @@ void CategoryPanel::confirm() {
   }
   const std::string name = edit_->text();
   if (name.empty()) return;  // refused silently; the panel stays
+  bool changed = false;
   if (prompt_->caption() == "标题") {
-    store_.editCategory(renameTarget_, text::cleanTitle(name), 1, 0, false);
+    changed = store_.editCategory(renameTarget_, text::cleanTitle(name), 1, 0, false);
   } else {
     // A search begun while the panel was open shows a flat view: the new
     // category goes into the category shown before it, as a typed
     // bookmark does, instead of being dropped.
     const store::EntryId parent = list_.categoryBelow();
-    if (store_.isCategory(parent)) store_.addCategory(parent, platform_.oleNow(), name);
+    changed = store_.isCategory(parent) && store_.addCategory(parent, platform_.oleNow(), name) != 0;
   }
   pages_.hide();
+  if (!changed) return;  // the store took no change: nothing to show
   if (const auto shown = list_.category(); shown && showCategory) showCategory(*shown, list_.firstRow());
 }
 

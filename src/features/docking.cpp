@@ -1,4 +1,5 @@
 #include "features/docking.h"
+#include "ui/easing.h"
 
 #include <algorithm>
 #include <cmath>
@@ -158,8 +159,7 @@ void Docking::startSlide(int target) {
   const int a = main_.left();
   slideFrames_.clear();
   for (int f = 1; f <= kSlideFrames; ++f) {
-    const double p = static_cast<double>(f) / kSlideFrames;
-    slideFrames_.push_back(static_cast<int>(a + (target - a) * (1 - std::pow(p - 1, 4))));
+    slideFrames_.push_back(ui::eased(a, target, ui::quartOut(f, kSlideFrames)));
   }
   slide_.start(
       kSlideFrames, [this](int f) { main_.moveTo(slideFrames_[static_cast<std::size_t>(f - 1)], main_.top()); },

@@ -53,8 +53,8 @@ Exchange::Exchange(platform::Platform& platform, ui::Busy& busy, store::Bookmark
       main_(main),
       hooks_(std::move(hooks)) {
   auto& raster = platform.textRasterizer();
-  import_ = &addLabel(bottomBar, "标签1", "导入", 0x808080, {20, 12, 30, 14}, raster);
-  export_ = &addLabel(bottomBar, "标签24", "导出", 0x808080, {60, 12, 30, 14}, raster);
+  import_ = &addLabel(bottomBar, "标签1", "导入", 0x808080, boundsOf(layout::kImportLabel), raster);
+  export_ = &addLabel(bottomBar, "标签24", "导出", 0x808080, boundsOf(layout::kExportLabel), raster);
   import_->onClick = [this] { importBookmarks(); };
   export_->onClick = [this] { exportBookmarks(); };
   // The exchange page: two captions that do nothing, the status line, and
@@ -116,8 +116,9 @@ void Exchange::importBookmarks() {
     // the file's lines read: until they start, the page says "导入...".
     Pumping compacting(platform_);
     if (store_.compact(&compacting) && hooks_.renumbered) hooks_.renumbered();
-    if (bytes) store::importBookmarkFile(store_, *bytes, [&progress](int percent) { progress.progress(percent); });
-    status_->setCaption(bytes ? "导入成功" : "导入失败");
+    const bool imported =
+        bytes && store::importBookmarkFile(store_, *bytes, [&progress](int percent) { progress.progress(percent); }).saved;
+    status_->setCaption(imported ? "导入成功" : "导入失败");
   }
   importing_ = false;
   if (hooks_.redrawList) hooks_.redrawList();

@@ -16,6 +16,7 @@
 #include "resources/resources.h"
 #include "store/bookmark_store.h"
 #include "ui/controls.h"
+#include "ui/layout.h"
 #include "ui/window.h"
 
 namespace lh::features {
@@ -26,15 +27,17 @@ canvas::FontSpec fontA();  // 新宋体 11 pt
 canvas::FontSpec fontB();  // 新宋体 9 pt
 canvas::FontSpec fontC();  // 新宋体 9 pt bold
 
-inline constexpr int kMainWidth = 350;
-inline constexpr int kDockedLeft = 6;
-inline constexpr int kBottomBarHeight = 36;
-inline constexpr int kEdgeWidth = 20;
-inline constexpr int kRowHeight = 20;
-// The list's top for a breadcrumb of `bars` bars.
-inline constexpr int listTopFor(int bars) { return 180 + 22 * bars; }
-// A bar's resting top for its 1-based level.
-inline constexpr int barTopFor(int level) { return 136 + 22 * level; }
+// The window's geometry (ui/layout.h), as the rooms name it.
+using layout::barTopFor;
+using layout::kBottomBarHeight;
+using layout::kDockedLeft;
+using layout::kEdgeWidth;
+using layout::kIndicatorHeight;
+using layout::kMainWidth;
+using layout::kRowHeight;
+using layout::listTopFor;
+// A layout place as the platform's bounds.
+inline platform::Bounds boundsOf(const layout::Place& p) { return {p.left, p.top, p.width, p.height}; }
 
 // The embedded pictures, decoded once (hover pictures are set on every
 // pointer enter and leave) and shared.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "resources/resources.h"
+#include "ui/easing.h"
 #include "store/members.h"
 #include "text/gbk.h"
 
@@ -14,10 +15,16 @@ using resources::Resource;
 namespace {
 
 constexpr std::uint32_t kRowTextGrey = 0x818181;  // RGB (129, 129, 129)
-constexpr int kBinWidth = 322;                    // canvas and strip
-constexpr int kBinCanvasWidth = 290;
-constexpr int kStripWidth = 32;
+using layout::kBinCanvasWidth;
+using layout::kBinStripWidth;
+using layout::kInsertionLineX;
+constexpr int kBinWidth = kBinCanvasWidth + kBinStripWidth;
 constexpr int kSideWidth = 286;
+// The restored rows and the side list fly with the window this far right of
+// where the rows stand (the bin window's rows start at 39, the list's at 0).
+constexpr int kWindowToRows = 39;
+// The restore's approach and fly-in, the side list's flight: frames.
+constexpr int kApproachFrames = 10, kFlyInFrames = 15, kFlightFrames = 30;
 constexpr std::size_t kSideTitleBytes = 36;
 // A bin row shows this many bytes of a title (TitleChars of text size 1).
 constexpr std::size_t kBinTitleBytes = 42;
@@ -43,18 +50,18 @@ void RestoreMode::enter(int r) {
   box_.clearPicture(list_.hoverHighlight());
   box_.setVisible(list_.insertionLine(), true);
   box_.setVisible(list_.insertBadge(), true);
-  follow(20 * r);
+  follow(kRowHeight * r);
 }
 
 void RestoreMode::follow(int y) {
-  box_.moveObject(list_.insertionLine(), 27, y);
-  box_.moveObject(list_.insertBadge(), main_.width() - 87, y);
+  box_.moveObject(list_.insertionLine(), kInsertionLineX, y);
+  box_.moveObject(list_.insertBadge(), main_.width() - layout::kBadgeFromRight, y);
   placeWindowAt(y);
 }
 
 void RestoreMode::atEmptyList() {
   constexpr int kEmptyListY = 14, kEmptyListBadgeX = 263;
-  box_.moveObject(list_.insertionLine(), 27, kEmptyListY);
+  box_.moveObject(list_.insertionLine(), kInsertionLineX, kEmptyListY);
   box_.moveObject(list_.insertBadge(), kEmptyListBadgeX, kEmptyListY);
   placeWindowAt(kEmptyListY);
 }
@@ -84,20 +91,20 @@ RecycleBin::RecycleBin(Parts parts)
       approach_(p_.platform),
       flyIn_(p_.platform),
       flight_(p_.platform) {
-  rows_ = std::max(1, p_.screenHeight / 20);
+  rows_ = std::max(1, p_.screenHeight / kRowHeight);
   auto blank = std::make_shared<canvas::Picture>();
-  blank->width = 350;
-  blank->height = 20;
+  blank->width = kMainWidth;
+  blank->height = kRowHeight;
   blank->alpha = canvas::Alpha::Premultiplied;
-  blank->pixels.assign(350 * 20, 0xFFFFFFFFu);
+  blank->pixels.assign(static_cast<std::size_t>(kMainWidth) * kRowHeight, 0xFFFFFFFFu);
   blankRow_ = std::move(blank);
 }
 
 void RecycleBin::makeRows(canvas::AnimationBox& box, std::vector<canvas::ObjectId>& icons,
                           std::vector<canvas::ObjectId>& texts) {
   for (int k = 1; k <= rows_; ++k) {
-    icons.push_back(box.createObject(3, 3 + 20 * (k - 1)));
-    texts.push_back(box.createObject(24, 5 + 20 * (k - 1), true, std::to_string(k)));
+    icons.push_back(box.createObject(3, 3 + kRowHeight * (k - 1)));
+    texts.push_back(box.createObject(24, 5 + kRowHeight * (k - 1), true, std::to_string(k)));
   }
 }
 
@@ -107,7 +114,7 @@ void RecycleBin::build() {
   binCanvas_->setBounds(0, 0, kBinCanvasWidth, 200);
   binCanvas_->box().setBackground(0xFFFFFF);
   strip_ = &p_.bin.add<ui::PictureBox>("图片框1");
-  strip_->setBounds(kBinCanvasWidth, 0, kStripWidth, 200);
+  strip_->setBounds(kBinCanvasWidth, 0, kBinStripWidth, 200);
   strip_->setBackground(0xFFFFFF);
   strip_->setPicture(p_.pictures(Resource::BinStrip));
   // Only the strip does anything: a click on it empties the bin.
@@ -115,12 +122,12 @@ void RecycleBin::build() {
     if (b == platform::MouseButton::Left) emptyBin();
   };
   makeRows(binCanvas_->box(), binIcons_, binTexts_);
-  sideCanvas_ = &p_.side.add<ui::CanvasControl>("动画框1", raster, kSideWidth, 20);
-  sideCanvas_->setBounds(0, 0, kSideWidth, 20);
+  sideCanvas_ = &p_.side.add<ui::CanvasControl>("动画框1", raster, kSideWidth, kRowHeight);
+  sideCanvas_->setBounds(0, 0, kSideWidth, kRowHeight);
   sideCanvas_->box().setBackground(0xFFFFFF);
   makeRows(sideCanvas_->box(), sideIcons_, sideTexts_);
   p_.bin.setBounds({p_.bin.left(), p_.bin.top(), 329, 210});
-  p_.side.setBounds({p_.side.left(), p_.side.top(), kSideWidth, 20});
+  p_.side.setBounds({p_.side.left(), p_.side.top(), kSideWidth, kRowHeight});
 }
 
 void RecycleBin::placeBeside() { p_.bin.moveTo(p_.main.left() + p_.main.width() + 10, p_.bin.top()); }
@@ -158,9 +165,9 @@ void RecycleBin::fillBin() {
     hideBin();
     return;
   }
-  const int h = static_cast<int>(std::min<std::size_t>(ids.size(), 100000)) * 20;
+  const int h = static_cast<int>(std::min<std::size_t>(ids.size(), 100000)) * kRowHeight;
   binCanvas_->setBounds(0, 0, kBinCanvasWidth, h);
-  strip_->setBounds(kBinCanvasWidth, 0, kStripWidth, h);
+  strip_->setBounds(kBinCanvasWidth, 0, kBinStripWidth, h);
   strip_->setVisible(true);
   p_.bin.setBounds({p_.bin.left(), p_.bin.top(), kBinWidth, h});
   binCount_ = std::min(static_cast<int>(ids.size()), rows_);
@@ -235,7 +242,10 @@ void RecycleBin::restoreAll(bool animate) {
       p_.store.entry(current).members().view().find(store::tokenOf(*pointed.entry)) != std::string_view::npos) {
     position = *pointed.entry;
   }
-  p_.store.moveEntries(items, current, position, false);
+  if (!p_.store.moveEntries(items, current, position, false)) {
+    fillBin();  // refused: the window as it was, its strip back
+    return;
+  }
   for (store::EntryId k : ids) {
     if (store::Entry* e = p_.store.mutableEntry(k)) e->dimmed = 0;
   }
@@ -250,36 +260,35 @@ void RecycleBin::restoreAll(bool animate) {
     restoredSlot_ = list.slotPositionOfVisibleRow(firstRestored - list.firstRow());
   }
   restoredCount_ = std::max(0, std::min(static_cast<int>(ids.size()), list.slotCount() - restoredSlot_ + 1));
-  list.shiftRowsRight(restoredSlot_, 350, restoredCount_);
+  list.shiftRowsRight(restoredSlot_, kMainWidth, restoredCount_);
   if (!animate) {
     list.shiftRowsRight(restoredSlot_, 0, restoredCount_);
     hideBin();
     return;
   }
   approachFrom_ = p_.bin.top();
-  approachTo_ = (restoredSlot_ - 1) * 20 + p_.listTop() - 2;
+  approachTo_ = restoredRowsTop();
   approach_.start(
-      10,
-      [this](int f) {
-        const double k = 1 - std::pow(2.0, -10.0 * f / 10);
-        p_.bin.moveTo(p_.bin.left(), static_cast<int>(approachFrom_ + (approachTo_ - approachFrom_) * k));
-      },
-      [this] { flyIn_.start(15, [this](int f) { flyInStep(f); }, [this] { hideBin(); }); });
+      kApproachFrames,
+      [this](int f) { p_.bin.moveTo(p_.bin.left(), ui::eased(approachFrom_, approachTo_, ui::expoOut(f, kApproachFrames))); },
+      [this] { flyIn_.start(kFlyInFrames, [this](int f) { flyInStep(f); }, [this] { hideBin(); }); });
 }
 
 void RecycleBin::flyInStep(int f) {
-  const int x0 = p_.main.left() + 350, x1 = p_.main.left() - 6;
-  const double t = f / 15.0;
-  const int x = static_cast<int>(x0 + (x1 - x0) * (1 - std::pow(t - 1, 4)));
-  p_.bin.setBounds({x + 39, (restoredSlot_ - 1) * 20 + p_.listTop() - 2, p_.bin.width(), p_.bin.height()});
-  p_.list.shiftRowsRight(restoredSlot_, x - p_.main.left() + 6, restoredCount_);
+  // From the list's right edge to its left one, the rows with the window.
+  const int x0 = p_.main.left() + kMainWidth, x1 = p_.main.left() - kDockedLeft;
+  const int x = ui::eased(x0, x1, ui::quartOut(f, kFlyInFrames));
+  p_.bin.setBounds({x + kWindowToRows, restoredRowsTop(), p_.bin.width(), p_.bin.height()});
+  p_.list.shiftRowsRight(restoredSlot_, x - p_.main.left() + kDockedLeft, restoredCount_);
 }
 
 // ------------------------------------------------------------ emptying
 
 void RecycleBin::emptyBin() {
   if (slideAway_.running()) return;  // the first click is already emptying it
-  p_.store.emptyRecycleBin();
+  // Refused (a store that takes no change): the bin keeps its entries and
+  // its window.
+  if (!p_.store.emptyRecycleBin()) return;
   if (!p_.list.inFlatView()) p_.list.showFrom(p_.list.firstRow(), false);
   p_.platform.playSound(resources::bytes(Resource::BinSound));
   // Ten ticks of 10 pixels to the right; the eleventh hides the window.
@@ -299,7 +308,7 @@ void RecycleBin::fillSideList(const std::string& items) {
     hideBin();
     return;
   }
-  const int h = static_cast<int>(sideItems_.size()) * 20;
+  const int h = static_cast<int>(sideItems_.size()) * kRowHeight;
   sideCanvas_->setBounds(0, 0, kSideWidth, h);
   p_.side.setBounds({p_.side.left(), p_.side.top(), kSideWidth, h});
   fillRows(sideCanvas_->box(), sideIcons_, sideTexts_, sideItems_, std::min(static_cast<int>(sideItems_.size()), rows_),
@@ -316,17 +325,16 @@ void RecycleBin::rowsDeleted(const std::string& items, int rangeTopRow) {
 void RecycleBin::flySideList(int rangeTopRow) {
   // From the main window's left to beside the bin window's rows.
   flightFrom_ = p_.main.left();
-  flightTo_ = p_.bin.left() - 38;
-  flightTop_ = 20 * rangeTopRow + p_.listTop() - 2;
+  flightTo_ = p_.bin.left() - (kWindowToRows - 1);
+  flightTop_ = kRowHeight * rangeTopRow + p_.listTop() - 2;
   flight_.start(
-      30,
+      kFlightFrames,
       [this](int f) {
-        const double k = 1 - std::pow(2.0, -10.0 * f / 30);
-        const int x = static_cast<int>(flightFrom_ + (flightTo_ - flightFrom_) * k);
-        const double t = f / 30.0;
+        const int x = ui::eased(flightFrom_, flightTo_, ui::expoOut(f, kFlightFrames));
+        const double t = static_cast<double>(f) / kFlightFrames;
         const int a = static_cast<int>(255 - 255 * t * t);
         p_.side.host().raise(false);
-        p_.side.setBounds({x + 39, flightTop_ + p_.main.top(), p_.side.width(), p_.side.height()});
+        p_.side.setBounds({x + kWindowToRows, flightTop_ + p_.main.top(), p_.side.width(), p_.side.height()});
         if (a >= 0 && a <= 255) p_.side.host().setWindowAlpha(a);
       },
       [this] { p_.side.setVisible(false); });

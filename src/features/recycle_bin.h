@@ -138,6 +138,9 @@ class RecycleBin : public list::RecycleBinLink {
   void fillSideList(const std::string& items);
   void flySideList(int rangeTopRow);
   void flyInStep(int f);
+  // The restored rows' top on the screen (the window stands there while
+  // they fly in).
+  int restoredRowsTop() const { return (restoredSlot_ - 1) * kRowHeight + p_.listTop() - 2; }
 
   Parts p_;
   RestoreMode restore_;

@@ -2,7 +2,11 @@
 
 #include <cmath>
 
+#include "ui/easing.h"
+
 namespace lh::list {
+
+using layout::kThumbX;
 
 namespace {
 
@@ -10,7 +14,6 @@ constexpr std::uint32_t kTitleGrey = 0x818181;     // RGB (129, 129, 129)
 constexpr std::uint32_t kDimmed = 0xDADADA;        // RGB (218, 218, 218)
 constexpr std::uint32_t kHeading = 0x033333;       // RGB (51, 51, 3)
 constexpr std::uint32_t kNoticeGrey = 0x808080;    // RGB (128, 128, 128)
-constexpr int kThumbX = 323;
 constexpr int kScrollFrames = 35;
 
 }  // namespace
@@ -22,14 +25,14 @@ BookmarkList::BookmarkList(canvas::AnimationBox& box, store::BookmarkStore& stor
 }
 
 void BookmarkList::buildSlots() {
-  const int m = screenHeight_ / 20;
+  const int m = screenHeight_ / kRowHeight;
   slots_.clear();
   for (int k = 1; k <= m; ++k) {
     Slot s;
-    s.background = box_.createObject(0, 2 + 20 * (k - 1));
+    s.background = box_.createObject(0, 2 + kRowHeight * (k - 1));
     box_.setPicture(s.background, look_.cardMiddle);
-    s.icon = box_.createObject(0, 20 * (k - 1));
-    s.text = box_.createObject(58, 2 + 20 * (k - 1));
+    s.icon = box_.createObject(0, kRowHeight * (k - 1));
+    s.text = box_.createObject(58, 2 + kRowHeight * (k - 1));
     box_.setTagNumber(s.text, 1);
     for (ObjectId o : {s.background, s.icon, s.text}) box_.setLayer(o, 1);
     s.row = k;
@@ -208,13 +211,13 @@ void BookmarkList::placeThumb() {
 void BookmarkList::showFrom(int first, bool keepPositions) {
   firstRow_ = first;
   if (showIndicator) showIndicator(firstRow_, inFlatView() ? bookmarkCount_ : rowCount_ - 1);
-  scrollOffset_ = 20 * firstRow_ - 20;
+  scrollOffset_ = offsetOfRow(firstRow_);
   alignedOffset_ = scrollOffset_;
   shownOffset_ = -scrollOffset_;
   userScroll_ = false;
   placeThumb();
   if (firstRow_ <= 0) firstRow_ = 1;
-  placeRows(-(20 * firstRow_ - 20), true, keepPositions);
+  placeRows(-offsetOfRow(firstRow_), true, keepPositions);
   if (!keepPositions) computeSlotOrder();
 }
 
@@ -364,8 +367,8 @@ void BookmarkList::onThumbMoved(int top) {
   // firstRow_ alike.
   if (offset < 0) return;
   scrollOffset_ = offset;
-  alignedOffset_ = 20 * static_cast<int>(std::floor(scrollOffset_ / 20.0));
-  firstRow_ = alignedOffset_ / 20 + 1;
+  alignedOffset_ = kRowHeight * static_cast<int>(std::floor(scrollOffset_ / static_cast<double>(kRowHeight)));
+  firstRow_ = alignedOffset_ / kRowHeight + 1;
   firstRowScrolled();
   if (box_.getTagNumber(hoverHighlight_) != 0) {
     box_.setTagNumber(hoverHighlight_, 0);
@@ -384,7 +387,7 @@ void BookmarkList::wheel(int notches) {
   userScroll_ = true;
   snapToRows_ = true;
   const int before = box_.getTop(thumb_);
-  box_.moveObject(thumb_, kThumbX, before - 20 * notches);
+  box_.moveObject(thumb_, kThumbX, before - kRowHeight * notches);
   // The keys scroll by rows that the thumb may not show (a row or two of a
   // long list leave it at the top of its track): the wheel up with the thumb
   // already there still takes the list to its top.
@@ -414,7 +417,7 @@ void BookmarkList::bringRowIntoView(int r) {
   if (first < 1) first = 1;
   if (first == firstRow_) return;
   firstRow_ = first;
-  scrollOffset_ = 20 * first - 20;
+  scrollOffset_ = offsetOfRow(first);
   alignedOffset_ = scrollOffset_;
   firstRowScrolled();
   placeThumb();
@@ -434,8 +437,7 @@ void BookmarkList::scrollTick() {
     stopScroll();
     return;
   }
-  const double t = static_cast<double>(scrollFrame_) / kScrollFrames;
-  shownOffset_ = static_cast<int>(scrollFrom_ + (scrollTo_ - scrollFrom_) * (1 - std::pow(2.0, -10 * t)));
+  shownOffset_ = ui::eased(scrollFrom_, scrollTo_, ui::expoOut(scrollFrame_, kScrollFrames));
   placeRows(shownOffset_, false, false);
 }
 
@@ -443,19 +445,19 @@ void BookmarkList::computeSlotOrder() {
   slotOrder_.assign(static_cast<std::size_t>(slotCount_) + 1, 0);
   if (slotCount_ <= 0) return;
   const int top = box_.getTop(slots_[0].background);
-  int q = top >= 0 ? top / 20 + 1 : 1;
+  int q = top >= 0 ? top / kRowHeight + 1 : 1;
   for (int i = 1; i <= slotCount_; ++i) {
     if (q >= 1 && q <= slotCount_) slotOrder_[static_cast<std::size_t>(q)] = i;
     q = q % slotCount_ + 1;
   }
   const int first = slotOrder_[1];
-  topSlotHidden_ = first > 0 && box_.getTop(slots_[static_cast<std::size_t>(first - 1)].background) == -20;
+  topSlotHidden_ = first > 0 && box_.getTop(slots_[static_cast<std::size_t>(first - 1)].background) == -kRowHeight;
 }
 
 void BookmarkList::offsetRows(int position, int d) {
   if (slotCount_ <= 0 || slotOrder_.size() <= static_cast<std::size_t>(slotCount_)) return;
-  int y = 20 * position - (box_.getTop(slots_[0].background) < 0 ? 40 : 20) + d;
-  for (int p = position; p <= slotCount_; ++p, y += 20) {
+  int y = kRowHeight * position - (box_.getTop(slots_[0].background) < 0 ? 2 * kRowHeight : kRowHeight) + d;
+  for (int p = position; p <= slotCount_; ++p, y += kRowHeight) {
     const int k = slotOrder_[static_cast<std::size_t>(p)];
     if (k <= 0) continue;
     Slot& s = slots_[static_cast<std::size_t>(k - 1)];

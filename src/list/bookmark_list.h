@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "store/bookmark_store.h"
 #include "ui/busy.h"
+#include "ui/layout.h"
 
 namespace lh::list {
 
@@ -101,22 +102,25 @@ class BookmarkList {
   bool snapsToRows() const { return snapToRows_; }
   bool thumbDragged() const { return userScroll_; }
   // The row (absolute, 1-based) at a y of the canvas, at a whole-row offset.
-  int rowAtY(int y) const { return firstRow_ + y / 20; }
+  int rowAtY(int y) const { return firstRow_ + y / kRowHeight; }
   // The ring of slots: how many are in use, and the position in the slot
   // order of the slot that shows visible row v (0-based) once
   // computeSlotOrder has run.
   int slotCount() const { return slotCount_; }
-  // What the last slot shows beyond the list's height: 20 - height mod 20.
+  // What the last slot shows beyond the list's height: a row's height less
+  // the height's remainder.
   int wrapExtra() const { return wrapExtra_; }
   int slotPositionOfVisibleRow(int v) const { return v + 1 + (topSlotHidden_ ? 1 : 0); }
   // Rows shown in full at a whole-row offset.
-  int rowsInView() const { return listHeight_ / 20 > 1 ? listHeight_ / 20 : 1; }
+  int rowsInView() const { return listHeight_ / kRowHeight > 1 ? listHeight_ / kRowHeight : 1; }
   // The visible rows (0-based, at a whole-row offset) shown in full and
   // clear of both fades: firstClearRow() .. lastClearRow(). A list too low
   // for a row between its fades takes every row it shows in full.
-  bool rowFitsBetweenFades() const { return listHeight_ >= 20 + 2 * kFadeHeight; }
-  int firstClearRow() const { return rowFitsBetweenFades() ? kFadeHeight / 20 : 0; }
-  int lastClearRow() const { return rowFitsBetweenFades() ? (listHeight_ - kFadeHeight) / 20 - 1 : rowsInView() - 1; }
+  bool rowFitsBetweenFades() const { return listHeight_ >= kRowHeight + 2 * kFadeHeight; }
+  int firstClearRow() const { return rowFitsBetweenFades() ? kFadeHeight / kRowHeight : 0; }
+  int lastClearRow() const {
+    return rowFitsBetweenFades() ? (listHeight_ - kFadeHeight) / kRowHeight - 1 : rowsInView() - 1;
+  }
   int clearRowsInView() const { return lastClearRow() - firstClearRow() + 1; }
 
   // ---------------------------------------------------------------- commands
@@ -143,7 +147,7 @@ class BookmarkList {
   void repaintInPlace() { placeRows(-alignedOffset_, true, true); }
   // Every slot back at its ring place for the first row, not repainted
   // (any row offset undone).
-  void restoreSlotPlaces() { placeRows(-(20 * firstRow_ - 20), false, false); }
+  void restoreSlotPlaces() { placeRows(-offsetOfRow(firstRow_), false, false); }
   // Takes row r out of a category's rows without reading the store again.
   void removeRow(int r);
   void scrollTo(int from, int to);
@@ -195,6 +199,8 @@ class BookmarkList {
   void paintFlatSlot(Slot& s);
   void paintCardRow(Slot& s, int r);
   void hideSlot(Slot& s);
+  // The scroll offset at which row r is the first one shown.
+  static int offsetOfRow(int r) { return kRowHeight * (r - 1); }
   void placeThumb();
   void onThumbMoved(int top);
   // A scroll moved firstRow: the category remembers it (in memory only) and

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "list/launch.h"
+#include "ui/easing.h"
 
 namespace lh::list {
 
@@ -148,7 +149,7 @@ int ListInteraction::bandRow() const {
   const canvas::ObjectId h = list_.hoverHighlight();
   // In restore mode the band is invisible and the badge shows the row.
   if (!inRestoreMode() && (box_.getTagNumber(h) == 0 || !box_.hasPicture(h))) return 0;  // cleared by a scroll
-  if (box_.getTop(h) <= -20 && !highlight_.running()) return 0;                           // hidden
+  if (box_.getTop(h) <= -kRowHeight && !highlight_.running()) return 0;                   // hidden
   const int r = list_.firstRow() + aimedRow_;
   return r >= 1 && r <= list_.rowCount() ? r : 0;
 }
@@ -240,7 +241,7 @@ void ListInteraction::track(int x, int y) {
     if (hooks_.activateWindow) hooks_.activateWindow();
     hoverActivated_ = true;
   }
-  pointerRow_ = y / 20;
+  pointerRow_ = y / kRowHeight;
   pointerX_ = x;
   pointerY_ = y;
   int r = pointerRow_ + list_.firstRow();
@@ -250,8 +251,8 @@ void ListInteraction::track(int x, int y) {
 }
 
 int ListInteraction::highlightTarget(bool restoreMode) const {
-  int y1 = 20 * pointerRow_;
-  if (pastEnd_) y1 = 20 * (list_.rowCount() - list_.firstRow()) + (restoreMode ? 20 : 0);
+  int y1 = kRowHeight * pointerRow_;
+  if (pastEnd_) y1 = kRowHeight * (list_.rowCount() - list_.firstRow() + (restoreMode ? 1 : 0));
   return restoreMode ? y1 : y1 - 3;
 }
 
@@ -304,7 +305,7 @@ void ListInteraction::highlight() {
 void ListInteraction::highlightStep(int f) {
   int p = highlightTarget_;
   if (f <= 10) {
-    p = static_cast<int>(highlightFrom_ + (highlightTarget_ - highlightFrom_) * (1 - std::pow(2.0, -10.0 * f / 10)));
+    p = ui::eased(highlightFrom_, highlightTarget_, ui::expoOut(f, 10));
   }
   box_.moveObject(list_.hoverHighlight(), 0, p);
   if (bin_) bin_->highlightMoved(p);
@@ -360,7 +361,7 @@ void ListInteraction::insertSeparator() {
 void ListInteraction::insertSeparatorBefore(EntryId m) {
   const auto category = list_.category();
   if (!category || m == 0) return;
-  store_.addSeparator(*category, m);
+  if (!store_.addSeparator(*category, m)) return;  // refused: no gap opens
   list_.showCategory(*category, list_.firstRow());
   if (hooks_.separatorSound) hooks_.separatorSound();
   // The rows from the pressed one down start 20 pixels higher and spring
@@ -372,7 +373,7 @@ void ListInteraction::insertSeparatorBefore(EntryId m) {
 void ListInteraction::gapStep(int f) {
   const double t = f / 35.0;
   constexpr double kPi = 3.14159265358979323846;
-  const int d = static_cast<int>(20 * std::pow(2.0, -10 * t) * std::sin((t - 0.075) * 2 * kPi / 0.3));
+  const int d = static_cast<int>(kRowHeight * std::pow(2.0, -10 * t) * std::sin((t - 0.075) * 2 * kPi / 0.3));
   list_.offsetRows(gapPosition_, d);
 }
 
@@ -381,7 +382,7 @@ void ListInteraction::removeSeparator(EntryId s) {
   if (!category) return;
   const int row = list_.firstRow() + pointerRow_;
   if (row < 1 || row > list_.rowCount() || list_.idAtRow(row) != s) return;
-  store_.purgeEntry(*category, s);
+  if (!store_.purgeEntry(*category, s)) return;  // refused: the row stays
   // The list drops the row itself instead of reloading.
   list_.removeRow(row);
   list_.computeSlotOrder();
@@ -394,7 +395,7 @@ void ListInteraction::removeSeparator(EntryId s) {
     if (a != 0 && store_.entry(a).isSeparator()) --p;
   }
   list_.showFrom(list_.firstRow(), false);
-  list_.offsetRows(p, 20);
+  list_.offsetRows(p, kRowHeight);
   const int under = list_.firstRow() + pointerRow_;
   const bool separatorUnder = under <= list_.rowCount() && list_.idAtRow(under) != 0 &&
                               store_.entry(list_.idAtRow(under)).isSeparator();
@@ -409,7 +410,7 @@ void ListInteraction::removeSeparator(EntryId s) {
   }
   if (hooks_.removalSound) hooks_.removalSound();
   bouncePosition_ = p;
-  bounce_.start(30, [this](int f) { list_.offsetRows(bouncePosition_, bounce(f / 30.0, 20, -20)); });
+  bounce_.start(30, [this](int f) { list_.offsetRows(bouncePosition_, bounce(f / 30.0, kRowHeight, -kRowHeight)); });
 }
 
 void ListInteraction::open(EntryId id) {
@@ -419,7 +420,9 @@ void ListInteraction::open(EntryId id) {
   // An address the browser would read as a switch of its own is never
   // passed: nothing starts and no visit is counted.
   if (e.isBookmark() && !launchableAddress(e.url)) return;
-  store_.recordVisit(id, platform_.oleNow(), e.visitCount + 1);
+  // A store that takes no change (read only) opens the page all the same,
+  // the visit uncounted.
+  static_cast<void>(store_.recordVisit(id, platform_.oleNow(), e.visitCount + 1));
   if (e.isCategory()) {
     // Categories open wherever they are shown, fixed entries included.
     const BookmarkList::ImmediateScroll immediate(list_);

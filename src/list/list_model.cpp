@@ -96,23 +96,23 @@ std::vector<EntryId> displayRows(store::BookmarkStore& s, const std::vector<Entr
 
 SlotGeometry slotGeometry(int listHeight) {
   SlotGeometry g;
-  g.slotCount = listHeight / 20 + 2;
-  g.wrapExtra = 20 - listHeight % 20;
+  g.slotCount = listHeight / kRowHeight + 2;
+  g.wrapExtra = kRowHeight - listHeight % kRowHeight;
   return g;
 }
 
 int slotY(int k, int offset, int slotCount) {
-  int y = 20 * (k - 1) + offset;
-  if (y < -20) {
-    const int span = 20 * slotCount;
-    y += ((-20 - y + span - 1) / span) * span;
+  int y = kRowHeight * (k - 1) + offset;
+  if (y < -kRowHeight) {
+    const int span = kRowHeight * slotCount;
+    y += ((-kRowHeight - y + span - 1) / span) * span;
   }
   return y;
 }
 
 ScrollGeometry scrollGeometry(int listHeight, int rowCount) {
   const SlotGeometry slots = slotGeometry(listHeight);
-  return {listHeight - 90, 20 * rowCount - listHeight + 20 * slots.slotCount - 220};
+  return {listHeight - 90, kRowHeight * rowCount - listHeight + kRowHeight * slots.slotCount - 220};
 }
 
 int thumbTopFor(int scrollOffset, const ScrollGeometry& g) {

@@ -9,9 +9,11 @@
 
 #include "list/list_text.h"
 #include "store/bookmark_store.h"
+#include "ui/layout.h"
 
 namespace lh::list {
 
+using layout::kRowHeight;
 using store::EntryId;
 
 // A category's rows: the empty lead row (0), then one row per member that
@@ -50,7 +52,7 @@ SlotGeometry slotGeometry(int listHeight);
 // The y of slot k (1-based) for a scroll offset (<= 0): in [-20, 20 * count - 20).
 int slotY(int k, int offset, int slotCount);
 // The row shown by a slot at y for an offset.
-inline int rowAt(int y, int offset) { return (y - offset) / 20 + 1; }
+inline int rowAt(int y, int offset) { return (y - offset) / kRowHeight + 1; }
 
 // Thumb <-> offset. R is the scrollable distance, T the thumb's travel.
 struct ScrollGeometry {

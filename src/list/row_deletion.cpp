@@ -6,6 +6,7 @@
 #include "list/list_model.h"
 #include "store/members.h"
 #include "text/gbk.h"
+#include "ui/easing.h"
 
 namespace lh::list {
 
@@ -36,7 +37,7 @@ void RowDeletion::mark(int pointerRow) {
 
 void RowDeletion::fade(int a, int b) {
   for (const auto& s : list_.slots()) {
-    const int c = (box_.getTop(s.text) - 3) / 20 + list_.firstRow();
+    const int c = (box_.getTop(s.text) - 3) / kRowHeight + list_.firstRow();
     const int tag = box_.getTagNumber(s.text);
     if (c >= a && c <= b && a > 0) {
       if (tag == 2) continue;  // a heading keeps its look
@@ -85,8 +86,7 @@ std::optional<RowDeletion::Deleted> RowDeletion::deleteInFlatView(int n) {
     if (("u" + items).find(token) != std::string::npos) continue;
     items += std::to_string(e) + "u";
   }
-  if (items.empty()) return std::nullopt;
-  store_.moveEntries(items, store::kRecycleBin, -2, false);
+  if (items.empty() || !store_.moveEntries(items, store::kRecycleBin, -2, false)) return std::nullopt;
   for (EntryId e : store::parseItems(items)) {
     if (store::Entry* entry = store_.mutableEntry(e)) entry->dimmed = 1;
   }
@@ -102,13 +102,13 @@ std::optional<RowDeletion::Deleted> RowDeletion::deleteInCategory(int n) {
   std::string items;
   for (int r = rangeStart_; r <= rangeEnd_; ++r) items += std::to_string(list_.idAtRow(r)) + "u";
   const int deleted = rangeEnd_ - rangeStart_ + 1;
-  store_.moveEntries(items, store::kRecycleBin, -2, false);
+  if (!store_.moveEntries(items, store::kRecycleBin, -2, false)) return std::nullopt;
   // The rows are drawn again where the slots stand; the rows below the
   // range then start where they were and close the gap.
   list_.computeSlotOrder();
   int p = list_.slotPositionOfVisibleRow(rangeTopRow_);
   list_.showCategory(category, list_.firstRow(), true);
-  list_.offsetRows(p, 20 * deleted);
+  list_.offsetRows(p, kRowHeight * deleted);
   if (p == 2) {
     p = 1;
   } else {
@@ -117,11 +117,8 @@ std::optional<RowDeletion::Deleted> RowDeletion::deleteInCategory(int n) {
     if (a > 0 && store_.exists(a) && store_.entry(a).isSeparator()) --p;
   }
   gapPosition_ = p;
-  const int a = 20 * deleted;
-  gap_.start(30, [this, a](int f) {
-    const double t = f / 30.0;
-    list_.offsetRows(gapPosition_, static_cast<int>(a * std::pow(t - 1, 4)));
-  });
+  const int a = kRowHeight * deleted;
+  gap_.start(30, [this, a](int f) { list_.offsetRows(gapPosition_, ui::eased(a, 0, ui::quartOut(f, 30))); });
   return Deleted{items, rangeTopRow_, list_.rowCount() < 2};
 }
 

@@ -512,8 +512,10 @@ ImportCounts importBookmarkFile(BookmarkStore& store, std::string_view bytes,
     pos = line.next;
   }
   store.refreshLine(kRootCategory);
-  store.saveAll();
-  return importer.counts();
+  ImportCounts counts = importer.counts();
+  // The import writes no log records: only the store file keeps it.
+  counts.saved = store.saveAll();
+  return counts;
 }
 
 }  // namespace lh::store

@@ -41,6 +41,9 @@ struct ImportCounts {
   int folders = 0;     // categories created
   int links = 0;       // bookmarks created
   int duplicates = 0;  // links skipped because their address was already there
+  // The store file was written with them (the import writes no log
+  // records: without it, they would be gone at the next start).
+  bool saved = false;
 };
 
 // Adds the folders and links of a bookmark file to the store under the root:
@@ -53,7 +56,7 @@ struct ImportCounts {
 // `progress` hears the percentage of lines read, each time it changes; it
 // must not change the store (the import holds its categories' entries). A
 // store that is loading or read-only, or has no root, is left alone.
-ImportCounts importBookmarkFile(BookmarkStore& store, std::string_view bytes,
+[[nodiscard]] ImportCounts importBookmarkFile(BookmarkStore& store, std::string_view bytes,
                                 const std::function<void(int percent)>& progress = {});
 
 }  // namespace lh::store

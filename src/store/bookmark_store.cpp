@@ -656,21 +656,23 @@ EntryId BookmarkStore::addBookmark(std::string_view title, std::string_view url,
   return applyAddBookmark(std::move(t), std::move(u), std::move(n), parentId, added, after);
 }
 
-void BookmarkStore::recordVisit(EntryId id, double lastVisit, std::int32_t visitCount) {
-  if (!changesAllowed() || !exists(id)) return;
-  if (!log(LogOp::RecordVisit, {intField(id), dateField(lastVisit), intField(visitCount)})) return;
+bool BookmarkStore::recordVisit(EntryId id, double lastVisit, std::int32_t visitCount) {
+  if (!changesAllowed() || !exists(id)) return false;
+  if (!log(LogOp::RecordVisit, {intField(id), dateField(lastVisit), intField(visitCount)})) return false;
   applyRecordVisit(id, lastVisit, visitCount);
+  return true;
 }
 
-void BookmarkStore::editBookmark(EntryId id, std::string_view title, std::string_view note, std::string_view url) {
-  if (!changesAllowed() || !exists(id) || !entry(id).isBookmark()) return;
+bool BookmarkStore::editBookmark(EntryId id, std::string_view title, std::string_view note, std::string_view url) {
+  if (!changesAllowed() || !exists(id) || !entry(id).isBookmark()) return false;
   std::string t = storedText(title), n = storedText(note), u = storedText(url);
-  if (!log(LogOp::EditBookmark, {intField(id), t, n, u})) return;
+  if (!log(LogOp::EditBookmark, {intField(id), t, n, u})) return false;
   applyEditBookmark(id, std::move(t), std::move(n), std::move(u));
+  return true;
 }
 
-void BookmarkStore::moveEntries(std::string_view items, EntryId destId, std::int32_t position, bool after) {
-  if (!changesAllowed() || !isCategory(destId)) return;
+bool BookmarkStore::moveEntries(std::string_view items, EntryId destId, std::int32_t position, bool after) {
+  if (!changesAllowed() || !isCategory(destId)) return false;
   std::string i = storedText(items);
   // Only entries that are there are moved.
   const std::vector<EntryId> ids = parseItems(i);
@@ -680,9 +682,10 @@ void BookmarkStore::moveEntries(std::string_view items, EntryId destId, std::int
       if (exists(k)) i += std::to_string(k) + "u";
     }
   }
-  if (i.empty() || i == "u") return;
-  if (!log(LogOp::MoveEntries, {i, intField(destId), intField(position), intField(after ? 1 : 0)})) return;
+  if (i.empty() || i == "u") return false;
+  if (!log(LogOp::MoveEntries, {i, intField(destId), intField(position), intField(after ? 1 : 0)})) return false;
   applyMoveEntries(i, destId, position, after);
+  return true;
 }
 
 EntryId BookmarkStore::addCategory(EntryId parentId, double created, std::string_view name) {
@@ -693,21 +696,23 @@ EntryId BookmarkStore::addCategory(EntryId parentId, double created, std::string
   return applyAddCategory(parentId, created, std::move(n));
 }
 
-void BookmarkStore::editCategory(EntryId id, std::string_view name, std::int32_t reservedA, std::int32_t kind,
+bool BookmarkStore::editCategory(EntryId id, std::string_view name, std::int32_t reservedA, std::int32_t kind,
                                  bool clearMembers) {
-  if (!changesAllowed() || !exists(id)) return;
+  if (!changesAllowed() || !exists(id)) return false;
   std::string n = storedText(name);
   if (!log(LogOp::EditCategory,
            {intField(id), n, intField(reservedA), intField(kind), intField(clearMembers ? 1 : 0)})) {
-    return;
+    return false;
   }
   applyEditCategory(id, std::move(n), reservedA, kind, clearMembers);
+  return true;
 }
 
-void BookmarkStore::emptyRecycleBin() {
-  if (!changesAllowed() || !exists(kRecycleBin)) return;
-  if (!log(LogOp::EmptyRecycleBin, {})) return;
+bool BookmarkStore::emptyRecycleBin() {
+  if (!changesAllowed() || !exists(kRecycleBin)) return false;
+  if (!log(LogOp::EmptyRecycleBin, {})) return false;
   applyEmptyRecycleBin();
+  return true;
 }
 
 EntryId BookmarkStore::addSeparator(EntryId categoryId, EntryId beforeId) {
@@ -721,10 +726,11 @@ EntryId BookmarkStore::addSeparator(EntryId categoryId, EntryId beforeId) {
   return applyAddSeparator(categoryId, before);
 }
 
-void BookmarkStore::purgeEntry(EntryId categoryId, EntryId id) {
-  if (!changesAllowed() || !isCategory(categoryId) || !exists(id)) return;
-  if (!log(LogOp::PurgeEntry, {intField(categoryId), intField(id)})) return;
+bool BookmarkStore::purgeEntry(EntryId categoryId, EntryId id) {
+  if (!changesAllowed() || !isCategory(categoryId) || !exists(id)) return false;
+  if (!log(LogOp::PurgeEntry, {intField(categoryId), intField(id)})) return false;
   applyPurgeEntry(categoryId, id);
+  return true;
 }
 
 // ------------------------------------------------------------ fixed entries
@@ -738,7 +744,9 @@ int BookmarkStore::ensureFixedEntries(const char* const (&titles)[kLastFixedEntr
     if (addCategory(0, now, titles[count()]) == 0) return created;
     ++created;
   }
-  if (created > 0) saveAll();
+  // (A fold that fails leaves the records in the log: the next start folds
+  // them.)
+  if (created > 0) static_cast<void>(saveAll());
   return created;
 }
 

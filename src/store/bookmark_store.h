@@ -86,7 +86,7 @@ class BookmarkStore {
   // read), then puts the next store file in place. A failure or a crash at
   // any step leaves files from which the next load finds every change
   // exactly once. False when the fold did not happen.
-  bool saveAll(LoadObserver* observer = nullptr);
+  [[nodiscard]] bool saveAll(LoadObserver* observer = nullptr);
 
   // Creates the fixed entries 1..10 the store lacks (a store file shorter
   // than ten lines, or none), as a first run does: empty categories with
@@ -103,12 +103,12 @@ class BookmarkStore {
   // a thirteenth field) replaces the old one as a fold does, the change log
   // goes, and the store is loaded from it. Returns the new id of every old
   // one (0: dropped), indexed by the old id; nullopt when nothing changed.
-  std::optional<std::vector<EntryId>> compact(LoadObserver* observer = nullptr);
+  [[nodiscard]] std::optional<std::vector<EntryId>> compact(LoadObserver* observer = nullptr);
 
   // Primitives for bulk work that ends with saveAll (no log records).
   EntryId newEntry();
   void refreshLine(EntryId id);
-  bool appendLog(std::string_view record);
+  [[nodiscard]] bool appendLog(std::string_view record);
   // Texts given to the primitives' callers must be line-safe; the change
   // operations below make them so themselves (storedText).
 
@@ -119,17 +119,20 @@ class BookmarkStore {
   // of addCategory meaning none), editBookmark takes only bookmarks,
   // moveEntries moves only the named entries that exist, and addSeparator
   // needs its member in the category's list.
-  EntryId addBookmark(std::string_view title, std::string_view url, std::string_view note,
-                      EntryId parentId, double added, EntryId after);
-  void recordVisit(EntryId id, double lastVisit, std::int32_t visitCount);
-  void editBookmark(EntryId id, std::string_view title, std::string_view note, std::string_view url);
-  void moveEntries(std::string_view items, EntryId destId, std::int32_t position, bool after);
-  EntryId addCategory(EntryId parentId, double created, std::string_view name);
-  void editCategory(EntryId id, std::string_view name, std::int32_t reservedA, std::int32_t kind,
-                    bool clearMembers);
-  void emptyRecycleBin();
-  EntryId addSeparator(EntryId categoryId, EntryId beforeId);
-  void purgeEntry(EntryId categoryId, EntryId id);
+  // Each says whether it was made: the added entry's id (0 when refused),
+  // or true. A refusal leaves memory and the files as they were, and a
+  // caller that shows the change must not show it then.
+  [[nodiscard]] EntryId addBookmark(std::string_view title, std::string_view url, std::string_view note,
+                                    EntryId parentId, double added, EntryId after);
+  [[nodiscard]] bool recordVisit(EntryId id, double lastVisit, std::int32_t visitCount);
+  [[nodiscard]] bool editBookmark(EntryId id, std::string_view title, std::string_view note, std::string_view url);
+  [[nodiscard]] bool moveEntries(std::string_view items, EntryId destId, std::int32_t position, bool after);
+  [[nodiscard]] EntryId addCategory(EntryId parentId, double created, std::string_view name);
+  [[nodiscard]] bool editCategory(EntryId id, std::string_view name, std::int32_t reservedA, std::int32_t kind,
+                                  bool clearMembers);
+  [[nodiscard]] bool emptyRecycleBin();
+  [[nodiscard]] EntryId addSeparator(EntryId categoryId, EntryId beforeId);
+  [[nodiscard]] bool purgeEntry(EntryId categoryId, EntryId id);
 
   // Sets a title or an address together with its derived field.
   static void setTitle(Entry& e, std::string title);

@@ -11,6 +11,7 @@
 #include <png.h>
 
 #include "store/codec.h"
+#include "ui/layout.h"
 
 #include <algorithm>
 #include <fstream>
@@ -23,6 +24,18 @@
 #include <vector>
 
 namespace {
+
+namespace layout = lh::layout;
+// Where the docked main window's parts stand on the screen (its top at 0).
+constexpr int kLeft = layout::kDockedLeft;
+constexpr int kListTop = layout::listTopFor(1);  // under one bar
+constexpr int kRow = layout::kRowHeight;
+// A point inside the search box.
+constexpr int kSearchX = kLeft + layout::kSearchBox.left + 54, kSearchY = layout::kSearchBox.top + 8;
+// How long a state a test waits for may take to come (on a loaded machine
+// too): most of them, and the slow ones (a fetch, an import, a start).
+constexpr int kWaitMs = 10000;
+constexpr int kSlowWaitMs = 20000;
 
 std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
@@ -177,7 +190,7 @@ bool settles(Read read, T& last, int sameReads, int reads) {
 // The list's pixels once they stop changing: the same in three grabs.
 std::vector<std::uint32_t> settledList() {
   std::vector<std::uint32_t> pixels;
-  EXPECT_TRUE(settles([] { return grab(6, 202, 350, 600); }, pixels, 2, 200)) << "the list never settled";
+  EXPECT_TRUE(settles([] { return grab(kLeft, kListTop, layout::kMainWidth, 600); }, pixels, 2, 200)) << "the list never settled";
   return pixels;
 }
 
@@ -231,9 +244,9 @@ class Program {
     if (!started_) return;
     if (!ended(0)) {
       close();
-      if (!ended(10000)) {
+      if (!ended(kWaitMs)) {
         TerminateProcess(pi_.hProcess, 1);
-        ended(10000);  // its windows go with it, before the next test looks for them
+        ended(kWaitMs);  // its windows go with it, before the next test looks for them
       }
     }
     CloseHandle(pi_.hThread);
@@ -275,7 +288,7 @@ TEST_F(EndToEnd, StartsAndDocksAtTheLeftEdgeWithItsShadows) {
                                           << p.rect(L"RightEdgeTabWindow").left << " "
                                           << p.rect(L"LeftEdgeTabWindow").left;
   const RECT main = p.rect(L"Linkhoard");
-  EXPECT_EQ(main.right - main.left, 350);
+  EXPECT_EQ(main.right - main.left, layout::kMainWidth);
   EXPECT_EQ(main.top, 0);
   EXPECT_EQ(main.bottom, GetSystemMetrics(SM_CYSCREEN));
   const RECT right = p.rect(L"RightEdgeTabWindow");
@@ -346,7 +359,7 @@ TEST_F(EndToEnd, ShowsTheRootCategory) {
   // Dark (text) pixels in the title column of list row k (0 is the lead row).
   auto inkInRow = [](int k) {
     int ink = 0;
-    for (std::uint32_t px : grab(6 + 50, 202 + 20 * k + 2, 250, 16)) {
+    for (std::uint32_t px : grab(kLeft + 50, kListTop + kRow * k + 2, 250, 16)) {
       const int r = (px >> 16) & 0xFF, g = (px >> 8) & 0xFF, b = px & 0xFF;
       if (r + g + b < 3 * 140) ++ink;
     }
@@ -354,7 +367,7 @@ TEST_F(EndToEnd, ShowsTheRootCategory) {
   };
   // The category, the three pages, the separator and the last bookmark are
   // rows 1 to 6: each title row carries its text, and nothing lies below.
-  ASSERT_TRUE(waitUntil([&] { return inkInRow(6) > 20; }, 15000)) << inkInRow(6);
+  ASSERT_TRUE(waitUntil([&] { return inkInRow(6) > 20; }, kSlowWaitMs)) << inkInRow(6);
   settledList();
   for (int k : {1, 2, 3, 4, 6}) EXPECT_GT(inkInRow(k), 20) << "row " << k;
   for (int k = 8; k < 20; ++k) EXPECT_EQ(inkInRow(k), 0) << "row " << k;
@@ -380,13 +393,13 @@ TEST_F(EndToEnd, ClickingABookmarkStartsTheBrowserAndTheVisitIsStored) {
   ASSERT_TRUE(p.waitDocked());
   // Row 3 of the list (the second member, 新浪首页), on its title: a double
   // click, which starts the browser once.
-  doubleClickAt(6 + 120, 202 + 2 * 20 + 8);
+  doubleClickAt(kLeft + 120, kListTop + 2 * kRow + 8);
   const std::wstring launched = run + L"\\Browser Dir\\launched.txt";
-  ASSERT_TRUE(waitUntil([&] { return fileExists(launched) && !readUtf16(launched).empty(); }, 15000));
+  ASSERT_TRUE(waitUntil([&] { return fileExists(launched) && !readUtf16(launched).empty(); }, kSlowWaitMs));
   EXPECT_EQ(readUtf16(launched), L"\"" + browser + L"\" \"http://www.sina.com.cn/\"");
   // One visit, one record in the change log (a second launch would append a
   // second line to the recorder's file and a second record here).
-  ASSERT_TRUE(waitUntil([&] { return !lh::store::decodeLog(readFile(data + L"\\bein")).empty(); }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return !lh::store::decodeLog(readFile(data + L"\\bein")).empty(); }, kWaitMs));
   p.stop();
   EXPECT_EQ(readUtf16(launched), L"\"" + browser + L"\" \"http://www.sina.com.cn/\"");
   EXPECT_EQ(lh::store::decodeLog(readFile(data + L"\\bein")).size(), 1u);
@@ -445,32 +458,32 @@ TEST_F(EndToEnd, TheListScrollsOpensACategoryGoesBackAndShowsAView) {
   Program p(run);
   ASSERT_TRUE(p.start());
   ASSERT_TRUE(p.waitDocked());
-  auto list = [] { return grab(6, 202, 350, 600); };
-  pointTo(6 + 200, 60);  // off the list: no hover band in the pictures compared
+  auto list = [] { return grab(kLeft, kListTop, layout::kMainWidth, 600); };
+  pointTo(kLeft + 200, 60);  // off the list: no hover band in the pictures compared
   const auto root = settledList();
   screenshot("list-root.png");
 
   // Into the category (row 2, its title), then back through the root's bar.
-  clickAt(6 + 120, 202 + 20 + 8);
-  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) > 5000; }, 10000));
+  clickAt(kLeft + 120, kListTop + kRow + 8);
+  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) > 5000; }, kWaitMs));
   const auto inside = settledList();
   screenshot("list-category.png");
-  clickAt(6 + 120, 165);
-  pointTo(6 + 200, 60);
+  clickAt(kLeft + 120, 165);
+  pointTo(kLeft + 200, 60);
   // The same rows; the category's title now black.
-  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) < 3000; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) < 3000; }, kWaitMs));
   const auto back = settledList();
   EXPECT_GT(differing(inside, back), 5000);
 
   // The wheel: one notch towards the user scrolls the long list.
-  wheelAt(6 + 120, 400, -1);
-  ASSERT_TRUE(waitUntil([&] { return differing(back, list()) > 5000; }, 10000));
+  wheelAt(kLeft + 120, 400, -1);
+  ASSERT_TRUE(waitUntil([&] { return differing(back, list()) > 5000; }, kWaitMs));
   const auto scrolled = settledList();
   screenshot("list-scrolled.png");
 
   // The top bar switches to the visit-count view.
-  clickAt(6 + 200, 165);  // away from the earlier click there: no double click
-  ASSERT_TRUE(waitUntil([&] { return differing(scrolled, list()) > 5000; }, 10000));
+  clickAt(kLeft + 200, 165);  // away from the earlier click there: no double click
+  ASSERT_TRUE(waitUntil([&] { return differing(scrolled, list()) > 5000; }, kWaitMs));
   settledList();
   screenshot("list-flat-view.png");
   p.stop();
@@ -486,7 +499,7 @@ TEST_F(EndToEnd, ClosingTheWindowRunsTheExitAndEndsTheProcess) {
   ASSERT_TRUE(p.start());
   ASSERT_TRUE(p.waitDocked());
   p.close();
-  EXPECT_TRUE(p.ended(10000));
+  EXPECT_TRUE(p.ended(kWaitMs));
   EXPECT_EQ(p.exitCode(), 0u);
   EXPECT_EQ(FindWindowW(L"LinkhoardWindow", L"RightEdgeTabWindow"), nullptr);
 }
@@ -515,7 +528,7 @@ TEST_F(EndToEnd, AStaleStartMarkerShowsTheRecoveryMessageOnceAndKeepsTheLog) {
     }
     return false;
   };
-  EXPECT_TRUE(waitUntil(showsTheMessage, 10000));
+  EXPECT_TRUE(waitUntil(showsTheMessage, kWaitMs));
   PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(p.waitDocked());
   EXPECT_FALSE(fileExists(data + L"\\bein"));
@@ -588,7 +601,7 @@ bool windowHasFocus(HWND main) {
 // hand does (a window the system activated late may have seen only the
 // first move).
 bool pointerGivesFocus(HWND main, int x, int y) {
-  const ULONGLONG deadline = GetTickCount64() + 10000;
+  const ULONGLONG deadline = GetTickCount64() + kWaitMs;
   for (bool below = false; GetTickCount64() < deadline; below = !below) {
     pointTo(x, below ? y + 4 : y);
     if (waitUntil([&] { return windowHasFocus(main); }, 300)) return true;
@@ -606,7 +619,7 @@ bool focusEditAt(HWND main, int x, int y) {
         GUITHREADINFO info{sizeof info};
         return edit && GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus == edit;
       },
-      10000);
+      kWaitMs);
 }
 
 // An edit control's text: WM_GETTEXT, since GetWindowText does not ask a
@@ -650,13 +663,13 @@ TEST_F(EndToEnd, ASecondStartOnTheSameFolderShowsTheFirstCopyAndEnds) {
   ASSERT_TRUE(first.start());
   ASSERT_TRUE(first.waitDockedWithShadows());
   // Out of sight by a double click on the top strip.
-  doubleClickAt(6 + 100, 10);
-  ASSERT_TRUE(waitUntil([&] { return first.rect(L"Linkhoard").left == -350; }, 10000));
+  doubleClickAt(kLeft + 100, 10);
+  ASSERT_TRUE(waitUntil([&] { return first.rect(L"Linkhoard").left == -layout::kMainWidth; }, kWaitMs));
   const auto before = folderContents(data);
   ASSERT_FALSE(before.empty());
   Program second(run);
   ASSERT_TRUE(second.start());
-  EXPECT_TRUE(second.ended(10000));
+  EXPECT_TRUE(second.ended(kWaitMs));
   EXPECT_EQ(second.exitCode(), 0u);
   // The first copy slid in; the second touched no file.
   EXPECT_TRUE(first.waitDocked());
@@ -686,15 +699,15 @@ TEST_F(EndToEnd, AnEmptyStoreGetsItsFixedEntriesAndANewCategoryLandsInTheRoot) {
     ASSERT_TRUE(p.start());
     ASSERT_TRUE(p.waitDocked());
     settledList();
-    clickAt(6 + 80, 125);  // the new-category button; its edit box takes the focus
+    clickAt(kLeft + 80, 125);  // the new-category button; its edit box takes the focus
     ASSERT_TRUE(waitUntil(
         [&] {
           GUITHREADINFO info{sizeof info};
           HWND w = p.window(L"Linkhoard");
           return GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) && info.hwndFocus &&
-                 info.hwndFocus == editAt(w, 6 + 60, 160 + 69 + 45 + 8);
+                 info.hwndFocus == editAt(w, kLeft + 60, 160 + 69 + 45 + 8);
         },
-        10000));
+        kWaitMs));
     typeText(L"Projects");
     pressKey(VK_RETURN);
     ASSERT_TRUE(waitUntil(
@@ -702,7 +715,7 @@ TEST_F(EndToEnd, AnEmptyStoreGetsItsFixedEntriesAndANewCategoryLandsInTheRoot) {
           const auto records = lh::store::decodeLog(readFile(data + L"\\bein"));
           return !records.empty() && records.back().op == lh::store::LogOp::AddCategory;
         },
-        10000));
+        kWaitMs));
     p.stop();
   }
   Program again(run);
@@ -728,9 +741,9 @@ TEST_F(EndToEnd, ABookmarkTypedInKeepsItsTwoLineNoteAndASavedAddressGoesToTheBin
   HWND main = p.window(L"Linkhoard");
   // The panel's boxes, in screen coordinates (the window is at x 6): title
   // at 49,148, address at 49,202, note at 49,258 of the panel at 160 + 80.
-  const POINT titleAt{6 + 60, 240 + 148 + 8}, addressAt{6 + 60, 240 + 202 + 8}, noteAt{6 + 60, 240 + 258 + 8};
-  clickAt(6 + 30, 125);  // the add button
-  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) != nullptr; }, 10000));
+  const POINT titleAt{kLeft + 60, 240 + 148 + 8}, addressAt{kLeft + 60, 240 + 202 + 8}, noteAt{kLeft + 60, 240 + 258 + 8};
+  clickAt(kLeft + 30, 125);  // the add button
+  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) != nullptr; }, kWaitMs));
   ASSERT_TRUE(focusEditAt(main, titleAt.x, titleAt.y));
   typeText(L"Typed page");
   ASSERT_TRUE(focusEditAt(main, addressAt.x, addressAt.y));
@@ -739,7 +752,7 @@ TEST_F(EndToEnd, ABookmarkTypedInKeepsItsTwoLineNoteAndASavedAddressGoesToTheBin
   typeText(L"first");
   pressKey(VK_RETURN);  // a line break in the note
   typeText(L"second");
-  ASSERT_TRUE(waitUntil([&] { return textOf(editAt(main, noteAt.x, noteAt.y)) == L"first\r\nsecond"; }, 10000))
+  ASSERT_TRUE(waitUntil([&] { return textOf(editAt(main, noteAt.x, noteAt.y)) == L"first\r\nsecond"; }, kWaitMs))
       << "note: " << textOf(editAt(main, noteAt.x, noteAt.y)).size();
   EXPECT_EQ(textOf(editAt(main, titleAt.x, titleAt.y)), L"Typed page");
   EXPECT_EQ(textOf(editAt(main, addressAt.x, addressAt.y)), L"http://typed.example/");
@@ -749,7 +762,7 @@ TEST_F(EndToEnd, ABookmarkTypedInKeepsItsTwoLineNoteAndASavedAddressGoesToTheBin
         const auto r = logRecords(data);
         return !r.empty() && r.back().op == lh::store::LogOp::AddBookmark;
       },
-      10000);
+      kWaitMs);
   if (!added) screenshot("typed-bookmark-not-added.png");
   ASSERT_TRUE(added);
   const auto record = logRecords(data).back();
@@ -759,25 +772,25 @@ TEST_F(EndToEnd, ABookmarkTypedInKeepsItsTwoLineNoteAndASavedAddressGoesToTheBin
   EXPECT_FALSE(IsWindowVisible(p.window(L"RecycleBinWindow")));
   // The new row is the root's seventh member (row 8): its icon column opens
   // the edit panel with both lines of the note.
-  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) == nullptr; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) == nullptr; }, kWaitMs));
   settledList();
-  clickAt(6 + 40, 202 + 7 * 20 + 8);
+  clickAt(kLeft + 40, kListTop + 7 * kRow + 8);
   const bool shown = waitUntil(
       [&] {
         HWND note = editAt(main, noteAt.x, noteAt.y);
         return note && textOf(note) == L"first\r\nsecond";
       },
-      10000);
+      kWaitMs);
   screenshot("edit-panel.png");
   ASSERT_TRUE(shown);
   EXPECT_EQ(textOf(editAt(main, titleAt.x, titleAt.y)), L"Typed page");
   pressKey(VK_ESCAPE);
-  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) == nullptr; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) == nullptr; }, kWaitMs));
 
   // An address saved before (Example Domain, entry 13): nothing is added,
   // the saved one goes to the recycle bin.
-  clickAt(6 + 30, 125);
-  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) != nullptr; }, 10000));
+  clickAt(kLeft + 30, 125);
+  ASSERT_TRUE(waitUntil([&] { return editAt(main, titleAt.x, titleAt.y) != nullptr; }, kWaitMs));
   ASSERT_TRUE(focusEditAt(main, titleAt.x, titleAt.y));
   typeText(L"Again");
   ASSERT_TRUE(focusEditAt(main, addressAt.x, addressAt.y));
@@ -788,11 +801,11 @@ TEST_F(EndToEnd, ABookmarkTypedInKeepsItsTwoLineNoteAndASavedAddressGoesToTheBin
         const auto r = logRecords(data);
         return !r.empty() && r.back().op == lh::store::LogOp::MoveEntries;
       },
-      10000));
+      kWaitMs));
   const auto moved = logRecords(data).back();
   EXPECT_EQ(moved.fields[0], "13u");
   EXPECT_EQ(lh::store::getInt(moved.fields[1]), 2);
-  EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) != FALSE; }, 10000));
+  EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) != FALSE; }, kWaitMs));
   p.stop();
   EXPECT_EQ(logRecords(data).size(), 2u);  // the add and the move, nothing else
 }
@@ -806,19 +819,19 @@ TEST_F(EndToEnd, TypingAWordInTheSearchBoxShowsTheMatchingBookmarks) {
   Program p(run);
   ASSERT_TRUE(p.start());
   ASSERT_TRUE(p.waitDocked());
-  pointTo(6 + 200, 60);
+  pointTo(kLeft + 200, 60);
   const auto before = settledList();
-  ASSERT_TRUE(focusEditAt(p.window(L"Linkhoard"), 6 + 200, 129));  // the search box
+  ASSERT_TRUE(focusEditAt(p.window(L"Linkhoard"), kSearchX, kSearchY));  // the search box
   typeText(L"site36");
-  ASSERT_TRUE(waitUntil([&] { return differing(before, grab(6, 202, 350, 600)) > 5000; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return differing(before, grab(kLeft, kListTop, layout::kMainWidth, 600)) > 5000; }, kWaitMs));
   settledList();
   screenshot("search.png");
   // The matches are the bookmarks of site36.com (every 37th): the first
   // result row (below the lead row and the site's heading; the list stands
   // under two bars now) opens one.
-  clickAt(6 + 120, 224 + 2 * 20 + 8);
+  clickAt(kLeft + 120, layout::listTopFor(2) + 2 * kRow + 8);
   const std::wstring launched = run + L"\\launched.txt";
-  ASSERT_TRUE(waitUntil([&] { return fileExists(launched) && !readUtf16(launched).empty(); }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return fileExists(launched) && !readUtf16(launched).empty(); }, kWaitMs));
   EXPECT_NE(readUtf16(launched).find(L"\"http://site36.com/"), std::wstring::npos) << readUtf16(launched).size();
 }
 
@@ -840,7 +853,7 @@ class FakeBrowser {
   FakeBrowser(const std::wstring& title, const std::wstring& address) {
     ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     thread_ = std::thread([this, title, address] { run(title, address); });
-    WaitForSingleObject(ready_, 10000);
+    WaitForSingleObject(ready_, kWaitMs);
   }
   ~FakeBrowser() {
     PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
@@ -952,7 +965,7 @@ TEST_F(EndToEnd, TheEdgeTabCapturesTheBrowsersPageWhoseIconIsFetchedAndCopiedAdd
   const RECT tab = p.rect(L"RightEdgeTabWindow");
   rightClickAt((tab.left + tab.right) / 2, 400);
   std::string title;
-  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, page, &title); }, 15000));
+  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, page, &title); }, kSlowWaitMs));
   EXPECT_EQ(title, "Red Site");
   // The thumbnail flies in, and the site's declared icon arrives: record 3
   // of the strip, the host's key in the index, the row drawn with it.
@@ -962,7 +975,7 @@ TEST_F(EndToEnd, TheEdgeTabCapturesTheBrowsersPageWhoseIconIsFetchedAndCopiedAdd
         return readFile(data + L"\\ico").size() == 3 * 822 &&
                readFile(data + L"\\icon").find(host + "=3") != std::string::npos;
       },
-      20000))
+      kSlowWaitMs))
       << readFile(data + L"\\icon");
   bool sawPage = false, sawIcon = false;
   for (const std::string& r : site.requests()) {
@@ -974,27 +987,27 @@ TEST_F(EndToEnd, TheEdgeTabCapturesTheBrowsersPageWhoseIconIsFetchedAndCopiedAdd
   pointTo(900, 950);
   const bool redRow = waitUntil(
       [&] {
-        const auto list = grab(6, 202, 350, 400);
+        const auto list = grab(kLeft, kListTop, layout::kMainWidth, 400);
         return std::count_if(list.begin(), list.end(), [](std::uint32_t px) {
                  return (px & 0xFFFFFF) == 0xFF0000;
                }) >= 200;
       },
-      10000);
+      kWaitMs);
   screenshot("captured-with-icon.png");
   EXPECT_TRUE(redRow);
 
   // A copy made with the pointer over the column is the program's own; one
   // made elsewhere becomes a bookmark with the browser's title.
-  pointTo(6 + 100, 500);
+  pointTo(kLeft + 100, 500);
   ASSERT_TRUE(browser.copy("http://own.example/"));
   // The change notice is on its way to the window, which reads the pointer
   // when it takes it: a message sent after it is answered only once the
   // window has taken it.
   DWORD_PTR answer = 0;
-  ASSERT_NE(SendMessageTimeoutW(p.window(L"Linkhoard"), WM_NULL, 0, 0, SMTO_NORMAL, 15000, &answer), 0);
+  ASSERT_NE(SendMessageTimeoutW(p.window(L"Linkhoard"), WM_NULL, 0, 0, SMTO_NORMAL, kSlowWaitMs, &answer), 0);
   pointTo(900, 500);
   ASSERT_TRUE(browser.copy("www.copied.com/page\r\nsecond line"));
-  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, "www.copied.com/page", &title); }, 15000));
+  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, "www.copied.com/page", &title); }, kSlowWaitMs));
   EXPECT_EQ(title, "Red Site");
   EXPECT_FALSE(hasBookmark(data, "http://own.example/"));
 
@@ -1008,14 +1021,14 @@ TEST_F(EndToEnd, TheEdgeTabCapturesTheBrowsersPageWhoseIconIsFetchedAndCopiedAdd
   ASSERT_FALSE(readFile(widen(LH_FIXTURES "/rust-ico_wiki.ico")).empty());
   const std::string secondPage = second.base() + "/";
   ASSERT_TRUE(browser.copy(secondPage));
-  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, secondPage); }, 15000));
+  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, secondPage); }, kSlowWaitMs));
   const std::string secondHost = secondPage.substr(7, secondPage.size() - 8);
   ASSERT_TRUE(waitUntil(
       [&] {
         return readFile(data + L"\\ico").size() == 4 * 822 &&
                readFile(data + L"\\icon").find(secondHost + "=4") != std::string::npos;
       },
-      20000))
+      kSlowWaitMs))
       << readFile(data + L"\\icon");
   settledList();
   screenshot("two-site-icons.png");
@@ -1033,9 +1046,9 @@ TEST_F(EndToEnd, AHostileSiteNeverStopsTheWindowWhileItsIconIsFetched) {
   ASSERT_TRUE(p.waitDockedWithShadows());
   const RECT tab = p.rect(L"RightEdgeTabWindow");
   rightClickAt((tab.left + tab.right) / 2, 400);
-  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, page); }, 15000));
+  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, page); }, kSlowWaitMs));
   const std::string host = page.substr(7, page.find('/', 7) - 7);
-  ASSERT_TRUE(waitUntil([&] { return readFile(data + L"\\icon").find(host + "=-1") != std::string::npos; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return readFile(data + L"\\icon").find(host + "=-1") != std::string::npos; }, kWaitMs));
   HWND main = p.window(L"Linkhoard");
   ULONGLONG slowest = 0;
   for (int i = 0; i < 24; ++i) {  // six seconds, while the page trickles
@@ -1050,8 +1063,8 @@ TEST_F(EndToEnd, AHostileSiteNeverStopsTheWindowWhileItsIconIsFetched) {
   }
   std::printf("slowest answer of the window during the fetch: %llu ms\n", static_cast<unsigned long long>(slowest));
   // The window still does what it is asked: the add panel opens.
-  clickAt(6 + 30, 125);
-  ASSERT_TRUE(waitUntil([&] { return editAt(main, 6 + 60, 240 + 148 + 8) != nullptr; }, 10000));
+  clickAt(kLeft + 30, 125);
+  ASSERT_TRUE(waitUntil([&] { return editAt(main, kLeft + 60, 240 + 148 + 8) != nullptr; }, kWaitMs));
   EXPECT_NE(readFile(data + L"\\icon").find(host + "=-1"), std::string::npos);  // nothing found, no record
   EXPECT_EQ(readFile(data + L"\\ico").size(), 2u * 822);
 }
@@ -1070,7 +1083,7 @@ void rightDragThrough(const std::vector<POINT>& points) {
 // The screen row of restore mode's purple insertion line between y0 and
 // y1 (a column left of the badge), or -1.
 int insertionLineY(int y0, int y1) {
-  const std::vector<std::uint32_t> column = grab(6 + 100, y0, 1, y1 - y0);
+  const std::vector<std::uint32_t> column = grab(kLeft + 100, y0, 1, y1 - y0);
   for (int y = 0; y < static_cast<int>(column.size()); ++y) {
     if ((column[static_cast<std::size_t>(y)] & 0xFFFFFF) == 0x800080) return y0 + y;
   }
@@ -1086,71 +1099,71 @@ TEST_F(EndToEnd, ARightDragDeletesRowsIntoTheBinWhichRestoresAtThePointedRowAndE
   CreateDirectoryW(data.c_str(), nullptr);
   writeFile(data + L"\\udb", sampleStore());
   // Root rows: 1 lead, 2 category 11, 3-5 bookmarks 12-14, 6 separator 15,
-  // 7 bookmark 16; row r's middle is at y 202 + 20 (r - 1) + 10.
-  auto rowY = [](int r) { return 202 + 20 * (r - 1) + 10; };
+  // 7 bookmark 16; row r's middle is at y kListTop + kRow (r - 1) + 10.
+  auto rowY = [](int r) { return kListTop + kRow * (r - 1) + 10; };
   {
     Program p(run);
     ASSERT_TRUE(p.start());
     ASSERT_TRUE(p.waitDockedWithShadows());
     settledList();
-    rightDragThrough({{6 + 120, rowY(3)}, {6 + 120, rowY(4)}, {6 + 120, rowY(5)}});
-    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 1); }, 10000));
+    rightDragThrough({{kLeft + 120, rowY(3)}, {kLeft + 120, rowY(4)}, {kLeft + 120, rowY(5)}});
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 1); }, kWaitMs));
     auto moved = logRecords(data).back();
     EXPECT_EQ(moved.fields[0], "12u13u14u");
     EXPECT_EQ(lh::store::getInt(moved.fields[1]), 2);
     EXPECT_EQ(lh::store::getInt(moved.fields[2]), -2);
     // The bin window stands beside the main window, one row per entry.
-    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) != FALSE; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) != FALSE; }, kWaitMs));
     const RECT main = p.rect(L"Linkhoard");
     EXPECT_EQ(p.rect(L"RecycleBinWindow").left, main.right + 10);
     EXPECT_EQ(p.rect(L"RecycleBinWindow").bottom - p.rect(L"RecycleBinWindow").top, 60);
     // Restore mode: the pointer on row 4 (bookmark 16 now) takes the line,
     // the badge and the bin window along (once the rows flying to the bin
     // have landed: their window would take the pointer's move).
-    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"SideListWindow")) == FALSE; }, 10000));
-    pointTo(6 + 299, rowY(4));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"SideListWindow")) == FALSE; }, kWaitMs));
+    pointTo(kLeft + 299, rowY(4));
     settledList();
     // (Its top: list top + the top of visible row 3 - half its height; the
     // purple insertion line lies on the row's top, between rows.)
-    ASSERT_TRUE(waitUntil([&] { return p.rect(L"RecycleBinWindow").top == 202 + 20 * 3 - 60 / 2; }, 10000))
+    ASSERT_TRUE(waitUntil([&] { return p.rect(L"RecycleBinWindow").top == kListTop + kRow * 3 - 60 / 2; }, kWaitMs))
         << p.rect(L"RecycleBinWindow").top;
-    EXPECT_EQ(insertionLineY(202 + 20, 202 + 120), 202 + 20 * 3);
+    EXPECT_EQ(insertionLineY(kListTop + kRow, kListTop + 120), kListTop + kRow * 3);
     screenshot("bin-restore-mode.png");
-    clickAt(6 + 299, rowY(4));  // 点击插入
-    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 2); }, 10000));
+    clickAt(kLeft + 299, rowY(4));  // 点击插入
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 2); }, kWaitMs));
     moved = logRecords(data).back();
     EXPECT_EQ(moved.fields[0], "12u13u14u");
     EXPECT_EQ(lh::store::getInt(moved.fields[1]), 1);
     EXPECT_EQ(lh::store::getInt(moved.fields[2]), 16);
-    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, kWaitMs));
     settledList();
     screenshot("bin-restored.png");
     // Root now: 11, 15, 12, 13, 14, 16. Delete 12 and 13 (rows 4 and 5)
     // and put them back below the last row, where the badge stands under
     // it: appended.
-    rightDragThrough({{6 + 120, rowY(4)}, {6 + 120, rowY(5)}});
-    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 3); }, 10000));
-    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"SideListWindow")) == FALSE; }, 10000));
-    pointTo(6 + 299, rowY(6));  // root rows 2-5: 11, 15, 14, 16
+    rightDragThrough({{kLeft + 120, rowY(4)}, {kLeft + 120, rowY(5)}});
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 3); }, kWaitMs));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"SideListWindow")) == FALSE; }, kWaitMs));
+    pointTo(kLeft + 299, rowY(6));  // root rows 2-5: 11, 15, 14, 16
     settledList();
-    ASSERT_TRUE(waitUntil([&] { return p.rect(L"RecycleBinWindow").top == 202 + 20 * 5 - 40 / 2; }, 10000))
+    ASSERT_TRUE(waitUntil([&] { return p.rect(L"RecycleBinWindow").top == kListTop + kRow * 5 - 40 / 2; }, kWaitMs))
         << p.rect(L"RecycleBinWindow").top;
-    EXPECT_EQ(insertionLineY(202 + 20, 202 + 160), 202 + 20 * 5);
+    EXPECT_EQ(insertionLineY(kListTop + kRow, kListTop + 160), kListTop + kRow * 5);
     screenshot("bin-restore-below-the-last-row.png");
-    clickAt(6 + 299, rowY(6));
-    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 4); }, 10000));
+    clickAt(kLeft + 299, rowY(6));
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 4); }, kWaitMs));
     moved = logRecords(data).back();
     EXPECT_EQ(moved.fields[0], "12u13u");
     EXPECT_EQ(lh::store::getInt(moved.fields[1]), 1);
     EXPECT_EQ(lh::store::getInt(moved.fields[2]), -2);
-    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, kWaitMs));
     settledList();
     // Root now: 11, 15, 14, 16, 12, 13. Delete 12 and 13 (rows 6 and 7),
     // then empty the bin with a click on its strip.
-    rightDragThrough({{6 + 120, rowY(6)}, {6 + 120, rowY(7)}});
-    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 5); }, 10000));
+    rightDragThrough({{kLeft + 120, rowY(6)}, {kLeft + 120, rowY(7)}});
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::MoveEntries, 5); }, kWaitMs));
     EXPECT_EQ(logRecords(data).back().fields[0], "12u13u");
-    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) != FALSE; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) != FALSE; }, kWaitMs));
     settledList();
     // The bin window follows the highlight's slide to the pointed row: click
     // its strip once it stands still.
@@ -1161,9 +1174,9 @@ TEST_F(EndToEnd, ARightDragDeletesRowsIntoTheBinWhichRestoresAtThePointedRowAndE
           return std::make_pair(r.left, r.top);
         },
         bin, 4, 160));
-    clickAt(bin.first + 290 + 16, bin.second + 10);
-    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::EmptyRecycleBin, 6); }, 10000));
-    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, 10000));
+    clickAt(bin.first + layout::kBinCanvasWidth + layout::kBinStripWidth / 2, bin.second + 10);
+    ASSERT_TRUE(waitUntil([&] { return lastRecordIs(data, lh::store::LogOp::EmptyRecycleBin, 6); }, kWaitMs));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"RecycleBinWindow")) == FALSE; }, kWaitMs));
     p.stop();
   }
   // After a restart (the log folded into the store file) the destroyed
@@ -1171,7 +1184,7 @@ TEST_F(EndToEnd, ARightDragDeletesRowsIntoTheBinWhichRestoresAtThePointedRowAndE
   Program again(run);
   ASSERT_TRUE(again.start());
   ASSERT_TRUE(again.waitDocked());
-  ASSERT_TRUE(waitUntil([&] { return readFile(data + L"\\bein").empty(); }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return readFile(data + L"\\bein").empty(); }, kWaitMs));
   settledList();
   screenshot("bin-after-restart.png");
   EXPECT_FALSE(IsWindowVisible(again.window(L"RecycleBinWindow")));
@@ -1211,7 +1224,7 @@ HWND waitForFileDialog(DWORD processId) {
             reinterpret_cast<LPARAM>(&query));
         return found != nullptr;
       },
-      15000);
+      kSlowWaitMs);
   return found;
 }
 
@@ -1235,13 +1248,13 @@ bool answerFileDialog(HWND dialog, const std::wstring& path) {
     SetForegroundWindow(dialog);
     HWND box = nullptr;
     if (!waitUntil([&] { return GetForegroundWindow() == dialog && (box = focusedEditIn(dialog)) != nullptr; },
-                   10000))
+                   kWaitMs))
       continue;
     withKeyDown(VK_CONTROL, [] { pressKey('A'); });
     typeText(path);
     if (!waitUntil([&] { return textOf(box) == path; }, 5000)) continue;
     pressKey(VK_RETURN);
-    return waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 15000);
+    return waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, kSlowWaitMs);
   }
   return false;
 }
@@ -1291,12 +1304,12 @@ TEST_F(EndToEnd, AnExportThroughTheSaveDialogImportsIntoAFreshFolderAsTheSameTre
     ASSERT_TRUE(p.start());
     ASSERT_TRUE(p.waitDocked());
     settledList();
-    clickAt(6 + 60 + 8, p.rect(L"Linkhoard").bottom - 36 + 12 + 6);  // 导出 on the bottom bar
+    clickAt(kLeft + layout::kExportLabel.left + 8, p.rect(L"Linkhoard").bottom - layout::kBottomBarHeight + layout::kImportLabel.top + 6);  // 导出 on the bottom bar
     HWND dialog = waitForFileDialog(GetProcessId(p.process()));
     ASSERT_NE(dialog, nullptr);
     screenshot("export-dialog.png");
     ASSERT_TRUE(answerFileDialog(dialog, file));
-    ASSERT_TRUE(waitUntil([&] { return fileExists(file) && !readFile(file).empty(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return fileExists(file) && !readFile(file).empty(); }, kSlowWaitMs));
     p.stop();
   }
   const std::string exported = readFile(file);
@@ -1310,7 +1323,7 @@ TEST_F(EndToEnd, AnExportThroughTheSaveDialogImportsIntoAFreshFolderAsTheSameTre
     ASSERT_TRUE(p.start());
     ASSERT_TRUE(p.waitDocked());
     settledList();
-    clickAt(6 + 20 + 8, p.rect(L"Linkhoard").bottom - 36 + 12 + 6);  // 导入
+    clickAt(kLeft + layout::kImportLabel.left + 8, p.rect(L"Linkhoard").bottom - layout::kBottomBarHeight + layout::kImportLabel.top + 6);  // 导入
     HWND dialog = waitForFileDialog(GetProcessId(p.process()));
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(answerFileDialog(dialog, file));
@@ -1319,7 +1332,7 @@ TEST_F(EndToEnd, AnExportThroughTheSaveDialogImportsIntoAFreshFolderAsTheSameTre
           const auto entries = readStore(run2 + L"\\data\\udb");
           return entries.size() > 10 && readFile(run2 + L"\\data\\bein").empty();
         },
-        20000));
+        kSlowWaitMs));
     settledList();
     screenshot("imported.png");
     p.stop();
@@ -1367,33 +1380,33 @@ TEST_F(EndToEnd, KeysOpenACategoryAndABookmarkAndBackspaceGoesBackABar) {
   Program p(run);
   ASSERT_TRUE(p.start());
   ASSERT_TRUE(p.waitDocked());
-  auto list = [] { return grab(6, 202, 350, 600); };
-  pointTo(6 + 200, 60);
+  auto list = [] { return grab(kLeft, kListTop, layout::kMainWidth, 600); };
+  pointTo(kLeft + 200, 60);
   const auto unpointed = settledList();
   // The pointer moves over the list (which activates the window: its
   // highlight shows) and then rests on the header, away from the rows.
-  pointTo(6 + 200, 202 + 100);
-  ASSERT_TRUE(waitUntil([&] { return differing(unpointed, list()) > 100; }, 10000));
-  pointTo(6 + 200, 60);
+  pointTo(kLeft + 200, kListTop + 100);
+  ASSERT_TRUE(waitUntil([&] { return differing(unpointed, list()) > 100; }, kWaitMs));
+  pointTo(kLeft + 200, 60);
   const HWND main = p.window(L"Linkhoard");
-  ASSERT_TRUE(waitUntil([&] { return windowHasFocus(main); }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return windowHasFocus(main); }, kWaitMs));
   const auto root = settledList();
   ASSERT_LT(differing(unpointed, root), 100);  // no highlight left
 
   pressKey(VK_DOWN);  // row 2: the category 工作资料
-  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) > 100; }, 10000));  // the highlight
+  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) > 100; }, kWaitMs));  // the highlight
   pressKey(VK_RETURN);
-  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) > 5000; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) > 5000; }, kWaitMs));
   settledList();
   pressKey(VK_DOWN);  // its first member, 资料 0
   pressKey(VK_RETURN);
-  ASSERT_TRUE(waitUntil([&] { return fileExists(launched) && !readUtf16(launched).empty(); }, 15000));
+  ASSERT_TRUE(waitUntil([&] { return fileExists(launched) && !readUtf16(launched).empty(); }, kSlowWaitMs));
   EXPECT_NE(readUtf16(launched).find(L"\"http://site0.com/0\""), std::wstring::npos);
   settledList();
   screenshot("keyboard-highlight.png");
 
   pressKey(VK_BACK);  // back to the root's bar: the root's rows again
-  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) < 3000; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return differing(root, list()) < 3000; }, kWaitMs));
   p.stop();
   // Two visits: the category's and the bookmark's, nothing else.
   const auto records = lh::store::decodeLog(readFile(data + L"\\bein"));
@@ -1410,12 +1423,12 @@ TEST_F(EndToEnd, TheHotKeySlidesTheWindowOutAndBringsItBackWithTheFocus) {
   ASSERT_TRUE(p.waitDocked());
   const HWND main = p.window(L"Linkhoard");
   keyChord({VK_CONTROL, VK_MENU, 'B'});
-  ASSERT_TRUE(waitUntil([&] { return p.rect(L"Linkhoard").right <= 0; }, 10000)) << p.rect(L"Linkhoard").left;
+  ASSERT_TRUE(waitUntil([&] { return p.rect(L"Linkhoard").right <= 0; }, kWaitMs)) << p.rect(L"Linkhoard").left;
   // Another window has the focus now (the desktop's, or none).
   SetForegroundWindow(GetDesktopWindow());
   keyChord({VK_CONTROL, VK_MENU, 'B'});
   ASSERT_TRUE(p.waitDocked());
-  ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == main; }, 10000));
+  ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == main; }, kWaitMs));
   screenshot("hot-key-in.png");
 }
 
@@ -1556,7 +1569,7 @@ TEST_F(EndToEnd, AScreenReaderInAnotherProcessReadsTheListAndFollowsTheKeyboards
                                    L"Example Domain",
                                    L"\u4e2d\u56fd\u653f\u5e9c\u7f51",  // 中国政府网
                                    L"A bookmark after a separator"};
-  ASSERT_TRUE(waitUntil([&] { return list.count() == 5 && list.name(5) == expected[4]; }, 15000))
+  ASSERT_TRUE(waitUntil([&] { return list.count() == 5 && list.name(5) == expected[4]; }, kSlowWaitMs))
       << list.count() << " rows";
   for (long id = 1; id <= 5; ++id) {
     EXPECT_EQ(list.name(id), expected[id - 1]) << id;
@@ -1566,21 +1579,21 @@ TEST_F(EndToEnd, AScreenReaderInAnotherProcessReadsTheListAndFollowsTheKeyboards
   // 新浪首页 is the list's third row on the screen (the first is the lead row).
   const RECT sina = list.location(2);
   EXPECT_EQ(sina.left, 6);
-  EXPECT_EQ(sina.top, 202 + 2 * 20);
+  EXPECT_EQ(sina.top, kListTop + 2 * kRow);
   EXPECT_EQ(sina.bottom - sina.top, 20);
 
   // The window active with no row highlighted, as the keyboard tests have it:
   // the pointer over the list (which activates the window) and then, once
   // the window has the focus, back on the header.
-  ASSERT_TRUE(pointerGivesFocus(main, 6 + 200, 202 + 60));
-  pointTo(6 + 200, 60);
-  ASSERT_TRUE(waitUntil([&] { return list.focus() == 0; }, 10000)) << list.focus();
+  ASSERT_TRUE(pointerGivesFocus(main, kLeft + 200, kListTop + 60));
+  pointTo(kLeft + 200, 60);
+  ASSERT_TRUE(waitUntil([&] { return list.focus() == 0; }, kWaitMs)) << list.focus();
 
   // Down highlights the first row that opens something, Down again the next.
   pressKey(VK_DOWN);
-  ASSERT_TRUE(waitUntil([&] { return list.focus() == 1; }, 10000)) << list.focus();
+  ASSERT_TRUE(waitUntil([&] { return list.focus() == 1; }, kWaitMs)) << list.focus();
   pressKey(VK_DOWN);
-  ASSERT_TRUE(waitUntil([&] { return list.focus() == 2; }, 10000)) << list.focus();
+  ASSERT_TRUE(waitUntil([&] { return list.focus() == 2; }, kWaitMs)) << list.focus();
   EXPECT_EQ(list.name(list.focus()), expected[1]);
   EXPECT_EQ(list.state(2) & (STATE_SYSTEM_FOCUSED | STATE_SYSTEM_SELECTED), STATE_SYSTEM_FOCUSED | STATE_SYSTEM_SELECTED);
   EXPECT_EQ(list.state(1) & STATE_SYSTEM_FOCUSED, 0);
@@ -1616,18 +1629,18 @@ TEST_F(EndToEnd, AfterAClickInTheSearchBoxThePointerOverTheListTakesTheKeys) {
   ASSERT_TRUE(p.start());
   ASSERT_TRUE(p.waitDocked());
   const HWND main = p.window(L"Linkhoard");
-  pointTo(6 + 200, 202 + 50);  // the window active
+  pointTo(kLeft + 200, kListTop + 50);  // the window active
   settledList();
   Accessible list = listOf(Accessible::fromWindow(main));
   ASSERT_TRUE(list);
-  ASSERT_TRUE(focusEditAt(main, 6 + 200, 129));  // a click into the empty search box
+  ASSERT_TRUE(focusEditAt(main, kSearchX, kSearchY));  // a click into the empty search box
   // The pointer onto the list, on the fourth row (list item 3): the keys
   // are the list's again.
-  ASSERT_TRUE(pointerGivesFocus(main, 6 + 200, 202 + 20 * 3 + 5));
-  ASSERT_TRUE(waitUntil([&] { return list.focus() == 3; }, 10000)) << list.focus();
+  ASSERT_TRUE(pointerGivesFocus(main, kLeft + 200, kListTop + kRow * 3 + 5));
+  ASSERT_TRUE(waitUntil([&] { return list.focus() == 3; }, kWaitMs)) << list.focus();
   pressKey(VK_NEXT);
-  ASSERT_TRUE(waitUntil([&] { return list.focus() > 3; }, 10000)) << list.focus();
-  EXPECT_TRUE(editAt(main, 6 + 200, 129) != nullptr && textOf(editAt(main, 6 + 200, 129)).empty());
+  ASSERT_TRUE(waitUntil([&] { return list.focus() > 3; }, kWaitMs)) << list.focus();
+  EXPECT_TRUE(editAt(main, kSearchX, kSearchY) != nullptr && textOf(editAt(main, kSearchX, kSearchY)).empty());
   p.stop();
 }
 
@@ -1639,7 +1652,7 @@ TEST_F(EndToEnd, AnOldMacBookmarkFileImportsWholeWhileThePageShowsItsProgress) {
   ASSERT_TRUE(com.ok);
   CreateDirectoryW(data.c_str(), nullptr);
   writeFile(data + L"\\udb", sampleStore());
-  constexpr int kLinks = 20000;
+  constexpr int kLinks = kSlowWaitMs;
   std::string html = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\r<TITLE>Bookmarks</TITLE>\r<DL><p>\r<DT><H3>Old Mac</H3>\r<DL><p>\r";
   for (int i = 0; i < kLinks; ++i) {
     html += "<DT><A HREF=\"http://mac" + std::to_string(i) + ".example/\">Mac " + std::to_string(i) + "</A>\r";
@@ -1653,7 +1666,7 @@ TEST_F(EndToEnd, AnOldMacBookmarkFileImportsWholeWhileThePageShowsItsProgress) {
   settledList();
   Accessible root = Accessible::fromWindow(p.window(L"Linkhoard"));
   ASSERT_TRUE(root);
-  clickAt(6 + 20 + 8, p.rect(L"Linkhoard").bottom - 36 + 12 + 6);  // 导入
+  clickAt(kLeft + layout::kImportLabel.left + 8, p.rect(L"Linkhoard").bottom - layout::kBottomBarHeight + layout::kImportLabel.top + 6);  // 导入
   HWND dialog = waitForFileDialog(GetProcessId(p.process()));
   ASSERT_NE(dialog, nullptr);
   ASSERT_TRUE(answerFileDialog(dialog, file));
