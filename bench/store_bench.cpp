@@ -104,29 +104,29 @@ void generate(const std::string& dir) {
     const store::EntryId any = uniform(11, s.count());
     const store::EntryId cat = categories[uniform(0, static_cast<int>(categories.size()) - 1)];
     if (roll < 55) {
-      s.recordVisit(any, 46000.0 + n / 100.0, s.entry(any).visitCount + 1);
+      static_cast<void>(s.recordVisit(any, 46000.0 + n / 100.0, s.entry(any).visitCount + 1));
     } else if (roll < 75) {
-      s.addBookmark(randomTitle(), randomUrl(), "", cat, 46000.0 + n / 100.0, -1);
+      static_cast<void>(s.addBookmark(randomTitle(), randomUrl(), "", cat, 46000.0 + n / 100.0, -1));
     } else if (roll < 85) {
-      s.editBookmark(any, randomTitle(), "edited", s.entry(any).url);
+      static_cast<void>(s.editBookmark(any, randomTitle(), "edited", s.entry(any).url));
     } else if (roll < 93) {
-      s.moveEntries(std::to_string(any) + "u", cat, -2, false);
+      static_cast<void>(s.moveEntries(std::to_string(any) + "u", cat, -2, false));
     } else if (roll < 96) {
-      s.addCategory(cat, 46000.0, randomTitle().substr(0, 12));
+      static_cast<void>(s.addCategory(cat, 46000.0, randomTitle().substr(0, 12)));
     } else if (roll < 98 && !s.members(cat).empty()) {
       const auto m = s.members(cat);
-      s.addSeparator(cat, m[uniform(0, static_cast<int>(m.size()) - 1)]);
+      static_cast<void>(s.addSeparator(cat, m[uniform(0, static_cast<int>(m.size()) - 1)]));
     } else if (roll < 99 && cat > store::kLastFixedEntry) {
-      s.editCategory(cat, randomTitle().substr(0, 10), 1, 0, false);
+      static_cast<void>(s.editCategory(cat, randomTitle().substr(0, 10), 1, 0, false));
     } else {
       store::EntryId separator = 0;
       for (store::EntryId k : s.members(cat)) {
         if (s.entry(k).isSeparator()) separator = k;
       }
       if (separator) {
-        s.purgeEntry(cat, separator);
+        static_cast<void>(s.purgeEntry(cat, separator));
       } else {
-        s.recordVisit(any, 46000.0 + n / 100.0, s.entry(any).visitCount + 1);
+        static_cast<void>(s.recordVisit(any, 46000.0 + n / 100.0, s.entry(any).visitCount + 1));
       }
     }
   }
@@ -151,7 +151,7 @@ int measure(const std::string& dir) {
     const store::LoadResult r = s.replayLog();
     double t2 = nowMs();
     records = r.replayed;
-    s.saveAll();
+    static_cast<void>(s.saveAll());
     double t3 = nowMs();
     reads.push_back(t1 - t0);
     replays.push_back(t2 - t1);
@@ -232,7 +232,7 @@ int operations(const std::string& dir) {
     std::string items;
     for (int k = 0; k < kMoved; ++k) items += std::to_string(12 + k * (kAdds / kMoved) + round) + "u";
     const double t2 = nowMs();
-    s.moveEntries(items, store::kRootCategory, -2, false);
+    static_cast<void>(s.moveEntries(items, store::kRootCategory, -2, false));
     const double t3 = nowMs();
     if (s.members(11).size() != kAdds - kMoved || s.members(1).size() != kMoved) {
       std::fprintf(stderr, "move went wrong\n");
@@ -248,7 +248,7 @@ int operations(const std::string& dir) {
     store::BookmarkStore s(memory, "udb", "bein");
     s.load();
     const double t0 = nowMs();
-    for (int i = 0; i < kAdds; ++i) s.addBookmark(titles[i], urls[i], "", store::kRootCategory, 46000.0, -1);
+    for (int i = 0; i < kAdds; ++i) static_cast<void>(s.addBookmark(titles[i], urls[i], "", store::kRootCategory, 46000.0, -1));
     liveAdds.push_back(nowMs() - t0);
     if (s.members(1).size() != kAdds) {
       std::fprintf(stderr, "adds went wrong\n");

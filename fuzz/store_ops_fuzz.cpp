@@ -34,21 +34,29 @@ class Input {
   std::size_t pos_ = 0;
 };
 
+// An operation that says it was refused changed no entry (a failed append
+// may leave a torn record in the log, never a change in memory).
+void refusedChangesNothing(const store::BookmarkStore& s, bool made, const std::vector<std::string>& before) {
+  if (!made && linesOf(s) != before) std::abort();
+}
+
 void runOperations(store::BookmarkStore& s, Input& in) {
   const auto id = [&] { return static_cast<store::EntryId>(in.byte() % (s.count() + 3)) - 1; };
   for (int n = 0; n < 48 && !in.empty(); ++n) {
+    const std::vector<std::string> before = linesOf(s);
+    bool made = false;
     switch (in.byte() % 9) {
       case 0: {
         const std::string t = in.text(), u = in.text(), note = in.text();
         const store::EntryId parent = id();
-        s.addBookmark(t, u, note, parent, in.byte(), in.byte() % 2 ? -1 : id());
+        made = s.addBookmark(t, u, note, parent, in.byte(), in.byte() % 2 ? -1 : id()) != 0;
         break;
       }
-      case 1: s.recordVisit(id(), in.byte() * 100.5, in.byte()); break;
+      case 1: made = s.recordVisit(id(), in.byte() * 100.5, in.byte()); break;
       case 2: {
         const store::EntryId target = id();
         const std::string t = in.text(), note = in.text(), u = in.text();
-        s.editBookmark(target, t, note, u);
+        made = s.editBookmark(target, t, note, u);
         break;
       }
       case 3: {
@@ -56,32 +64,33 @@ void runOperations(store::BookmarkStore& s, Input& in) {
         for (int k = in.byte() % 4; k >= 0; --k) items += std::to_string(id()) + "u";
         const store::EntryId dest = id();
         const int kind = in.byte() % 3;
-        s.moveEntries(items, dest, kind == 0 ? -1 : kind == 1 ? -2 : id(), in.byte() % 2);
+        made = s.moveEntries(items, dest, kind == 0 ? -1 : kind == 1 ? -2 : id(), in.byte() % 2);
         break;
       }
       case 4: {
         const store::EntryId parent = id();
-        s.addCategory(parent, in.byte(), in.text());
+        made = s.addCategory(parent, in.byte(), in.text()) != 0;
         break;
       }
       case 5: {
         const store::EntryId target = id();
         const std::string name = in.text();
-        s.editCategory(target, name, 1, in.byte() % 2, in.byte() % 2);
+        made = s.editCategory(target, name, 1, in.byte() % 2, in.byte() % 2);
         break;
       }
-      case 6: s.emptyRecycleBin(); break;
+      case 6: made = s.emptyRecycleBin(); break;
       case 7: {
         const store::EntryId category = id();
-        s.addSeparator(category, id());
+        made = s.addSeparator(category, id()) != 0;
         break;
       }
       case 8: {
         const store::EntryId category = id();
-        s.purgeEntry(category, id());
+        made = s.purgeEntry(category, id());
         break;
       }
     }
+    refusedChangesNothing(s, made, before);
   }
 }
 

@@ -123,7 +123,7 @@ TEST_F(Panel, TheEditPanelShowsTheDatesAndTheVisitCount) {
   EXPECT_TRUE(panel().iconBox().visible());
   EXPECT_FALSE(panel().heading().visible());
   main().click(120, 202 + 20 + 5);  // visit it (the panel is over the list: the store directly)
-  app->store().recordVisit(11, text::oleFromCalendar({2016, 3, 27, 9, 5, 0, 0}), 7);
+  EXPECT_TRUE(app->store().recordVisit(11, text::oleFromCalendar({2016, 3, 27, 9, 5, 0, 0}), 7));
   panel().openEditPanel(11);
   EXPECT_EQ(panel().lastVisitLine().caption(), "最近访问: 2016年/3月27日/9点5分0秒");
   EXPECT_EQ(panel().visitCountLine().caption(), "访问次数: 7");
@@ -165,7 +165,7 @@ TEST_F(Panel, AnAddressSavedBeforeGoesToTheEndOfTheBinInstead) {
 
 TEST_F(Panel, AnAddressWhoseBookmarkWasPurgedIsAddedAgain) {
   startAndWait();
-  app->store().purgeEntry(1, 12);  // http://x1.com/, gone for good
+  EXPECT_TRUE(app->store().purgeEntry(1, 12));  // http://x1.com/, gone for good
   ASSERT_FALSE(app->store().exists(12));
   EXPECT_FALSE(panel().recycleExisting("http://x1.com/"));
   openAdd();

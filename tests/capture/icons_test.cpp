@@ -356,7 +356,7 @@ TEST_F(Icons, ADigestNamingARecordOfAnotherPictureIsNotShared) {
   for (std::uint32_t c : {0x111111u, 0x222222u, 0x333333u}) {
     const std::string site = "http://s" + std::to_string(++n) + ".com/";
     sim.web.serve(site + "favicon.ico", iconBytes(c));
-    app->store().addBookmark("s", site, "", 1, 1.0, -1);
+    EXPECT_NE(app->store().addBookmark("s", site, "", 1, 1.0, -1), 0);
     icons().startIconFetch(app->store().count());
     fetch();
   }
@@ -426,8 +426,8 @@ TEST_F(Icons, ABookmarkBinnedOrPurgedWhileItsFetchRunsStillGivesItsHostThePictur
   startAndWait();
   servePageWithIcon("http://gone.com/", "/i.bmp", iconBytes(0x0F0F0F));
   const store::EntryId id = add("G", "http://gone.com/");
-  app->store().moveEntries(std::to_string(id) + "u", store::kRecycleBin, -2, false);
-  app->store().purgeEntry(store::kRecycleBin, id);
+  EXPECT_TRUE(app->store().moveEntries(std::to_string(id) + "u", store::kRecycleBin, -2, false));
+  EXPECT_TRUE(app->store().purgeEntry(store::kRecycleBin, id));
   ASSERT_FALSE(app->store().exists(id));
   fetch();
   EXPECT_EQ(ini("ico", "gone.com"), "3");

@@ -64,7 +64,7 @@ TEST_F(Exchange, ImportCompactsReadsTheFileIntoTheRootAndQueuesTheIcons) {
   startAndWait();
   // A bookmark in the bin and one destroyed, so that the compaction has
   // something to renumber; the list shows a flat view.
-  app->store().moveEntries("12u", store::kRecycleBin, -2, false);
+  EXPECT_TRUE(app->store().moveEntries("12u", store::kRecycleBin, -2, false));
   app->breadcrumbs().selectView(list::View::Added);
   sim.advance(500);
   fs.files[kFile] =

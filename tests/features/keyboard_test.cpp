@@ -90,7 +90,7 @@ TEST_F(Keys, UpAndDownMoveRowByRowSkippingTheLeadRowAndStopAtTheEnds) {
 TEST_F(Keys, SeparatorsAreSkipped) {
   start();
   sim.advance(300);
-  app->store().addSeparator(1, 12);  // before bookmark 12: rows 2 (11), 3 (separator), 4 (12), 5 (13)
+  EXPECT_NE(app->store().addSeparator(1, 12), 0);  // before bookmark 12: rows 2 (11), 3 (separator), 4 (12), 5 (13)
   app->list().showCategory(1, 1);
   press(keys::kDown);
   expectHighlightOn(2);
@@ -643,8 +643,8 @@ TEST_F(Keys, TheReadersItemsAreTheRowsInViewAndTheFocusIndexFollowsAScroll) {
 TEST_F(Keys, AnUntitledBookmarkIsReadByItsAddressButAnUntitledCategoryByNothing) {
   start();
   sim.advance(300);
-  app->store().addCategory(1, 1.0, "");
-  app->store().addBookmark("", "http://untitled.org/", "", 1, 1.0, -1);
+  EXPECT_NE(app->store().addCategory(1, 1.0, ""), 0);
+  EXPECT_NE(app->store().addBookmark("", "http://untitled.org/", "", 1, 1.0, -1), 0);
   app->list().showCategory(1, 1);
   const AccessibleNode tree = main().accessibleTree();
   std::vector<std::string> names;

@@ -91,7 +91,7 @@ struct BinRoom : ListParts {
 
 TEST(BinRoomAlone, DeletedRowsShowInRestoreModeAndGoBackBeforeThePointedEntry) {
   BinRoom r(5);  // root: 11 .. 15
-  r.store.moveEntries("12u13u", store::kRecycleBin, -2, false);
+  EXPECT_TRUE(r.store.moveEntries("12u13u", store::kRecycleBin, -2, false));
   r.list.showCategory(store::kRootCategory, 1);  // rows 2-4: 11, 14, 15
   r.pointer.at = {2, 3, false, 14};
   r.room.rowsDeleted("12u13u", 2);
@@ -116,20 +116,20 @@ TEST(BinRoomAlone, DeletedRowsShowInRestoreModeAndGoBackBeforeThePointedEntry) {
 
 TEST(BinRoomAlone, NoEntryPointedOrBelowTheLastRowAppendsAndAFlatViewRestoresNothing) {
   BinRoom r(4);  // root: 11 .. 14
-  r.store.moveEntries("11u", store::kRecycleBin, -2, false);
+  EXPECT_TRUE(r.store.moveEntries("11u", store::kRecycleBin, -2, false));
   r.list.showCategory(store::kRootCategory, 1);
   r.pointer.at = {0, 1, false, std::nullopt};  // the lead row
   r.room.rowsDeleted("11u", 0);
   r.room.restoreAll(false);
   EXPECT_EQ(r.store.members(1), (std::vector<EntryId>{12, 13, 14, 11}));
-  r.store.moveEntries("12u", store::kRecycleBin, -2, false);
+  EXPECT_TRUE(r.store.moveEntries("12u", store::kRecycleBin, -2, false));
   r.list.showCategory(store::kRootCategory, 1);
   r.pointer.at = {6, 4, true, 11};  // below the last row, on 11's
   r.room.rowsDeleted("12u", 1);
   r.room.restoreAll(false);
   EXPECT_EQ(r.store.members(1), (std::vector<EntryId>{13, 14, 11, 12}));
   // In a flat view the bin keeps its entries.
-  r.store.moveEntries("13u", store::kRecycleBin, -2, false);
+  EXPECT_TRUE(r.store.moveEntries("13u", store::kRecycleBin, -2, false));
   r.list.selectView(list::View::Added, false);
   r.room.rowsDeleted("13u", 1);
   r.room.restoreAll(false);
@@ -156,7 +156,7 @@ struct BreadcrumbRoom : ListParts {
 TEST(BreadcrumbRoomAlone, ACategoryPushesABarAndItsClickGoesBackWithTheListBelowIt) {
   BreadcrumbRoom r(3);
   const EntryId sub = r.store.addCategory(1, 1.0, "sub");
-  r.store.addBookmark("inner", "http://inner.org/", "", sub, 1.0, -1);
+  EXPECT_NE(r.store.addBookmark("inner", "http://inner.org/", "", sub, 1.0, -1), 0);
   ASSERT_EQ(r.room.bars().size(), 1u);
   EXPECT_EQ(r.room.listTop(), listTopFor(1));
   r.listMoves = 0;

@@ -63,7 +63,7 @@ TEST_F(SearchTree, WalksDepthFirstNarrowsByEveryWordAndSkipsCategoriesAndTheBin)
   const EntryId c = store.addBookmark("beta", "http://alpha.org/x", "", sub, 1.0, -1);
   const EntryId d = store.addBookmark("alpha three", "http://d.com/", "", 1, 1.0, -1);
   const EntryId binned = store.addBookmark("alpha binned", "http://e.com/", "", 1, 1.0, -1);
-  store.moveEntries(std::to_string(binned) + "u", store::kRecycleBin, -2, false);
+  EXPECT_TRUE(store.moveEntries(std::to_string(binned) + "u", store::kRecycleBin, -2, false));
   // The new category is put first in the root: sub's members, deep's first.
   EXPECT_EQ(searchTree(store, {"alpha"}), (std::vector<EntryId>{b, c, a, d}));
   EXPECT_EQ(searchTree(store, {"alpha", "com"}), (std::vector<EntryId>{b, a, d}));
@@ -75,7 +75,7 @@ TEST_F(SearchTree, WalksDepthFirstNarrowsByEveryWordAndSkipsCategoriesAndTheBin)
 TEST_F(SearchTree, ATokenNamingAPurgedEntryFindsNothing) {
   const EntryId a = store.addBookmark("alpha gone", "http://a.com/", "", 1, 1.0, -1);
   const EntryId b = store.addBookmark("alpha kept", "http://b.com/", "", 1, 1.0, -1);
-  store.purgeEntry(3, a);  // its line goes; the root's token stays, as in a damaged store
+  EXPECT_TRUE(store.purgeEntry(3, a));  // its line goes; the root's token stays, as in a damaged store
   ASSERT_FALSE(store.exists(a));
   EXPECT_EQ(searchTree(store, {"alpha"}), (std::vector<EntryId>{b}));
 }
@@ -145,15 +145,15 @@ TEST_F(SearchTree, AKeptIndexFollowsEveryChangeOfTheStore) {
   EXPECT_EQ(index.find(store, {"alpha"}), (std::vector<EntryId>{a}));
   const EntryId b = store.addBookmark("alpha two", "http://b.com/", "", 1, 1.0, -1);
   EXPECT_EQ(index.find(store, {"alpha"}), (std::vector<EntryId>{a, b}));
-  store.editBookmark(a, "gamma", "", "http://a.com/");
+  EXPECT_TRUE(store.editBookmark(a, "gamma", "", "http://a.com/"));
   EXPECT_EQ(index.find(store, {"alpha"}), (std::vector<EntryId>{b}));
   EXPECT_EQ(index.find(store, {"gamma"}), (std::vector<EntryId>{a}));
   const EntryId sub = store.addCategory(1, 1.0, "sub");
-  store.moveEntries(std::to_string(a) + "u", sub, -2, false);
+  EXPECT_TRUE(store.moveEntries(std::to_string(a) + "u", sub, -2, false));
   EXPECT_EQ(index.find(store, {"com"}), (std::vector<EntryId>{a, b}));
-  store.moveEntries(std::to_string(b) + "u", store::kRecycleBin, -2, false);
+  EXPECT_TRUE(store.moveEntries(std::to_string(b) + "u", store::kRecycleBin, -2, false));
   EXPECT_EQ(index.find(store, {"com"}), (std::vector<EntryId>{a}));
-  store.purgeEntry(sub, a);
+  EXPECT_TRUE(store.purgeEntry(sub, a));
   EXPECT_TRUE(index.find(store, {"com"}).empty());
   // Another store at the same time is not answered from this one's buffer.
   store::BookmarkStore other(fs, store::test::kStore, store::test::kLog);
@@ -165,7 +165,7 @@ TEST_F(SearchTree, AnIndexBuiltWhileALoadLetsMessagesThroughIsBuiltAgainAfterIt)
   // The load's progress lets window messages run while the entries of the
   // previous load are still the ones in memory.
   const EntryId a = store.addBookmark("old text", "http://a.com/", "", 1, 1.0, -1);
-  store.saveAll();
+  EXPECT_TRUE(store.saveAll());
   SearchIndex index;
   EXPECT_EQ(index.find(store, {"old"}), (std::vector<EntryId>{a}));
   std::string file;

@@ -69,7 +69,7 @@ class ListTest : public store::test::StoreTest {
 TEST_F(ListTest, ACategoryWithBookmarkSeparatorBookmarkShowsTwoCards) {
   const EntryId a = store.addBookmark("A", "a.com", "", 1, 1.0, -1);
   const EntryId b = store.addBookmark("B", "b.com", "", 1, 1.0, -1);
-  store.addSeparator(1, b);
+  EXPECT_NE(store.addSeparator(1, b), 0);
   list->showCategory(1, 1);
   EXPECT_EQ(list->rowIds().size(), 4u);
   EXPECT_EQ(indicator, std::make_pair(1, 3));
@@ -94,7 +94,7 @@ TEST_F(ListTest, AnEmptyCategoryShowsTheNotice) {
 }
 
 TEST_F(ListTest, TheWheelMovesTheThumbTwentyPixelsAndScrollsToWholeRows) {
-  for (int i = 0; i < 300; ++i) store.addBookmark("T" + std::to_string(i), "x.com", "", 1, 1.0, -1);
+  for (int i = 0; i < 300; ++i) { EXPECT_NE(store.addBookmark("T" + std::to_string(i), "x.com", "", 1, 1.0, -1), 0); }
   list->showCategory(1, 1);
   EXPECT_EQ(box.getTop(list->thumb()), 0);
   list->wheel(-1);  // towards the user: down
@@ -120,7 +120,7 @@ TEST_F(ListTest, TheWheelMovesTheThumbTwentyPixelsAndScrollsToWholeRows) {
 }
 
 TEST_F(ListTest, AShortListDoesNotScrollAndTheThumbStaysInItsTrack) {
-  store.addBookmark("A", "a.com", "", 1, 1.0, -1);
+  EXPECT_NE(store.addBookmark("A", "a.com", "", 1, 1.0, -1), 0);
   list->showCategory(1, 1);
   list->wheel(-1);
   sim.advance(400);
@@ -134,9 +134,9 @@ TEST_F(ListTest, AShortListDoesNotScrollAndTheThumbStaysInItsTrack) {
 TEST_F(ListTest, ASortedViewGroupsAndPaintsHeadings) {
   const EntryId a = store.addBookmark("A", "http://a.com/", "", 1, 1.0, -1);
   const EntryId b = store.addBookmark("B", "http://b.org/", "", 1, 1.0, -1);
-  store.addCategory(1, 1.0, "sub");
-  store.recordVisit(a, 45000, 9);
-  store.recordVisit(b, 45000, 5);
+  EXPECT_NE(store.addCategory(1, 1.0, "sub"), 0);
+  EXPECT_TRUE(store.recordVisit(a, 45000, 9));
+  EXPECT_TRUE(store.recordVisit(b, 45000, 5));
   list->showCategory(1, 1);
   bool pushed = false;
   list->pushViewBar = [&](bool) { pushed = true; };

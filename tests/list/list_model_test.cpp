@@ -90,7 +90,7 @@ class Views : public store::test::StoreTest {
  protected:
   EntryId bookmark(int visits, double lastVisit = 0, double added = 45000, std::string url = "http://a.com/") {
     const EntryId id = store.addBookmark("t", url, "", 1, added, -1);
-    if (visits) store.recordVisit(id, lastVisit ? lastVisit : 45000 + visits, visits);
+    if (visits) { EXPECT_TRUE(store.recordVisit(id, lastVisit ? lastVisit : 45000 + visits, visits)); }
     return id;
   }
 };
@@ -181,7 +181,7 @@ TEST_F(MemberRows, TheLeadRowThenTheMembersThatAreThere) {
   // vacant slots (an empty line, a line of 00 00, a purged separator) show
   // no row.
   const EntryId sep = store.addSeparator(1, b);
-  store.purgeEntry(1, sep);
+  EXPECT_TRUE(store.purgeEntry(1, sep));
   EXPECT_EQ(memberRows(store, 1), (Ids{0, c, a, b}));
   std::string file;
   for (EntryId id = 1; id <= 10; ++id) {

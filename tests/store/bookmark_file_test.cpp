@@ -91,9 +91,9 @@ TEST_F(Export, WritesEveryLineOfTheTreeInMemberOrder) {
   const EntryId top = store.addBookmark("首页", "http://a.com/", "", 1, t1, -1);
   const EntryId cat = store.addCategory(1, t1 + 1.0, "目录");
   const EntryId in = store.addBookmark("In", "http://b.com/x", "note", cat, t1 + 2.0, -1);
-  store.recordVisit(in, t1 + 3.0, 4);
+  EXPECT_TRUE(store.recordVisit(in, t1 + 3.0, 4));
   const EntryId sub = store.addCategory(cat, t1, "Sub");
-  store.addSeparator(1, top);
+  EXPECT_NE(store.addSeparator(1, top), 0);
   (void)sub;
   const std::string expected =
       header() +
@@ -126,7 +126,7 @@ struct FreshStore {
 };
 
 TEST_F(Export, EscapesWhatWouldEndATitleOrAnAddressEarly) {
-  store.addBookmark("a&b <i>\"q\"</A>", "http://x/?a=1&b=\"2\"&c=<3>", "", 1, 1.0, -1);
+  EXPECT_NE(store.addBookmark("a&b <i>\"q\"</A>", "http://x/?a=1&b=\"2\"&c=<3>", "", 1, 1.0, -1), 0);
   const EntryId broken = store.addBookmark("line", "http://y/", "", 1, 1.0, -1);
   BookmarkStore::setTitle(*store.mutableEntry(broken), "line\nbreak");
   BookmarkStore::setUrl(*store.mutableEntry(broken), "http://y/\n");
@@ -147,7 +147,7 @@ TEST_F(Export, EscapesWhatWouldEndATitleOrAnAddressEarly) {
   EXPECT_NE(file.find("\">cr&#13;alone</A>\r\n"), std::string::npos);
   EXPECT_EQ(std::count(file.begin(), file.end(), '\r'), 7 + 3 + 1);
   FreshStore back;
-  importBookmarkFile(back.store, file);
+  EXPECT_TRUE(importBookmarkFile(back.store, file).saved);
   bool found = false;
   for (EntryId id : back.store.members(1)) {
     if (back.store.entry(id).url.view() != "http://z/\r") continue;
@@ -168,7 +168,7 @@ TEST_F(Export, LeavesOutWhatIsNotThereAndWalksEachCategoryOnce) {
   // id past the end, and a category listing itself and the root.
   store.mutableEntry(destroyed)->deleted = true;
   store.refreshLine(destroyed);
-  store.purgeEntry(1, purged);
+  EXPECT_TRUE(store.purgeEntry(1, purged));
   Entry& root = *store.mutableEntry(1);
   root.members() = "u" + std::to_string(loop) + "u" + std::to_string(a) + "u" + std::to_string(destroyed) + "u" +
                    std::to_string(purged) + "u999u";
@@ -260,7 +260,7 @@ const std::vector<std::string> kNestedTree = {
 };
 
 TEST_F(Import, PutsFoldersFirstAndLinksLastAndSavesTheStore) {
-  store.addBookmark("Old", "http://old.com/", "", 1, 1.0, -1);
+  EXPECT_NE(store.addBookmark("Old", "http://old.com/", "", 1, 1.0, -1), 0);
   const ImportCounts n = import(crlf(kNested));
   EXPECT_EQ(n.folders, 3);
   EXPECT_EQ(n.links, 5);
@@ -336,18 +336,18 @@ TEST_F(Import, CleansTitlesAndAddressesAndSkipsWhatHasNoTitle) {
 }
 
 TEST_F(Import, SkipsAddressesTheStoreOrTheFileAlreadyHas) {
-  store.addBookmark("Here", "http://here.com/", "", 1, 1.0, -1);
+  EXPECT_NE(store.addBookmark("Here", "http://here.com/", "", 1, 1.0, -1), 0);
   // Destroyed by emptying the bin, and purged: not there. A bookmark in the
   // bin is (the compaction before an import keeps the bin).
   const EntryId destroyed = store.addBookmark("Destroyed", "http://destroyed.com/", "", 1, 1.0, -1);
-  store.moveEntries(std::to_string(destroyed) + "u", kRecycleBin, -2, false);
-  store.emptyRecycleBin();
+  EXPECT_TRUE(store.moveEntries(std::to_string(destroyed) + "u", kRecycleBin, -2, false));
+  EXPECT_TRUE(store.emptyRecycleBin());
   const EntryId purged = store.addBookmark("Purged", "http://purged.com/", "", 1, 1.0, -1);
-  store.purgeEntry(1, purged);
+  EXPECT_TRUE(store.purgeEntry(1, purged));
   const EntryId binned = store.addBookmark("Binned", "http://binned.com/", "", 1, 1.0, -1);
-  store.moveEntries(std::to_string(binned) + "u", kRecycleBin, -2, false);
+  EXPECT_TRUE(store.moveEntries(std::to_string(binned) + "u", kRecycleBin, -2, false));
   // A category's member list is no address.
-  store.addCategory(1, 1.0, "Category");
+  EXPECT_NE(store.addCategory(1, 1.0, "Category"), 0);
   const EntryId before = store.count();
   const ImportCounts n = import(crlf({
       "<DT><A HREF=\"http://here.com/\">same address</A>",
@@ -412,12 +412,12 @@ TEST_F(Import, LinesEndAtLineFeedCarriageReturnOrBoth) {
   EXPECT_EQ(treeOf(store), kNestedTree);
   // Read as CR LF, the same tree.
   FreshStore other;
-  importBookmarkFile(other.store, crlf(kNested));
+  EXPECT_TRUE(importBookmarkFile(other.store, crlf(kNested)).saved);
   EXPECT_EQ(treeOf(other.store), kNestedTree);
   // A CR alone ends a line too (files from old Macs): the same tree, and
   // every one of fifty links in a folder.
   FreshStore third;
-  importBookmarkFile(third.store, crlf(kNested, "\r"));
+  EXPECT_TRUE(importBookmarkFile(third.store, crlf(kNested, "\r")).saved);
   EXPECT_EQ(treeOf(third.store), kNestedTree);
   FreshStore mac;
   std::string file = "<DL><p>\r<DT><H3>Old</H3>\r<DL><p>\r";
@@ -432,9 +432,9 @@ TEST_F(Import, LinesEndAtLineFeedCarriageReturnOrBoth) {
   // mixed ends counts each line once for the progress.
   FreshStore mixed;
   std::vector<int> percents;
-  importBookmarkFile(mixed.store, "<DT><A HREF=\"http://a/\">A</A>\r\n<DT><A HREF=\"http://b/\">B</A>\r"
+  EXPECT_TRUE(importBookmarkFile(mixed.store, "<DT><A HREF=\"http://a/\">A</A>\r\n<DT><A HREF=\"http://b/\">B</A>\r"
                                   "<DT><A HREF=\"http://c/\">C</A>\n\n",
-                     [&](int p) { percents.push_back(p); });
+                     [&](int p) { percents.push_back(p); }).saved);
   EXPECT_EQ(mixed.store.members(1).size(), 3u);
   EXPECT_EQ(percents, (std::vector<int>{25, 50, 75, 100}));
   // The last line needs no line end.
@@ -488,10 +488,10 @@ TEST_F(Import, TitlesAndAddressesHoldingCarriageReturnsComeBackFromTheirOwnExpor
   }
   const std::string file = exportBookmarkFile(store);
   FreshStore back;
-  importBookmarkFile(back.store, file);
+  EXPECT_TRUE(importBookmarkFile(back.store, file).saved);
   EXPECT_EQ(rootLinks(back.store), rootLinks(store));
   // Through the store file as well: saved and loaded again.
-  back.store.saveAll();
+  EXPECT_TRUE(back.store.saveAll());
   BookmarkStore again{back.fs, kStore, kLog};
   again.load();
   EXPECT_EQ(rootLinks(again), rootLinks(store));
@@ -553,7 +553,7 @@ TEST_F(Import, ReadsUtf8ByItsByteOrderMarkOrTheBrowsersDeclaration) {
   };
   for (const Case& c : cases) {
     FreshStore t;
-    importBookmarkFile(t.store, c.bytes);
+    EXPECT_TRUE(importBookmarkFile(t.store, c.bytes).saved);
     ASSERT_EQ(t.store.members(1).size(), 1u);
     EXPECT_EQ(t.store.entry(t.store.members(1)[0]).title.view(), text::cleanTitle(c.title));
   }
@@ -591,14 +591,14 @@ TEST_F(Import, ReportsProgressOnlyWhenThePercentageChanges) {
   std::string file;
   for (int i = 0; i < 1000; ++i) file += "<DT><A HREF=\"http://a/" + std::to_string(i) + "\">A</A>\r\n";
   std::vector<int> seen;
-  importBookmarkFile(store, file, [&seen](int percent) { seen.push_back(percent); });
+  EXPECT_TRUE(importBookmarkFile(store, file, [&seen](int percent) { seen.push_back(percent); }).saved);
   std::vector<int> expected;
   for (int p = 0; p <= 100; ++p) expected.push_back(p);
   EXPECT_EQ(seen, expected);
   // A short file: each line is a step of its own.
   seen.clear();
   FreshStore t;
-  importBookmarkFile(t.store, "a\nb\nc", [&seen](int percent) { seen.push_back(percent); });
+  EXPECT_TRUE(importBookmarkFile(t.store, "a\nb\nc", [&seen](int percent) { seen.push_back(percent); }).saved);
   EXPECT_EQ(seen, (std::vector<int>{33, 66, 100}));
 }
 
@@ -639,13 +639,13 @@ TEST_F(Import, AnExportedFileImportsBackToTheSameTree) {
   const EntryId play = store.addCategory(1, t + 1, "Play \"quoted\"");
   const EntryId deep = store.addCategory(work, t + 2, "Deep");
   const EntryId a = store.addBookmark("A <title>", "http://a.com/?x=1&y=\"2\"&z=<3>", "", work, t + 3, -1);
-  store.addBookmark("新浪网", "http://www.sina.com.cn/&amp;", "note", deep, t + 4, -1);
-  store.addBookmark("Top", "http://top.org/", "", 1, t + 5, -1);
-  store.addSeparator(1, work);
-  store.addCategory(deep, t + 6, "Empty");
+  EXPECT_NE(store.addBookmark("新浪网", "http://www.sina.com.cn/&amp;", "note", deep, t + 4, -1), 0);
+  EXPECT_NE(store.addBookmark("Top", "http://top.org/", "", 1, t + 5, -1), 0);
+  EXPECT_NE(store.addSeparator(1, work), 0);
+  EXPECT_NE(store.addCategory(deep, t + 6, "Empty"), 0);
   // Before 1970: seconds below zero.
-  store.addBookmark("In play", "http://play.net/", "", play, t - 17000, -1);
-  store.recordVisit(a, t + 7, 3);
+  EXPECT_NE(store.addBookmark("In play", "http://play.net/", "", play, t - 17000, -1), 0);
+  EXPECT_TRUE(store.recordVisit(a, t + 7, 3));
   const std::string file = exportBookmarkFile(store);
   FreshStore fresh;
   const ImportCounts n = importBookmarkFile(fresh.store, file);
@@ -657,7 +657,7 @@ TEST_F(Import, AnExportedFileImportsBackToTheSameTree) {
   // imports back the same once more.
   EXPECT_EQ(importBookmarkFile(fresh.store, file).duplicates, 4);
   FreshStore third;
-  importBookmarkFile(third.store, exportBookmarkFile(fresh.store));
+  EXPECT_TRUE(importBookmarkFile(third.store, exportBookmarkFile(fresh.store)).saved);
   expectImportedFrom(fresh.store, 1, third.store, 1);
 }
 
@@ -670,7 +670,7 @@ TEST_F(Import, TitlesOfBrokenGbkSettleSoThatTheyReadBackTheSame) {
   EXPECT_EQ(store.entry(ids[0]).title.view(), "xA0");
   EXPECT_EQ(store.entry(ids[1]).title.view(), "A0");
   FreshStore again;
-  importBookmarkFile(again.store, exportBookmarkFile(store));
+  EXPECT_TRUE(importBookmarkFile(again.store, exportBookmarkFile(store)).saved);
   expectImportedFrom(store, 1, again.store, 1);
 }
 

@@ -21,15 +21,15 @@ void runChanges(BookmarkStore& s) {
   const EntryId cat = s.addCategory(1, 45000.1, "工作");
   const EntryId a = s.addBookmark("A", "http://a.com/", "n", cat ? cat : 1, 45000.2, -1);
   const EntryId b = s.addBookmark("B", "http://b.com/", "", 1, 45000.3, -1);
-  if (a) s.recordVisit(a, 45001.0, 1);
-  if (b) s.editBookmark(b, "B2", "note", "http://b2.com/");
+  if (a) static_cast<void>(s.recordVisit(a, 45001.0, 1));
+  if (b) static_cast<void>(s.editBookmark(b, "B2", "note", "http://b2.com/"));
   const EntryId sep = b ? s.addSeparator(1, b) : 0;
-  if (a) s.moveEntries(std::to_string(a) + "u", 1, b ? b : -2, false);
-  if (sep) s.purgeEntry(1, sep);
-  if (cat) s.editCategory(cat, "Renamed", 1, 0, false);
-  if (cat) s.moveEntries(std::to_string(cat) + "u", kRecycleBin, -2, false);
-  s.emptyRecycleBin();
-  s.addBookmark("C", "http://c.com/", "", 1, 45000.4, -1);
+  if (a) static_cast<void>(s.moveEntries(std::to_string(a) + "u", 1, b ? b : -2, false));
+  if (sep) static_cast<void>(s.purgeEntry(1, sep));
+  if (cat) static_cast<void>(s.editCategory(cat, "Renamed", 1, 0, false));
+  if (cat) static_cast<void>(s.moveEntries(std::to_string(cat) + "u", kRecycleBin, -2, false));
+  static_cast<void>(s.emptyRecycleBin());
+  static_cast<void>(s.addBookmark("C", "http://c.com/", "", 1, 45000.4, -1));
 }
 
 enum class Fault { FailOne, Crash };

@@ -50,8 +50,8 @@ TEST_F(Operations, AddBookmarkAfterAMissingMemberStillLandsInTheList) {
 
 TEST_F(Operations, RecordVisitLogsTheNewValues) {
   const EntryId a = store.addBookmark("A", "a.com", "", 1, 1.0, -1);
-  store.recordVisit(a, 45100.25, 1);
-  store.recordVisit(a, 45101.25, 2);
+  EXPECT_TRUE(store.recordVisit(a, 45100.25, 1));
+  EXPECT_TRUE(store.recordVisit(a, 45101.25, 2));
   EXPECT_EQ(store.entry(a).visitCount, 2);
   EXPECT_EQ(store.entry(a).lastVisit, 45101.25);
   const auto records = logged(fs);
@@ -64,7 +64,7 @@ TEST_F(Operations, RecordVisitLogsTheNewValues) {
 
 TEST_F(Operations, EditBookmarkRederivesKeyAndDomain) {
   const EntryId a = store.addBookmark("A", "a.com", "", 1, 1.0, -1);
-  store.editBookmark(a, "中国", "note^two", "http://x.b.com.cn/");
+  EXPECT_TRUE(store.editBookmark(a, "中国", "note^two", "http://x.b.com.cn/"));
   EXPECT_EQ(store.entry(a).titleKey, "zg");
   EXPECT_EQ(store.entry(a).domain, "b.com.cn");
   EXPECT_EQ(store.entry(a).note, "note^two");
@@ -82,21 +82,21 @@ TEST_F(Operations, MoveEntriesByEveryPositionKind) {
   const EntryId cat = store.addCategory(1, 1.0, "Cat");
   EXPECT_EQ(store.members(1), (Ids{cat, a, b, c}));
 
-  store.moveEntries(std::to_string(a) + "u", cat, -1, false);  // into an empty category
+  EXPECT_TRUE(store.moveEntries(std::to_string(a) + "u", cat, -1, false));  // into an empty category
   EXPECT_EQ(store.members(cat), Ids{a});
   EXPECT_EQ(store.entry(a).parentId, cat);
   EXPECT_EQ(store.members(1), (Ids{cat, b, c}));
 
-  store.moveEntries(std::to_string(b) + "u", cat, -2, false);  // appended
+  EXPECT_TRUE(store.moveEntries(std::to_string(b) + "u", cat, -2, false));  // appended
   EXPECT_EQ(store.members(cat), (Ids{a, b}));
 
-  store.moveEntries("u" + std::to_string(c) + "u", cat, a, false);  // before a, leading "u" tolerated
+  EXPECT_TRUE(store.moveEntries("u" + std::to_string(c) + "u", cat, a, false));  // before a, leading "u" tolerated
   EXPECT_EQ(store.members(cat), (Ids{c, a, b}));
 
-  store.moveEntries(std::to_string(c) + "u", cat, b, true);  // within the same list: moved, not doubled
+  EXPECT_TRUE(store.moveEntries(std::to_string(c) + "u", cat, b, true));  // within the same list: moved, not doubled
   EXPECT_EQ(store.members(cat), (Ids{a, b, c}));
 
-  store.moveEntries(std::to_string(a) + "u" + std::to_string(b) + "u", kRecycleBin, -2, false);
+  EXPECT_TRUE(store.moveEntries(std::to_string(a) + "u" + std::to_string(b) + "u", kRecycleBin, -2, false));
   EXPECT_EQ(store.members(kRecycleBin), (Ids{a, b}));
   EXPECT_EQ(store.members(cat), Ids{c});
 
@@ -111,7 +111,7 @@ TEST_F(Operations, MoveEntriesByEveryPositionKind) {
 TEST_F(Operations, MoveToAMissingAnchorKeepsTheItemsInTheDestination) {
   const EntryId a = store.addBookmark("A", "a.com", "", 1, 1.0, -1);
   const EntryId cat = store.addCategory(1, 1.0, "Cat");
-  store.moveEntries(std::to_string(a) + "u", cat, 999, true);
+  EXPECT_TRUE(store.moveEntries(std::to_string(a) + "u", cat, 999, true));
   EXPECT_EQ(store.members(cat), Ids{a});
 }
 
@@ -131,12 +131,12 @@ TEST_F(Operations, NewCategoryComesFirstNewBookmarkLast) {
 
 TEST_F(Operations, EditCategoryRenamesAndMayClearMembers) {
   const EntryId cat = store.addCategory(1, 1.0, "Old");
-  store.addBookmark("A", "a.com", "", cat, 1.0, -1);
-  store.editCategory(cat, "New", 1, 0, false);
+  EXPECT_NE(store.addBookmark("A", "a.com", "", cat, 1.0, -1), 0);
+  EXPECT_TRUE(store.editCategory(cat, "New", 1, 0, false));
   EXPECT_EQ(store.entry(cat).title, "New");
   EXPECT_EQ(store.entry(cat).reservedA, 1);
   EXPECT_EQ(store.members(cat).size(), 1u);
-  store.editCategory(cat, "New", 1, 0, true);
+  EXPECT_TRUE(store.editCategory(cat, "New", 1, 0, true));
   EXPECT_EQ(store.entry(cat).members(), "");
   const auto r = logged(fs).back();
   EXPECT_EQ(r.op, LogOp::EditCategory);
@@ -150,8 +150,8 @@ TEST_F(Operations, EmptyRecycleBinDestroysSubtreesDepthFirst) {
   const EntryId deep = store.addBookmark("Deep", "d.com", "", sub, 1.0, -1);
   const EntryId loose = store.addBookmark("Loose", "l.com", "", 1, 1.0, -1);
   const EntryId kept = store.addBookmark("Kept", "k.com", "", 1, 1.0, -1);
-  store.moveEntries(std::to_string(cat) + "u" + std::to_string(loose) + "u", kRecycleBin, -2, false);
-  store.emptyRecycleBin();
+  EXPECT_TRUE(store.moveEntries(std::to_string(cat) + "u" + std::to_string(loose) + "u", kRecycleBin, -2, false));
+  EXPECT_TRUE(store.emptyRecycleBin());
   EXPECT_EQ(store.entry(kRecycleBin).members(), "u");
   for (EntryId id : {cat, inner, sub, deep, loose}) EXPECT_TRUE(store.entry(id).deleted) << id;
   EXPECT_FALSE(store.entry(kept).deleted);
@@ -162,8 +162,8 @@ TEST_F(Operations, EmptyRecycleBinDestroysSubtreesDepthFirst) {
 TEST_F(Operations, EmptyRecycleBinSurvivesACategoryThatContainsItself) {
   const EntryId cat = store.addCategory(1, 1.0, "Loop");
   store.mutableEntry(cat)->members() = "u" + std::to_string(cat) + "u";
-  store.moveEntries(std::to_string(cat) + "u", kRecycleBin, -2, false);
-  store.emptyRecycleBin();
+  EXPECT_TRUE(store.moveEntries(std::to_string(cat) + "u", kRecycleBin, -2, false));
+  EXPECT_TRUE(store.emptyRecycleBin());
   EXPECT_TRUE(store.entry(cat).deleted);
 }
 
@@ -178,7 +178,7 @@ TEST_F(Operations, SeparatorGoesBeforeItsMemberAndPurgeLeavesItInMemory) {
   EXPECT_EQ(r.op, LogOp::AddSeparator);
   EXPECT_EQ(r.fields[1], std::to_string(b));
 
-  store.purgeEntry(1, s);
+  EXPECT_TRUE(store.purgeEntry(1, s));
   EXPECT_EQ(store.members(1), (Ids{a, b}));
   EXPECT_EQ(store.entry(s).kind, kSeparator);  // still in memory
   EXPECT_EQ(store.line(s), "");
@@ -192,7 +192,7 @@ TEST_F(Operations, TextsAreMadeLineSafeBeforeTheyAreStored) {
   EXPECT_EQ(store.entry(a).title, "az");
   EXPECT_EQ(store.entry(a).url, "x.com/y");
   EXPECT_EQ(store.entry(a).note, "nn");
-  store.saveAll();
+  EXPECT_TRUE(store.saveAll());
   const auto again = reload();
   EXPECT_EQ(again->count(), a);
   EXPECT_EQ(again->entry(a).title, "az");
@@ -204,7 +204,7 @@ TEST_F(Operations, NothingChangesWhileALoadIsRunning) {
    public:
     explicit Meddler(BookmarkStore& s) : s_(s) {}
     void progress(int) override {
-      if (s_.loading()) s_.addBookmark("x", "x.com", "", 1, 1.0, -1);
+      if (s_.loading()) { EXPECT_EQ(s_.addBookmark("x", "x.com", "", 1, 1.0, -1), 0); }
     }
 
    private:
@@ -220,34 +220,34 @@ TEST_F(Operations, NoChangeIsLoggedForAnEntryThatIsNotThere) {
   const EntryId a = store.addBookmark("A", "a.com", "", 1, 1.0, -1);
   const EntryId c = store.addCategory(1, 1.0, "C");
   const EntryId sep = store.addSeparator(1, a);
-  store.purgeEntry(1, sep);  // a vacant slot from now on
+  EXPECT_TRUE(store.purgeEntry(1, sep));  // a vacant slot from now on
   const std::string log = fs.files[kLog];
   const int count = store.count();
   const std::string root(store.line(1));
   for (const EntryId missing : {0, -1, sep, count + 1, 99}) {
     SCOPED_TRACE("entry " + std::to_string(missing));
-    store.recordVisit(missing, 45000.0, 1);
-    store.editBookmark(missing, "t", "n", "u.com");
-    store.editCategory(missing, "n", 1, 0, false);
+    EXPECT_FALSE(store.recordVisit(missing, 45000.0, 1));
+    EXPECT_FALSE(store.editBookmark(missing, "t", "n", "u.com"));
+    EXPECT_FALSE(store.editCategory(missing, "n", 1, 0, false));
     EXPECT_EQ(store.addBookmark("B", "b.com", "", missing, 1.0, -1), 0);
     if (missing != 0) EXPECT_EQ(store.addCategory(missing, 1.0, "D"), 0);
-    store.moveEntries(std::to_string(missing) + "u", 1, -2, false);
-    store.moveEntries(std::to_string(a) + "u", missing, -2, false);
+    EXPECT_FALSE(store.moveEntries(std::to_string(missing) + "u", 1, -2, false));
+    EXPECT_FALSE(store.moveEntries(std::to_string(a) + "u", missing, -2, false));
     EXPECT_EQ(store.addSeparator(1, missing), 0);
     EXPECT_EQ(store.addSeparator(missing, a), 0);
-    store.purgeEntry(1, missing);
-    store.purgeEntry(missing, a);
+    EXPECT_FALSE(store.purgeEntry(1, missing));
+    EXPECT_FALSE(store.purgeEntry(missing, a));
   }
   // Parents and destinations are categories; a bookmark is edited as one.
   EXPECT_EQ(store.addBookmark("B", "b.com", "", a, 1.0, -1), 0);
   EXPECT_EQ(store.addCategory(a, 1.0, "D"), 0);
-  store.editBookmark(c, "t", "n", "u.com");
+  EXPECT_FALSE(store.editBookmark(c, "t", "n", "u.com"));
   EXPECT_EQ(store.addSeparator(c, a), 0);  // not one of its members
   EXPECT_EQ(fs.files[kLog], log);
   EXPECT_EQ(store.count(), count);
   EXPECT_EQ(store.line(1), root);
   // A move of entries some of which are missing moves the others alone.
-  store.moveEntries("u" + std::to_string(a) + "u99u" + std::to_string(sep) + "u", c, -2, false);
+  EXPECT_TRUE(store.moveEntries("u" + std::to_string(a) + "u99u" + std::to_string(sep) + "u", c, -2, false));
   const auto records = logged(fs);
   ASSERT_EQ(records.size(), 5u);
   EXPECT_EQ(records.back().fields[0], std::to_string(a) + "u");
