@@ -324,15 +324,15 @@ void Application::runLoadSequence() {
 void Application::buildList() {
   list_ = std::make_unique<list::BookmarkList>(listControl_->box(), *store_, platform_, features::listLook(pictures_),
                                                screenH_);
-  list_->busy = &busy_;
-  list_->iconOf = [this](const std::string& url) { return icons_->iconPictureOf(url); };
+  list_->setBusy(&busy_);
+  list_->setIconSource([this](const std::string& url) { return icons_->iconPictureOf(url); });
   list_->buildSlots();
-  list_->showIndicator = [this](int first, int count) {
-    firstRowLabel_->setCaption(std::to_string(first));
-    rowCountLabel_->setCaption(std::to_string(count));
-  };
-  list_->showPositionIndicator = [this](bool shown) { indicator_->setVisible(shown); };
-  list_->confineToThumb = [this](bool confine) {
+  list_->setIndicator([this](bool shown) { indicator_->setVisible(shown); },
+                      [this](int first, int count) {
+                        firstRowLabel_->setCaption(std::to_string(first));
+                        rowCountLabel_->setCaption(std::to_string(count));
+                      });
+  list_->setThumbConfinement([this](bool confine) {
     if (!confine) {
       platform_.clipCursor(std::nullopt);
       return;
@@ -340,7 +340,7 @@ void Application::buildList() {
     // The thumb's column of the list, in screen coordinates.
     platform_.clipCursor(platform::Bounds{main_->left() + layout::kThumbX, main_->top() + listTop(), layout::kThumbWidth,
                                           list_->listHeight()});
-  };
+  });
   list::ListInteraction::Hooks hooks;
   hooks.activateWindow = [this] {
     main_->host().setForeground();

@@ -37,7 +37,7 @@ std::shared_ptr<const canvas::Picture> titledBar(const canvas::Picture& backgrou
 }  // namespace
 
 Breadcrumb::Breadcrumb(Parts parts) : parts_(parts), push_(parts.platform) {
-  parts_.list.pushViewBar = [this](bool animate) { pushViewBar(animate); };
+  parts_.list.setViewBarPush([this](bool animate) { pushViewBar(animate); });
 }
 
 void Breadcrumb::createHeaderObjects() {

@@ -62,7 +62,7 @@ void BookmarkList::buildSlots() {
   box_.setObjectHandlers(thumb_, {.press =
                                       [this] {
                                         userScroll_ = true;
-                                        if (confineToThumb) confineToThumb(true);
+                                        if (confineToThumb_) confineToThumb_(true);
                                       },
                                   .enter = [this] { box_.setPicture(thumb_, look_.scrollThumbHover); },
                                   .leave = [this] { box_.setPicture(thumb_, look_.scrollThumb); }});
@@ -82,12 +82,12 @@ void BookmarkList::buildSlots() {
   // input) ends where it is.
   e.pressCancelled = [this](ObjectId pressed) {
     if (pressed != thumb_ || pressed <= 0) return;
-    if (confineToThumb) confineToThumb(false);
+    if (confineToThumb_) confineToThumb_(false);
     userScroll_ = false;
   };
   e.objectLeftUp = [this](ObjectId, ObjectId pressed) {
     if (pressed != thumb_ || pressed <= 0) return;
-    if (confineToThumb) confineToThumb(false);
+    if (confineToThumb_) confineToThumb_(false);
     userScroll_ = false;
     // A drag always comes to rest on a whole row.
     if (firstRow_ != 1 && shownOffset_ != -alignedOffset_) scrollTo(shownOffset_, -alignedOffset_);
@@ -125,18 +125,18 @@ void BookmarkList::showCategory(EntryId id, int first, bool keepPositions) {
   currentView_ = View::None;  // a category has no sort
   memberRows_ = list::memberRows(store_, id);
   rowCount_ = static_cast<int>(memberRows_.size());
-  if (showIndicator) showIndicator(first, rowCount_ - 1);
+  if (showIndicator_) showIndicator_(first, rowCount_ - 1);
   box_.setText(emptyNotice_, "空", look_.titleFont, kNoticeGrey);
   const int x = 175 - box_.getWidth(emptyNotice_) / 2;
   box_.moveObject(emptyNotice_, x, rowCount_ < 2 ? 60 : -100);
-  if (showPositionIndicator) showPositionIndicator(rowCount_ >= 2);
+  if (showPositionIndicator_) showPositionIndicator_(rowCount_ >= 2);
   firstRow_ = first;
   showFrom(first, keepPositions);
 }
 
 void BookmarkList::enterFlatView(bool animateBar) {
   if (inFlatView()) return;
-  if (pushViewBar) pushViewBar(animateBar);
+  if (pushViewBar_) pushViewBar_(animateBar);
   previousCategory_ = currentCategory_;
   currentCategory_ = -1;
 }
@@ -144,7 +144,7 @@ void BookmarkList::enterFlatView(bool animateBar) {
 void BookmarkList::selectView(View v, bool animateBar) {
   // The sort lets window messages through: the input that could change the
   // rows it sorts waits until it is done.
-  ui::Busy::Scope busyScope(busy);
+  ui::Busy::Scope busyScope(busy_);
   if (!inFlatView()) {
     enterFlatView(animateBar);
     searchResults_ = bookmarkMembers(store_, memberRows_);
@@ -171,7 +171,7 @@ void BookmarkList::showResults(std::vector<EntryId> results, View v, const std::
   rowCount_ = 0;
   box_.setText(emptyNotice_, notFoundNotice, look_.titleFont, kNoticeGrey);
   box_.moveObject(emptyNotice_, 175 - box_.getWidth(emptyNotice_) / 2, 60);
-  if (showPositionIndicator) showPositionIndicator(false);
+  if (showPositionIndicator_) showPositionIndicator_(false);
   showFrom(1, false);
 }
 
@@ -195,7 +195,7 @@ void BookmarkList::shiftRowsRight(int position, int x, int n) {
 
 void BookmarkList::hideEmptyNotice() {
   box_.moveObject(emptyNotice_, 175 - box_.getWidth(emptyNotice_) / 2, -100);
-  if (showPositionIndicator) showPositionIndicator(true);
+  if (showPositionIndicator_) showPositionIndicator_(true);
 }
 
 void BookmarkList::placeThumb() {
@@ -210,7 +210,7 @@ void BookmarkList::placeThumb() {
 
 void BookmarkList::showFrom(int first, bool keepPositions) {
   firstRow_ = first;
-  if (showIndicator) showIndicator(firstRow_, inFlatView() ? bookmarkCount_ : rowCount_ - 1);
+  if (showIndicator_) showIndicator_(firstRow_, inFlatView() ? bookmarkCount_ : rowCount_ - 1);
   scrollOffset_ = offsetOfRow(firstRow_);
   alignedOffset_ = scrollOffset_;
   shownOffset_ = -scrollOffset_;
@@ -255,7 +255,7 @@ void BookmarkList::refreshIcons() {
     if (e == 0) continue;
     const store::Entry& entry = store_.entry(e);
     if (entry.kind == store::kBookmark && box_.getVisible(s.icon)) {
-      box_.setPicture(s.icon, iconOf ? iconOf(entry.url) : look_.defaultSiteIcon);
+      box_.setPicture(s.icon, iconOf_ ? iconOf_(entry.url) : look_.defaultSiteIcon);
     }
   }
 }
@@ -310,7 +310,7 @@ void BookmarkList::paintCategorySlot(Slot& s) {
     box_.setPicture(s.icon, look_.categoryIcon);
     box_.setText(s.text, cutCategoryTitle(entry.title), look_.titleFont, e == returnedFrom_ ? 0x000000 : kTitleGrey);
   } else {
-    box_.setPicture(s.icon, iconOf ? iconOf(entry.url) : look_.defaultSiteIcon);
+    box_.setPicture(s.icon, iconOf_ ? iconOf_(entry.url) : look_.defaultSiteIcon);
     box_.setText(s.text, cutBookmarkTitle(entry.title), look_.titleFont, kTitleGrey);
   }
 }
@@ -341,7 +341,7 @@ void BookmarkList::paintFlatSlot(Slot& s) {
     return;
   }
   paintCardRow(s, r);
-  box_.setPicture(s.icon, iconOf ? iconOf(entry.url) : look_.defaultSiteIcon);
+  box_.setPicture(s.icon, iconOf_ ? iconOf_(entry.url) : look_.defaultSiteIcon);
   box_.setText(s.text, cutBookmarkTitle(entry.title), look_.titleFont, entry.dimmed == 1 ? kDimmed : kTitleGrey);
 }
 
@@ -359,7 +359,7 @@ bool BookmarkList::onMoving(ObjectId o, int, int top) {
 }
 
 void BookmarkList::onThumbMoved(int top) {
-  if (onThumbScroll) onThumbScroll();
+  if (onThumbScroll_) onThumbScroll_();
   const ScrollGeometry g = geometry();
   const int offset = offsetForThumb(top, g);
   // A list too short for the thumb's reach does not scroll by it: it stays
@@ -396,7 +396,7 @@ void BookmarkList::wheel(int notches) {
 }
 
 void BookmarkList::scrollTo(int from, int to) {
-  if (onSmoothScroll) onSmoothScroll();
+  if (onSmoothScroll_) onSmoothScroll_();
   scrollFrame_ = 0;
   scrollFrom_ = from;
   scrollTo_ = to;
@@ -407,7 +407,7 @@ void BookmarkList::firstRowScrolled() {
   if (currentCategory_ >= 1) {
     if (store::Entry* c = store_.mutableEntry(currentCategory_)) c->scrollRow = firstRow_;  // memory only
   }
-  if (showIndicator) showIndicator(firstRow_, inFlatView() ? bookmarkCount_ : rowCount_ - 1);
+  if (showIndicator_) showIndicator_(firstRow_, inFlatView() ? bookmarkCount_ : rowCount_ - 1);
 }
 
 void BookmarkList::bringRowIntoView(int r) {

@@ -42,23 +42,29 @@ class BookmarkList {
   BookmarkList(const BookmarkList&) = delete;
   BookmarkList& operator=(const BookmarkList&) = delete;
 
+  // What the list tells or asks of the rooms around it, set once by their
+  // owners.
   // The site icon of an address (the icon cache, once it exists).
-  std::function<Pic(const std::string& url)> iconOf;
+  void setIconSource(std::function<Pic(const std::string& url)> f) { iconOf_ = std::move(f); }
   // Pushes the flat-view bar when a sorted view is chosen from a category.
-  std::function<void(bool animate)> pushViewBar;
+  void setViewBarPush(std::function<void(bool animate)> f) { pushViewBar_ = std::move(f); }
   // A scroll by the thumb stops the row-gap animation; a smooth scroll the
   // row bounce.
-  std::function<void()> onThumbScroll, onSmoothScroll;
+  void setScrollListeners(std::function<void()> thumb, std::function<void()> smooth) {
+    onThumbScroll_ = std::move(thumb);
+    onSmoothScroll_ = std::move(smooth);
+  }
   // Confines the pointer to the thumb's column of the canvas while it is
   // dragged (true), or releases it (false).
-  std::function<void(bool)> confineToThumb;
-  // The position indicator (位置外形框) shown or hidden.
-  std::function<void(bool)> showPositionIndicator;
-  // The indicator labels (标签16: first row, 标签17: count).
-  std::function<void(int first, int count)> showIndicator;
-
+  void setThumbConfinement(std::function<void(bool)> f) { confineToThumb_ = std::move(f); }
+  // The position indicator (位置外形框) shown or hidden, and its labels
+  // (标签16: first row, 标签17: count).
+  void setIndicator(std::function<void(bool)> shown, std::function<void(int first, int count)> labels) {
+    showPositionIndicator_ = std::move(shown);
+    showIndicator_ = std::move(labels);
+  }
   // The busy state entered while a sort lets window messages through.
-  ui::Busy* busy = nullptr;
+  void setBusy(ui::Busy* busy) { busy_ = busy; }
 
   void buildSlots();
   void hideHoverHighlight();
@@ -209,6 +215,14 @@ class BookmarkList {
   bool onMoving(ObjectId o, int left, int top);
   void scrollTick();
   ScrollGeometry geometry() const { return scrollGeometry(listHeight_, rowCount_); }
+
+  std::function<Pic(const std::string& url)> iconOf_;
+  std::function<void(bool animate)> pushViewBar_;
+  std::function<void()> onThumbScroll_, onSmoothScroll_;
+  std::function<void(bool)> confineToThumb_;
+  std::function<void(bool)> showPositionIndicator_;
+  std::function<void(int first, int count)> showIndicator_;
+  ui::Busy* busy_ = nullptr;
 
   // State (names as the behaviour is described).
   int currentCategory_ = 0;  // -1 in a flat view

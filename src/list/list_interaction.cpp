@@ -41,8 +41,7 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
       gap_(platform),
       bounce_(platform),
       deletion_(list, box, store, platform, [this] { bounce_.cancel(); }) {
-  list_.onThumbScroll = [this] { gap_.cancel(); };
-  list_.onSmoothScroll = [this] { bounce_.cancel(); };
+  list_.setScrollListeners([this] { gap_.cancel(); }, [this] { bounce_.cancel(); });
   // The list's own handlers (scrolling) were added first and run first.
   auto& e = box_.listen();
   e.pointerMove = [this](int x, int y) {

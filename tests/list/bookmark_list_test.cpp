@@ -46,7 +46,7 @@ class ListTest : public store::test::StoreTest {
     look.titleFont.size = 9;
     look.headingFont.size = 11;
     list = std::make_unique<BookmarkList>(box, store, sim, look, 1080);
-    list->showIndicator = [this](int a, int b) { indicator = {a, b}; };
+    list->setIndicator({}, [this](int a, int b) { indicator = {a, b}; });
     list->buildSlots();
     list->setListHeight(410);
   }
@@ -139,7 +139,7 @@ TEST_F(ListTest, ASortedViewGroupsAndPaintsHeadings) {
   EXPECT_TRUE(store.recordVisit(b, 45000, 5));
   list->showCategory(1, 1);
   bool pushed = false;
-  list->pushViewBar = [&](bool) { pushed = true; };
+  list->setViewBarPush([&](bool) { pushed = true; });
   list->selectView(View::Domain);
   EXPECT_TRUE(pushed);
   EXPECT_EQ(list->inFlatView(), true);
