@@ -12,8 +12,11 @@
 #include "platform/sim/sim_platform.h"
 #include "store/codec.h"
 #include "text/memory_filesystem.h"
+#include "../support/stores.h"
 
 namespace lh::app::simtest {
+
+using test::fixedStore;
 
 
 using platform::sim::ProcessExit;
@@ -23,28 +26,6 @@ using platform::sim::SimWindow;
 inline const std::string kRun = "C:\\Linkhoard";
 inline const std::string kData = kRun + "\\data";
 
-inline std::string fixedStore(int extraBookmarks = 0) {
-  std::string file;
-  for (int i = 1; i <= 10; ++i) {
-    store::Entry e;
-    e.title = "f" + std::to_string(i);
-    e.kind = store::kCategory;
-    e.url = "u";
-    if (i == 1) {
-      for (int k = 0; k < extraBookmarks; ++k) e.url += std::to_string(11 + k) + "u";
-    }
-    file += store::serializeLine(e) + "\r\n";
-  }
-  for (int k = 0; k < extraBookmarks; ++k) {
-    store::Entry b;
-    b.title = "b" + std::to_string(k);
-    b.url = "http://x" + std::to_string(k) + ".com/";
-    b.kind = store::kBookmark;
-    b.parentId = 1;
-    file += store::serializeLine(b) + "\r\n";
-  }
-  return file;
-}
 
 class StartUp : public ::testing::Test {
  protected:

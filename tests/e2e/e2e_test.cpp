@@ -1542,6 +1542,15 @@ class Accessible {
 
 }  // namespace
 
+// The list whose accessible object the root of the main window names (a
+// child of role list), or none.
+Accessible listOf(const Accessible& root) {
+  for (long id = 1; id <= root.count(); ++id) {
+    if (root.role(id) == ROLE_SYSTEM_LIST) return root.child(id);
+  }
+  return {};
+}
+
 TEST_F(EndToEnd, AScreenReaderInAnotherProcessReadsTheListAndFollowsTheKeyboardsHighlight) {
   ComApartment com;
   ASSERT_TRUE(com.ok);
@@ -1556,10 +1565,7 @@ TEST_F(EndToEnd, AScreenReaderInAnotherProcessReadsTheListAndFollowsTheKeyboards
   EXPECT_EQ(root.role(), ROLE_SYSTEM_CLIENT);
 
   // The list among the root's children, an object of its own.
-  Accessible list;
-  for (long id = 1; id <= root.count() && !list; ++id) {
-    if (root.role(id) == ROLE_SYSTEM_LIST) list = root.child(id);
-  }
+  Accessible list = listOf(root);
   ASSERT_TRUE(list);
   EXPECT_EQ(list.role(), ROLE_SYSTEM_LIST);
   // The rows that open something, top to bottom, once the store has loaded:
@@ -1611,14 +1617,6 @@ TEST_F(EndToEnd, AScreenReaderInAnotherProcessReadsTheListAndFollowsTheKeyboards
   EXPECT_EQ(root.name(), L"(failed)");
 }
 
-// The list whose accessible object the root of the main window names (a
-// child of role list), or none.
-Accessible listOf(const Accessible& root) {
-  for (long id = 1; id <= root.count(); ++id) {
-    if (root.role(id) == ROLE_SYSTEM_LIST) return root.child(id);
-  }
-  return {};
-}
 
 TEST_F(EndToEnd, AfterAClickInTheSearchBoxThePointerOverTheListTakesTheKeys) {
   ComApartment com;

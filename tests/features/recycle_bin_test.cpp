@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "../app/app_fixture.h"
+#include "bin_fixture.h"
 #include "canvas/bmp_encode.h"
 #include "store/codec.h"
 
@@ -17,43 +17,12 @@ namespace {
 using namespace simtest;
 using platform::MouseButton;
 
-class Bin : public StartUp {
+class Bin : public BinTest {
  protected:
   void SetUp() override {
     StartUp::SetUp();
     fs.files[kData + "\\udb"] = fixedStore(5);  // root: 11 .. 15
   }
-  void startAndWait() {
-    start();
-    sim.advance(300);
-  }
-  SimWindow& main() { return host(app->mainWindow()); }
-  // The middle of row r's band on screen (the list's top moves with the bars).
-  int rowY(int r) { return app->listTop() + 20 * (r - 1) + 5; }
-  // A right-drag from row `from` to row `to`, released there.
-  void rightDrag(int from, int to) {
-    main().move(120, rowY(from));
-    main().press(120, rowY(from), MouseButton::Right);
-    const int step = to < from ? -1 : 1;
-    for (int r = from; r != to;) {
-      r += step;
-      main().move(120, rowY(r));
-    }
-    main().release(120, rowY(to), MouseButton::Right);
-  }
-  std::vector<store::EntryId> members(store::EntryId c) { return app->store().members(c); }
-  features::RecycleBin& bin() { return app->recycleBin(); }
-  ui::Window& binWindow() { return app->recycleBinWindow(); }
-  std::string binRowText(int k) { return bin().binCanvas().getText(bin().binTexts()[static_cast<std::size_t>(k)]); }
-  const list::BookmarkList::Slot& slotOfRow(int r) {
-    for (const auto& s : app->list().slots()) {
-      if (s.row == r) return s;
-    }
-    ADD_FAILURE() << "no slot shows row " << r;
-    return app->list().slots()[0];
-  }
-  int topOfRow(int r) { return app->listCanvas().box().getTop(slotOfRow(r).background); }
-  std::vector<store::LogRecord> log() { return store::decodeLog(fs.files[kData + "\\bein"]); }
 };
 
 TEST_F(Bin, ARightDragUpwardsDeletesTheRangeIntoTheBinAndTheRowsBelowCloseTheGap) {

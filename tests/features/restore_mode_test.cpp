@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "../app/app_fixture.h"
+#include "bin_fixture.h"
 #include "store/codec.h"
 
 namespace lh::app {
@@ -16,38 +16,11 @@ using namespace simtest;
 using platform::MouseButton;
 namespace keys = platform::keys;
 
-class Restore : public StartUp {
+class Restore : public BinTest {
  protected:
   void SetUp() override {
     StartUp::SetUp();
     fs.files[kData + "\\udb"] = fixedStore(9);  // root: 11 .. 19 (rows 2 .. 10)
-  }
-  void startAndWait() {
-    start();
-    sim.advance(300);
-  }
-  SimWindow& main() { return host(app->mainWindow()); }
-  int rowY(int r) { return app->listTop() + 20 * (r - 1) + 5; }
-  void rightDrag(int from, int to) {
-    main().move(120, rowY(from));
-    main().press(120, rowY(from), MouseButton::Right);
-    const int step = to < from ? -1 : 1;
-    for (int r = from; r != to;) {
-      r += step;
-      main().move(120, rowY(r));
-    }
-    main().release(120, rowY(to), MouseButton::Right);
-  }
-  std::vector<store::EntryId> members(store::EntryId c) { return app->store().members(c); }
-  ui::Window& binWindow() { return app->recycleBinWindow(); }
-  canvas::AnimationBox& box() { return app->listCanvas().box(); }
-  int badgeTop() { return box().getTop(app->list().insertBadge()); }
-  int lineTop() { return box().getTop(app->list().insertionLine()); }
-  // The bin window's top when it stands at list position y.
-  int binTopAt(int y) { return app->listTop() + app->mainWindow().top() + y - binWindow().height() / 2; }
-  bool bandShown() {
-    const auto h = app->list().hoverHighlight();
-    return box().hasPicture(h) && box().getTagNumber(h) != 0;
   }
 };
 
