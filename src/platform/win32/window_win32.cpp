@@ -1,6 +1,7 @@
 #include "platform/win32/window_win32.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/win32/gdi_win32.h"
 #include "platform/win32/keys_win32.h"
@@ -109,6 +110,15 @@ void Win32Window::accessibleFocus(int container, int item) {
 }
 
 LRESULT Win32Window::handle(UINT msg, WPARAM wp, LPARAM lp) {
+  if (const auto r = pointerMessage(msg, wp, lp)) return *r;
+  if (const auto r = keyMessage(msg, wp)) return *r;
+  if (const auto r = windowMessage(msg, wp, lp)) return *r;
+  return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+// The pointer: buttons (holding the capture while one is down), moves,
+// leaving, the wheel.
+std::optional<LRESULT> Win32Window::pointerMessage(UINT msg, WPARAM wp, LPARAM lp) {
   const int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
   switch (msg) {
     case WM_LBUTTONDOWN:
@@ -153,6 +163,13 @@ LRESULT Win32Window::handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (events.wheel) events.wheel(GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA, pt.x, pt.y);
       return 0;
     }
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<LRESULT> Win32Window::keyMessage(UINT msg, WPARAM wp) {
+  switch (msg) {
     case WM_KEYDOWN:
       if (events.keyDown) events.keyDown(static_cast<int>(wp), heldModifiers());
       return 0;
@@ -165,6 +182,15 @@ LRESULT Win32Window::handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (!gbk.empty() && events.character) events.character(gbk);
       return 0;
     }
+    default:
+      return std::nullopt;
+  }
+}
+
+// The window itself: its place, activation, closing, painting, screen
+// readers, and its edit boxes' notifications.
+std::optional<LRESULT> Win32Window::windowMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
     case WM_WINDOWPOSCHANGED: {
       const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
       if (!(pos->flags & SWP_NOMOVE)) {
@@ -212,7 +238,7 @@ LRESULT Win32Window::handle(UINT msg, WPARAM wp, LPARAM lp) {
       paint();
       return 0;
     default:
-      return DefWindowProcW(hwnd_, msg, wp, lp);
+      return std::nullopt;
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "platform/platform.h"
 #include "platform/win32/accessible_win32.h"
@@ -47,6 +48,10 @@ class Win32Window : public HostWindow {
   LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
 
  private:
+  // The messages of each kind; none for a message of another kind.
+  std::optional<LRESULT> pointerMessage(UINT msg, WPARAM wp, LPARAM lp);
+  std::optional<LRESULT> keyMessage(UINT msg, WPARAM wp);
+  std::optional<LRESULT> windowMessage(UINT msg, WPARAM wp, LPARAM lp);
   void ensureDib(int width, int height);
   void paint();
 
