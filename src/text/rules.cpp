@@ -1,6 +1,7 @@
 #include "text/rules.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "text/gbk.h"
 
@@ -117,7 +118,72 @@ std::string cleanTitle(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// The dashes browsers put between a page's title and their own name: the
+// hyphen, the en dash, and the em dash (GBK holds it as A1AA, and a horizontal
+// bar that looks the same as A844).
+constexpr std::string_view kDashes[] = {" - ", " \xA8\x43 ", " \xA1\xAA ", " \xA8\x44 "};
+
+// The names browsers end their windows' titles with. "Microsoft Edge" holds
+// a zero-width space, which a GBK text holds as "?" (GB18030: 81 36 A4 37),
+// and some versions write a plain space or nothing.
+constexpr std::string_view kBrowserNames[] = {
+    "Google Chrome", "Chromium", "Mozilla Firefox Private Browsing", "Mozilla Firefox", "Firefox", "Brave",
+    "Opera", "Vivaldi", "Yandex", "Windows Internet Explorer", "Internet Explorer",
+    "360安全浏览器", "360极速浏览器", "QQ浏览器", "搜狗高速浏览器", "搜狗浏览器", "2345加速浏览器", "UC浏览器",
+};
+constexpr std::string_view kEdgeJoins[] = {"?", " ", "", "\x81\x36\xA4\x37"};
+
+// Edge's own profiles, named in the title before its name.
+bool isEdgeProfile(std::string_view p) {
+  static constexpr std::string_view kProfiles[] = {
+      "Personal", "Work", "InPrivate", "[InPrivate]", "个人", "工作"};
+  for (std::string_view k : kProfiles) {
+    if (p == k) return true;
+  }
+  return p.starts_with("Profile ");
+}
+
+// The length of `text` left when it ends with one of the dashes followed by
+// `name`; npos when it does not.
+std::size_t beforeEnding(std::string_view text, std::string_view name) {
+  if (!text.ends_with(name)) return npos;
+  const std::string_view head = text.substr(0, text.size() - name.size());
+  for (std::string_view dash : kDashes) {
+    // (The dash must stand on a character boundary of the whole title.)
+    if (head.ends_with(dash) && find(text, dash, head.size() - dash.size()) == head.size() - dash.size()) {
+      return head.size() - dash.size();
+    }
+  }
+  return npos;
+}
+
+// The page's title when `text` ends with a browser's own name (and, for
+// Edge, a profile); nothing when it does not.
+std::optional<std::string_view> withoutBrowserName(std::string_view text) {
+  for (std::string_view join : kEdgeJoins) {
+    const std::string edge = "Microsoft" + std::string(join) + "Edge";
+    const std::size_t at = beforeEnding(text, edge);
+    if (at == npos) continue;
+    std::string_view page = text.substr(0, at);
+    const std::size_t profile = findLast(page, " - ");
+    if (profile != npos && isEdgeProfile(page.substr(profile + 3))) page = page.substr(0, profile);
+    return page;
+  }
+  for (std::string_view name : kBrowserNames) {
+    const std::size_t at = beforeEnding(text, name);
+    if (at != npos) return text.substr(0, at);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::string cutBrowserSuffix(std::string_view text) {
+  // A browser recognised by its name: only its own parts go, and a page
+  // title holding " - " itself stays whole.
+  if (const auto page = withoutBrowserName(text)) return std::string(*page);
   const std::size_t at = findLast(text, " - ");
   if (at == npos) return std::string(text);
   return std::string(text.substr(0, at));

@@ -35,7 +35,11 @@ std::string resolveIconHref(std::string_view host, std::string_view reference);
 // every "&" removed.
 std::string cleanTitle(std::string_view text);
 
-// The text before the last " - ", or the text unchanged.
+// A window title without the browser's own end: when it ends with a
+// browser's name after a dash (hyphen, en or em dash: "Page — Mozilla
+// Firefox", "Page - Personal - Microsoft Edge" with Edge's profile), the page
+// title before it, whole even when it holds " - " itself; otherwise the text
+// before the last " - ", or the text unchanged.
 std::string cutBrowserSuffix(std::string_view text);
 
 // Search key: full-width to ASCII, ASCII kept, each GB2312 hanzi replaced by

@@ -74,6 +74,32 @@ TEST(CutBrowserSuffix, KeepsTheTextBeforeTheLastSeparator) {
   EXPECT_EQ(cutBrowserSuffix("a-b"), "a-b");
 }
 
+// Today's browsers end their titles in shapes of their own: their name after
+// an em dash, a profile before Edge's name (which holds a zero-width space),
+// Chinese names. Only the browser's parts go; the page's own " - " stays.
+TEST(BrowserSuffix, TheBrowsersOwnEndsGoAndThePagesDashesStay) {
+  EXPECT_EQ(cutBrowserSuffix("Rust - Wikipedia - Google Chrome"), "Rust - Wikipedia");
+  EXPECT_EQ(cutBrowserSuffix("Example Domain \xA1\xAA Mozilla Firefox"), "Example Domain");  // the em dash
+  EXPECT_EQ(cutBrowserSuffix("A - B \xA1\xAA Mozilla Firefox Private Browsing"), "A - B");
+  EXPECT_EQ(cutBrowserSuffix("Page \xA8\x44 Mozilla Firefox"), "Page");  // a horizontal bar
+  EXPECT_EQ(cutBrowserSuffix("Page - Personal - Microsoft?Edge"), "Page");  // the zero-width space as GBK has it
+  EXPECT_EQ(cutBrowserSuffix("Page - Work - Microsoft Edge"), "Page");
+  EXPECT_EQ(cutBrowserSuffix("新闻 - 工作 - Microsoft\x81\x36\xA4\x37" "Edge"), "新闻");
+  EXPECT_EQ(cutBrowserSuffix("Page - [InPrivate] - MicrosoftEdge"), "Page");
+  // Not a profile: the page's own part stays.
+  EXPECT_EQ(cutBrowserSuffix("Docs - Guide - Microsoft?Edge"), "Docs - Guide");
+  EXPECT_EQ(cutBrowserSuffix("百度一下，你就知道 - 360安全浏览器"), "百度一下，你就知道");
+  EXPECT_EQ(cutBrowserSuffix("Mail - Inbox - QQ浏览器"), "Mail - Inbox");
+  EXPECT_EQ(cutBrowserSuffix("Page \xA8\x43 Brave"), "Page");  // an en dash
+  // A name without a dash before it is part of the page's title; an
+  // unknown browser's end still goes at the last " - ".
+  EXPECT_EQ(cutBrowserSuffix("Why Firefox"), "Why Firefox");
+  EXPECT_EQ(cutBrowserSuffix("Page - Some Browser"), "Page");
+  EXPECT_EQ(cutBrowserSuffix("Google Chrome"), "Google Chrome");
+  // A dash byte pair that is the tail of another character is no dash.
+  EXPECT_EQ(cutBrowserSuffix("x\xB0\xA1\xAA Opera"), "x\xB0\xA1\xAA Opera");
+}
+
 TEST(TitleKey, HanziGiveTheirPinyinInitials) {
   EXPECT_EQ(titleKeyOf("中国"), "zg");
   EXPECT_EQ(titleKeyOf("安"), "a");
