@@ -165,6 +165,12 @@ void Application::buildCaptures() {
   thumbnail_ = std::make_unique<features::CaptureThumbnail>(platform_, [this] { return main_->left(); });
   capture::BrowserCapture::Hooks hooks;
   hooks.pointToCapture = [this] { return docking_->capturePoint(); };
+  hooks.balloonPoint = [this] {
+    // Right of the edge tab, which would cover the balloon's first
+    // characters (the tray icon's point is far from it).
+    const platform::Point cursor = platform_.cursorPosition();
+    return platform::Point{std::max(cursor.x, docking_->capturePoint().x + kBalloonClearance), cursor.y};
+  };
   hooks.configuredClass = [this] {
     return text::readProfileString(fs_, paths_.settingsFile, store::kBrowserSection, store::kAddressControlKey);
   };

@@ -1,8 +1,7 @@
-// Bookmarking the page of the browser beside the window: the window just
-// right of the column (the capture point), its top-level window, the browser
-// recognised by that window's class, its address bar found among the
-// descendants and read, and a bookmark added with the window's title.
-// Only window-manager calls on the browser's windows; nothing is injected.
+// Bookmarking the page of the browser beside the window: what it shows is
+// read off the GUI thread under one bound (page_reader.h), and a bookmark is
+// added with its address and the window's title. Nothing is injected into
+// the browser: window-manager calls and its accessible tree only.
 //
 // Also addCapturedBookmark, which the clipboard capture shares.
 #pragma once
@@ -10,31 +9,21 @@
 #include <functional>
 #include <string>
 
+#include "capture/page_reader.h"
 #include "platform/platform.h"
+#include "platform/worker.h"
 #include "store/bookmark_store.h"
 #include "ui/busy.h"
 
 namespace lh::capture {
-
-// The top-level window above `w` (GetParent until there is none); `w`
-// itself when it has no parent.
-platform::ForeignWindow topLevelOf(platform::Platform& platform, platform::ForeignWindow w);
-
-// The text of the first descendant of `parent`, depth first in the order
-// the system lists children, whose class is `wanted`; empty when none is
-// (also when the match's own text is empty). Any depth, no recursion.
-std::string findText(platform::Platform& platform, platform::ForeignWindow parent, const std::string& wanted);
-
-// The class of the address window for a top-level class, by the table of
-// browsers (the last matching row wins); empty when the class is unknown.
-// `configured` is the settings' class for "Chrome_WidgetWin_1".
-std::string addressWindowClass(const std::string& topClass, const std::string& configured);
 
 class BrowserCapture {
  public:
   struct Hooks {
     // The screen point just right of the column.
     std::function<platform::Point()> pointToCapture;
+    // Where the balloon "未检测到浏览器" points (clear of the column's edge).
+    std::function<platform::Point()> balloonPoint;
     // The settings' address-window class for Chromium windows ("控件").
     std::function<std::string()> configuredClass;
     // The duplicate rule: true when a live bookmark had the address (it went
@@ -48,10 +37,18 @@ class BrowserCapture {
     std::function<void()> showThumbnail;
   };
 
+  // One read of the browser takes at most this long, however the browser
+  // answers (slowly, never, with an endless tree).
+  static constexpr int kReadBoundMs = 1500;
+
   BrowserCapture(platform::Platform& platform, ui::Busy& busy, Hooks hooks);
 
-  // Right-click on the tray icon or on the right edge's tab.
+  // Right-click on the tray icon or on the right edge's tab: the browser is
+  // read off the GUI thread; what it shows is bookmarked when the read
+  // arrives, unless a newer capture has started meanwhile.
   void captureFromBrowser();
+  // A read is under way.
+  bool reading() const { return reader_->busy(); }
   // Adds a captured address (empty: the balloon "未检测到浏览器"), then the
   // thumbnail flies. While long work lets messages through, the store
   // change waits until it ends.
@@ -59,9 +56,11 @@ class BrowserCapture {
   // The clipboard's way in: a saved address goes to the recycle bin,
   // another is added as captured (both once long work has ended).
   void captureAddress(const std::string& title, const std::string& address);
+  // "未检测到浏览器".
+  void noBrowser();
 
  private:
-  void noBrowser();
+  void pageRead(const BrowserPage& page);
   // Runs `f` now, or once the busy state ends.
   void whenIdle(std::function<void()> f);
 
@@ -69,6 +68,7 @@ class BrowserCapture {
   ui::Busy& busy_;
   Hooks hooks_;
   std::vector<std::function<void()>> waiting_;
+  std::unique_ptr<platform::Worker> reader_;
 };
 
 }  // namespace lh::capture

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/bounded_call.h"
 #include "text/rules.h"
 
 namespace lh::capture {
@@ -17,7 +18,7 @@ std::string copiedAddress(std::string text) {
 }
 
 ClipboardCapture::ClipboardCapture(platform::Platform& platform, BrowserCapture& browser, Hooks hooks)
-    : platform_(platform), browser_(browser), hooks_(std::move(hooks)) {}
+    : platform_(platform), browser_(browser), hooks_(std::move(hooks)), reader_(platform.createWorker()) {}
 
 void ClipboardCapture::clipboardChanged() {
   // A copy made with the pointer over the column is the program's own (its
@@ -27,12 +28,30 @@ void ClipboardCapture::clipboardChanged() {
   if (x > left && x < left + kColumnWidth) return;
   const std::string text = copiedAddress(platform_.clipboardText());
   if (!text::looksLikeAddress(text)) return;
-  // The title is the browser's beside the window, whichever program copied.
-  const platform::ForeignWindow top = topLevelOf(platform_, platform_.windowAt(hooks_.pointToCapture()));
-  const std::string title = top ? platform_.textOf(top) : std::string();
   if (hooks_.closeAddPanel) hooks_.closeAddPanel();
   if (hooks_.resetPointer) hooks_.resetPointer();
-  browser_.captureAddress(title, text);
+  copies_.push_back(text);
+  if (copies_.size() == 1) readTitle();
+}
+
+void ClipboardCapture::readTitle() {
+  // The title is the browser's beside the window, whichever program copied.
+  const platform::Point at = hooks_.pointToCapture ? hooks_.pointToCapture() : platform::Point{};
+  platform::Platform* platform = &platform_;
+  reader_->start([this, platform, at](const platform::CancelFlag& cancel) -> platform::Worker::Delivery {
+    auto read = std::make_shared<std::string>();
+    const platform::BoundedOutcome outcome = platform::runBounded(
+        [platform, at, read](const platform::CancelFlag&) { *read = titleAt(*platform, at); },
+        BrowserCapture::kReadBoundMs, &cancel);
+    std::string title = outcome == platform::BoundedOutcome::Finished ? *read : std::string();
+    return [this, title = std::move(title)] {
+      if (copies_.empty()) return;
+      const std::string address = copies_.front();
+      copies_.pop_front();
+      browser_.captureAddress(title, address);
+      if (!copies_.empty()) readTitle();
+    };
+  });
 }
 
 }  // namespace lh::capture

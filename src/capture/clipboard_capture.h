@@ -3,11 +3,14 @@
 // bookmark added with the title of the browser beside the window.
 #pragma once
 
+#include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "capture/browser_capture.h"
 #include "platform/platform.h"
+#include "platform/worker.h"
 
 namespace lh::capture {
 
@@ -29,13 +32,22 @@ class ClipboardCapture {
 
   ClipboardCapture(platform::Platform& platform, BrowserCapture& browser, Hooks hooks);
 
-  // The clipboard changed (any program, this one included).
+  // The clipboard changed (any program, this one included). The title of
+  // the browser beside the window is read off the GUI thread, under the
+  // browser read's bound; every copy is kept, in order.
   void clipboardChanged();
+  // Copies whose title is still being read.
+  std::size_t waiting() const { return copies_.size(); }
 
  private:
+  // Reads the title for the oldest copy waiting.
+  void readTitle();
+
   platform::Platform& platform_;
   BrowserCapture& browser_;
   Hooks hooks_;
+  std::deque<std::string> copies_;
+  std::unique_ptr<platform::Worker> reader_;
 };
 
 }  // namespace lh::capture

@@ -182,6 +182,33 @@ struct ForeignWindow {
   bool operator==(const ForeignWindow&) const = default;
 };
 
+// Another program's accessible object (MSAA), read as screen readers and
+// automation tools read it. Every call asks the other program and returns
+// when it answers, however long that takes: use it off the GUI thread, under
+// a bound of the caller's (runBounded). One thread uses one tree.
+class ForeignAccessible {
+ public:
+  // MSAA's roles (ROLE_SYSTEM_*) and state bits (STATE_SYSTEM_*) that the
+  // program reads.
+  enum Role {
+    kRoleWindow = 9, kRoleClient = 10, kRoleApplication = 14, kRoleDocument = 15, kRolePane = 16,
+    kRoleGrouping = 20, kRoleToolBar = 22, kRoleText = 42, kRolePushButton = 43, kRoleComboBox = 46,
+  };
+  enum State : std::uint32_t { kStateFocused = 0x4, kStateInvisible = 0x8000, kStateOffscreen = 0x10000 };
+
+  virtual ~ForeignAccessible() = default;
+  // 0 when the call fails.
+  virtual int role() = 0;
+  virtual std::uint32_t state() = 0;
+  // GBK; empty when there is none or the call fails.
+  virtual std::string name() = 0;
+  virtual std::string value() = 0;
+  virtual std::string keyboardShortcut() = 0;
+  // At most `most` of its children, in their order; none when it has no
+  // children or the call fails.
+  virtual std::vector<std::unique_ptr<ForeignAccessible>> children(int most) = 0;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -266,6 +293,11 @@ class Platform {
   // Full executable path and file name of the process owning the window.
   virtual std::string processPathOf(ForeignWindow w) = 0;
   virtual std::string processFileNameOf(ForeignWindow w) = 0;
+  // The accessible object of the window's client area (WM_GETOBJECT with
+  // OBJID_CLIENT, bounded as every send to another program is); none when
+  // the window has none or does not answer. The calls above and this one
+  // may be made from any thread.
+  virtual std::unique_ptr<ForeignAccessible> accessibleOf(ForeignWindow w) = 0;
 
   // ------------------------------------------------------------ network
   // One TCP connect, closed at once; waits at most `timeoutMs`.

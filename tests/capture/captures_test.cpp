@@ -42,9 +42,16 @@ class Captures : public StartUp {
     sim.addForeignWindow(bar);
     return t;
   }
+  // The browser is read off the GUI thread: the read runs, and what it
+  // read arrives.
+  void readArrives() {
+    sim.runWorkers();
+    sim.processPendingMessages();
+  }
   void rightClickTheEdgeTab() {
     ui::Window& edge = app->rightEdgeWindow();
     host(edge).click(edge.width() / 2, edge.height() / 2, MouseButton::Right);
+    readArrives();
   }
   const store::Entry& newest() { return app->store().entry(app->store().count()); }
   int bookmarks() {
@@ -77,17 +84,25 @@ TEST_F(Captures, TheTrayIconsRightButtonCapturesAsWell) {
   startAndWait();
   browser("QQBrowserMainFrame", "QQ page", "QQBrowserCoreRichEdit", "http://qq.example/");
   sim.tray.onEvent(platform::TrayEvent::RightUp);
+  readArrives();
   EXPECT_EQ(newest().url, "http://qq.example/");
   sim.tray.onEvent(platform::TrayEvent::LeftDoubleClick);  // nothing
   EXPECT_EQ(newest().url, "http://qq.example/");
 }
 
-TEST_F(Captures, AChromiumWindowWithoutItsConfiguredClassGivesTheBareScheme) {
+// Nothing read is no bookmark: a Chromium window whose address is found
+// neither by the class table nor in an accessible tree used to give one
+// whose address was a bare "http://".
+TEST_F(Captures, AChromiumWindowThatShowsNoAddressAddsNothingAndSaysSo) {
   startAndWait();
   browser("Chrome_WidgetWin_1", "Page - Chromium", "OmniboxViewViews", "example.org/path");
+  const int before = bookmarks();
   rightClickTheEdgeTab();
-  EXPECT_EQ(newest().url, "http://");
-  EXPECT_EQ(newest().title, "Page");
+  rightClickTheEdgeTab();
+  EXPECT_EQ(bookmarks(), before);
+  EXPECT_TRUE(bin().empty());
+  ASSERT_EQ(sim.balloons.size(), 2u);
+  EXPECT_EQ(sim.balloons.back().text, "未检测到浏览器");
 }
 
 TEST_F(Captures, AChromiumAddressWithoutSchemeGetsHttpUnlessTheTextHasOne) {
@@ -149,6 +164,7 @@ TEST_F(Captures, ACaptureDuringASortIsAddedOnceTheSortEnds) {
     ui::Busy::Scope busy(&app->busy());
     rightClickTheEdgeTab();  // the tab is its own window: input reaches it
     app->browserCapture().captureFromBrowser();
+    readArrives();
     EXPECT_EQ(bookmarks(), before);
   }
   // Both captures arrive: the second moves the first to the bin.
@@ -156,11 +172,247 @@ TEST_F(Captures, ACaptureDuringASortIsAddedOnceTheSortEnds) {
   EXPECT_EQ(bin().size(), 1u);
 }
 
+// A capture started while an earlier one is still reading wins: the
+// earlier read's result is dropped.
+TEST_F(Captures, ANewerCaptureDropsTheReadOfAnOlderOne) {
+  startAndWait();
+  browser("IEFrame", "Old", "Edit", "http://old.com/");
+  const int before = bookmarks();
+  app->browserCapture().captureFromBrowser();
+  sim.foreign.clear();
+  browser("IEFrame", "New", "Edit", "http://new.com/");
+  app->browserCapture().captureFromBrowser();
+  EXPECT_TRUE(app->browserCapture().reading());
+  readArrives();
+  EXPECT_FALSE(app->browserCapture().reading());
+  EXPECT_EQ(bookmarks(), before + 1);
+  EXPECT_EQ(newest().url, "http://new.com/");
+}
+
+// ------------------------------------------------------------ today's browsers: the accessible tree
+
+using platform::ForeignAccessible;
+using platform::sim::FakeAccessible;
+using Node = std::shared_ptr<FakeAccessible>;
+
+Node node(int role, std::string name = "", std::string value = "", std::vector<Node> children = {}) {
+  auto n = std::make_shared<FakeAccessible>();
+  n->role = role;
+  n->name = std::move(name);
+  n->value = std::move(value);
+  n->children = std::move(children);
+  return n;
+}
+Node withShortcut(Node n, std::string shortcut) {
+  n->shortcut = std::move(shortcut);
+  return n;
+}
+Node withState(Node n, std::uint32_t state) {
+  n->state |= state;
+  return n;
+}
+// Chromium's window: client → (pane →) toolbar → the site-information
+// button and the bar, named "Address and search bar", shortcut "Ctrl+L", its
+// value without the scheme; the page below in a document.
+Node chromiumTree(const std::string& value, const std::string& siteButton = "View site information",
+                  const std::string& barName = "Address and search bar", std::uint32_t barState = 0) {
+  Node bar = withState(withShortcut(node(ForeignAccessible::kRoleText, barName, value), "Ctrl+L"), barState);
+  Node toolbar = node(ForeignAccessible::kRoleToolBar, "", "",
+                      {node(ForeignAccessible::kRolePushButton, "Back"), node(ForeignAccessible::kRolePushButton, siteButton),
+                       bar});
+  Node page = node(ForeignAccessible::kRoleDocument, "Page", "",
+                   {node(ForeignAccessible::kRoleText, "Search", "evil.example.org/phish")});
+  return node(ForeignAccessible::kRoleClient, "", "",
+              {node(ForeignAccessible::kRolePane, "", "", {toolbar, node(ForeignAccessible::kRolePane, "", "", {page})})});
+}
+
+class Trees : public Captures {
+ protected:
+  // A top-level window of `cls` right of the column answering with `tree`.
+  std::uint64_t browserWithTree(const std::string& cls, const std::string& title, Node tree) {
+    FakeWindow top;
+    top.className = cls;
+    top.text = title;
+    top.screenBounds = {360, 0, 1560, 1080};
+    top.accessible = std::move(tree);
+    return sim.addForeignWindow(top);
+  }
+  std::string read(const std::string& configured = "") {
+    platform::CancelFlag stop;
+    return capture::pageAddress(capture::readBrowserPage(sim, app->docking().capturePoint(), configured, stop));
+  }
+};
+
+TEST_F(Trees, AChromiumBarWithoutItsSchemeGivesAnHttpsBookmarkWithTheTitleCut) {
+  startAndWait();
+  browserWithTree("Chrome_WidgetWin_1", "Example Domain - Google Chrome", chromiumTree("example.com/path?q=1"));
+  const int before = bookmarks();
+  rightClickTheEdgeTab();
+  ASSERT_EQ(bookmarks(), before + 1);
+  EXPECT_EQ(newest().url, "https://example.com/path?q=1");
+  EXPECT_EQ(newest().title, "Example Domain");
+  EXPECT_TRUE(app->thumbnail().flying());
+  // The page's own fields (in the document) are never read.
+  EXPECT_EQ(read(), "https://example.com/path?q=1");
+}
+
+TEST_F(Trees, NotSecurePagesGetHttpAndAddressesWithTheirSchemeStayAsTheyAre) {
+  startAndWait();
+  const std::uint64_t w = browserWithTree("Chrome_WidgetWin_1", "P", chromiumTree("plain.example/", "Not secure"));
+  EXPECT_EQ(read(), "http://plain.example/");
+  sim.foreign.erase(w);
+  browserWithTree("Chrome_WidgetWin_1", "P", chromiumTree("plain.example/", "不安全"));
+  EXPECT_EQ(read(), "http://plain.example/");
+  sim.foreign.clear();
+  browserWithTree("Chrome_WidgetWin_1", "P", chromiumTree("ftp://files.example/a"));
+  EXPECT_EQ(read(), "ftp://files.example/a");
+  sim.foreign.clear();
+  browserWithTree("Chrome_WidgetWin_1", "P", chromiumTree("localhost:8080/admin"));
+  EXPECT_EQ(read(), "https://localhost:8080/admin");
+}
+
+TEST_F(Trees, FirefoxsBarInItsComboBoxGivesTheFullAddressAndTheEmDashEndGoes) {
+  startAndWait();
+  Node bar = node(ForeignAccessible::kRoleText, "Search or enter address", "https://www.mozilla.org/en-US/");
+  Node tree = node(ForeignAccessible::kRoleClient, "", "",
+                   {node(ForeignAccessible::kRoleToolBar, "Navigation", "",
+                         {node(ForeignAccessible::kRoleComboBox, "", "", {bar})})});
+  browserWithTree("MozillaWindowClass", "Internet for people \xA1\xAA Mozilla Firefox", tree);
+  rightClickTheEdgeTab();
+  EXPECT_EQ(newest().url, "https://www.mozilla.org/en-US/");
+  EXPECT_EQ(newest().title, "Internet for people");
+}
+
+TEST_F(Trees, TheBarIsChosenByCtrlLThenByItsNameThenFirst) {
+  startAndWait();
+  // A search field first, then a Chinese-named bar, then the Ctrl+L one.
+  Node first = node(ForeignAccessible::kRoleText, "Find", "first.example/");
+  Node named = node(ForeignAccessible::kRoleText, "地址和搜索栏", "named.example/");
+  Node ctrlL = withShortcut(node(ForeignAccessible::kRoleText, "Other", "ctrl.example/"), "CTRL+L");
+  Node deep = node(ForeignAccessible::kRoleToolBar, "", "", {ctrlL});
+  const std::uint64_t w =
+      browserWithTree("Chrome_WidgetWin_1", "T", node(ForeignAccessible::kRoleClient, "", "", {first, named, deep}));
+  EXPECT_EQ(read(), "https://ctrl.example/");
+  sim.foreign.erase(w);
+  const std::uint64_t v =
+      browserWithTree("Chrome_WidgetWin_1", "T", node(ForeignAccessible::kRoleClient, "", "", {first, named}));
+  EXPECT_EQ(read(), "https://named.example/");
+  sim.foreign.erase(v);
+  browserWithTree("SomeNewBrowser", "T", node(ForeignAccessible::kRoleClient, "", "", {first}));
+  EXPECT_EQ(read(), "https://first.example/");
+  // Values that are no address (a search typed, a word) are no bar.
+  sim.foreign.clear();
+  browserWithTree("X", "T", node(ForeignAccessible::kRoleClient, "", "",
+                                 {node(ForeignAccessible::kRoleText, "Address", "two words.com"),
+                                  node(ForeignAccessible::kRoleText, "Address", "word")}));
+  EXPECT_EQ(read(), "");
+}
+
+TEST_F(Trees, ABarBeingTypedInAnInvisibleOneOrNoBarAddNothingAndSaySo) {
+  startAndWait();
+  const int before = bookmarks();
+  const std::uint64_t typing = browserWithTree(
+      "Chrome_WidgetWin_1", "T", chromiumTree("what I type", "View site information", "Address and search bar",
+                                              ForeignAccessible::kStateFocused));
+  rightClickTheEdgeTab();  // (typing with spaces is no address at all)
+  sim.foreign.erase(typing);
+  const std::uint64_t focused = browserWithTree(
+      "Chrome_WidgetWin_1", "T", chromiumTree("half.typed.example", "View site information", "Address and search bar",
+                                              ForeignAccessible::kStateFocused));
+  rightClickTheEdgeTab();
+  sim.foreign.erase(focused);
+  Node hidden = withState(withShortcut(node(ForeignAccessible::kRoleText, "", "hidden.example/"), "Ctrl+L"),
+                          ForeignAccessible::kStateInvisible);
+  const std::uint64_t invisible =
+      browserWithTree("Chrome_WidgetWin_1", "T", node(ForeignAccessible::kRoleClient, "", "", {hidden}));
+  rightClickTheEdgeTab();
+  sim.foreign.erase(invisible);
+  browserWithTree("MozillaWindowClass", "T", node(ForeignAccessible::kRoleClient, "", "",
+                                                   {node(ForeignAccessible::kRolePushButton, "Menu")}));
+  rightClickTheEdgeTab();
+  EXPECT_EQ(bookmarks(), before);
+  ASSERT_EQ(sim.balloons.size(), 4u);
+  for (const auto& b : sim.balloons) EXPECT_EQ(b.text, "未检测到浏览器");
+  // The balloon points right of the edge tab, which would cover its start.
+  EXPECT_GE(sim.balloons.back().at.x, app->docking().capturePoint().x);
+}
+
+TEST_F(Trees, TheWalkKeepsToItsBudgetInDepthAndNodesAndAHungTreeGivesNothing) {
+  startAndWait();
+  // The bar twenty levels down: past the depth walked.
+  Node deep = withShortcut(node(ForeignAccessible::kRoleText, "", "deep.example/"), "Ctrl+L");
+  for (int i = 0; i < 20; ++i) deep = node(ForeignAccessible::kRolePane, "", "", {deep});
+  const std::uint64_t d = browserWithTree("Chrome_WidgetWin_1", "T", node(ForeignAccessible::kRoleClient, "", "", {deep}));
+  EXPECT_EQ(read(), "");
+  const int deepCalls = sim.accessibleCalls.load();
+  EXPECT_LT(deepCalls, 40);
+  sim.foreign.erase(d);
+  // 100,000 objects (a hundred groups of a thousand) before the bar: the
+  // walk stops at its budget.
+  std::vector<Node> groups;
+  for (int g = 0; g < 100; ++g) {
+    std::vector<Node> leaves(1000);
+    for (auto& l : leaves) l = node(ForeignAccessible::kRoleGrouping);
+    if (g == 99) leaves.back() = withShortcut(node(ForeignAccessible::kRoleText, "", "late.example/"), "Ctrl+L");
+    groups.push_back(node(ForeignAccessible::kRoleGrouping, "", "", std::move(leaves)));
+  }
+  const std::uint64_t m = browserWithTree("Chrome_WidgetWin_1", "T", node(ForeignAccessible::kRoleClient, "", "", groups));
+  sim.accessibleCalls = 0;
+  platform::CancelFlag stop;
+  const capture::TreeBudget budget;
+  auto root = sim.accessibleOf(platform::ForeignWindow{m});
+  const capture::AddressBar bar = capture::findAddressBar(*root, budget, stop);
+  EXPECT_FALSE(bar.found);
+  EXPECT_EQ(bar.visited, budget.nodes);
+  EXPECT_LE(sim.accessibleCalls.load(), 3 * budget.nodes + 1);  // role, state, children at most
+  sim.foreign.erase(m);
+  // A tree whose program stops answering: nothing, and the balloon.
+  Node hung = chromiumTree("example.com/");
+  hung->children[0]->hangs = true;
+  browserWithTree("Chrome_WidgetWin_1", "T", hung);
+  const int before = bookmarks();
+  rightClickTheEdgeTab();
+  EXPECT_EQ(bookmarks(), before);
+  EXPECT_GT(sim.accessibleHangs.load(), 0);
+  EXPECT_EQ(sim.balloons.back().text, "未检测到浏览器");
+  // A flag raised (the bound reached) ends the walk.
+  sim.foreign.clear();
+  browserWithTree("Chrome_WidgetWin_1", "T", chromiumTree("example.com/"));
+  stop.raise();
+  EXPECT_EQ(capture::pageAddress(capture::readBrowserPage(sim, app->docking().capturePoint(), "", stop)), "");
+}
+
+TEST_F(Trees, TheClassTableComesFirstAndAChromiumWindowFallsBackToItsTree) {
+  fs.files[kData + "\\config.ini"] += "控件=OmniboxViewViews\r\n";
+  startAndWait();
+  // The configured class finds nothing: the tree gives the address.
+  const std::uint64_t top = browserWithTree("Chrome_WidgetWin_1", "T", chromiumTree("tree.example/"));
+  EXPECT_EQ(read("OmniboxViewViews"), "https://tree.example/");
+  // Where the table's window is there, its text wins, by the old rule.
+  FakeWindow bar;
+  bar.parent = top;
+  bar.className = "OmniboxViewViews";
+  bar.text = "table.example/";
+  sim.addForeignWindow(bar);
+  EXPECT_EQ(read("OmniboxViewViews"), "http://table.example/");
+}
+
+TEST(BarAddress, WhatCanBeAPagesAddress) {
+  for (const char* yes : {"example.com", "a.b/c?d#e", "https://x", "localhost", "LOCALHOST:3000/x",
+                          "192.168.1.1:8080", "file:///C:/x.html", "about://blank"}) {
+    EXPECT_TRUE(capture::looksLikeBarAddress(yes)) << yes;
+  }
+  for (const char* no : {"", "word", "two words.com", ".com", "com.", "/path", "?q=x.y", "tab\there.com"}) {
+    EXPECT_FALSE(capture::looksLikeBarAddress(no)) << no;
+  }
+}
+
 class Clipboard : public Captures {
  protected:
   void copyAway(const std::string& text) {
     sim.cursor = {900, 500};  // over the browser, not the column
     sim.copyText(text);
+    readArrives();  // the title of the browser beside
   }
 };
 

@@ -400,6 +400,51 @@ std::string SimPlatform::processFileNameOf(ForeignWindow w) {
   return it == foreign.end() ? std::string() : it->second.processFileName;
 }
 
+namespace {
+
+class SimAccessible : public ForeignAccessible {
+ public:
+  SimAccessible(SimPlatform& platform, std::shared_ptr<FakeAccessible> node)
+      : platform_(platform), node_(std::move(node)) {}
+  int role() override { return answers() ? node_->role : 0; }
+  std::uint32_t state() override { return answers() ? node_->state : 0; }
+  std::string name() override { return answers() ? node_->name : std::string(); }
+  std::string value() override { return answers() ? node_->value : std::string(); }
+  std::string keyboardShortcut() override { return answers() ? node_->shortcut : std::string(); }
+  std::vector<std::unique_ptr<ForeignAccessible>> children(int most) override {
+    std::vector<std::unique_ptr<ForeignAccessible>> out;
+    if (!answers()) return out;
+    for (const auto& c : node_->children) {
+      if (static_cast<int>(out.size()) >= most) break;
+      out.push_back(std::make_unique<SimAccessible>(platform_, c));
+    }
+    return out;
+  }
+
+ private:
+  bool answers() {
+    ++platform_.accessibleCalls;
+    if (!node_->hangs) return true;
+    ++platform_.accessibleHangs;
+    return false;
+  }
+  SimPlatform& platform_;
+  std::shared_ptr<FakeAccessible> node_;
+};
+
+}  // namespace
+
+std::unique_ptr<ForeignAccessible> SimPlatform::accessibleOf(ForeignWindow w) {
+  const auto it = foreign.find(w.id);
+  if (it == foreign.end()) return nullptr;
+  if (it->second.hung) {
+    ++foreignSendTimeouts;  // WM_GETOBJECT timed out
+    return nullptr;
+  }
+  if (!it->second.accessible) return nullptr;
+  return std::make_unique<SimAccessible>(*this, it->second.accessible);
+}
+
 bool SimPlatform::tcpConnect(const std::string& host, int port, int timeoutMs) {
   note("connect " + host + ":" + std::to_string(port));
   now_ += std::min(tcpDelayMs, timeoutMs);

@@ -6,6 +6,7 @@
 // order of start-up and exit is written to `journal`.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <set>
@@ -136,6 +137,18 @@ class SimWindow : public HostWindow {
   bool pairOpen_ = false;
 };
 
+// An accessible object of a fake window's tree, shaped as browsers shape
+// theirs.
+struct FakeAccessible {
+  int role = 0;
+  std::uint32_t state = 0;
+  std::string name, value, shortcut;
+  std::vector<std::shared_ptr<FakeAccessible>> children;
+  // Its program stops answering once it is asked anything of this object:
+  // every call fails (the read's bound ends it).
+  bool hangs = false;
+};
+
 struct FakeWindow {
   std::uint64_t parent = 0;
   std::string className, text, processPath, processFileName;
@@ -143,6 +156,8 @@ struct FakeWindow {
   // A window whose thread does not answer: messages sent to it time out and
   // its text reads as empty.
   bool hung = false;
+  // What it answers WM_GETOBJECT with (none: no accessible tree).
+  std::shared_ptr<FakeAccessible> accessible;
 };
 
 class SimPlatform : public Platform {
@@ -252,6 +267,10 @@ class SimPlatform : public Platform {
   std::vector<ForeignWindow> childrenOf(ForeignWindow w) override;
   std::string processPathOf(ForeignWindow w) override;
   std::string processFileNameOf(ForeignWindow w) override;
+  std::unique_ptr<ForeignAccessible> accessibleOf(ForeignWindow w) override;
+  // Calls made on other programs' accessible objects, and those that met a
+  // program that stopped answering.
+  std::atomic<int> accessibleCalls{0}, accessibleHangs{0};
 
   bool tcpConnect(const std::string& host, int port, int timeoutMs) override;
 
@@ -280,7 +299,7 @@ class SimPlatform : public Platform {
   std::deque<std::optional<std::string>> fileDialogAnswers;
   std::vector<FileDialogRequest> fileDialogs;  // every dialog shown
   std::string desktop = "C:\\Users\\user\\Desktop\\";
-  int foreignSendTimeouts = 0;  // sends to hung windows (each cost kForeignSendTimeoutMs)
+  std::atomic<int> foreignSendTimeouts{0};  // sends to hung windows (each cost kForeignSendTimeoutMs)
 
   std::unique_ptr<Worker> createWorker() override;
   Http& http() override { return web; }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/win32/clipboard_win32.h"
+#include "platform/win32/foreign_accessible_win32.h"
 #include "platform/win32/foreign_windows_win32.h"
 #include "platform/win32/gdi_win32.h"
 #include "platform/win32/message_window_win32.h"
@@ -186,6 +187,9 @@ class Platform32 : public Win32Platform {
   std::vector<ForeignWindow> childrenOf(ForeignWindow w) override { return foreignChildrenOf(w); }
   std::string processPathOf(ForeignWindow w) override { return win32::processPathOf(w); }
   std::string processFileNameOf(ForeignWindow w) override { return win32::processFileNameOf(w); }
+  std::unique_ptr<ForeignAccessible> accessibleOf(ForeignWindow w) override {
+    return accessibleOfWindow(hwndOf(w), kForeignSendTimeoutMs);
+  }
 
   // network
   bool tcpConnect(const std::string& host, int port, int timeoutMs) override {
