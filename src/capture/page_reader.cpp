@@ -147,8 +147,13 @@ AddressBar findAddressBar(ForeignAccessible& root, const TreeBudget& budget, con
   };
   std::deque<Queued> queue;
   std::vector<Candidate> candidates;
+  // Never more objects fetched than can still be asked about: a container
+  // of 100,000 children costs no more than the budget.
+  const auto room = [&] {
+    return std::min<int>(budget.children, budget.nodes - bar.visited - static_cast<int>(queue.size()));
+  };
   // The root itself is the client area; it is walked, not asked about.
-  for (auto& c : root.children(budget.children)) queue.push_back({std::move(c), 1});
+  for (auto& c : root.children(room())) queue.push_back({std::move(c), 1});
   while (!queue.empty() && bar.visited < budget.nodes && !stop.raised()) {
     Queued q = std::move(queue.front());
     queue.pop_front();
@@ -170,7 +175,9 @@ AddressBar findAddressBar(ForeignAccessible& root, const TreeBudget& budget, con
       continue;
     }
     if (!isContainer(role) || q.depth >= budget.depth) continue;
-    for (auto& c : n.children(budget.children)) queue.push_back({std::move(c), q.depth + 1});
+    const int more = room();
+    if (more <= 0) continue;
+    for (auto& c : n.children(more)) queue.push_back({std::move(c), q.depth + 1});
   }
   // The best rank, the first of it in breadth-first order.
   const auto best = std::min_element(candidates.begin(), candidates.end(),
