@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "features/view_tabs.h"
 #include "text/gbk.h"
 
 namespace lh::features {
@@ -18,17 +19,6 @@ AccessibleNode node(AccessibleRole role, std::string name, const canvas::Rect& r
   n.bounds = {r.left, r.top, r.right - r.left, r.bottom - r.top};
   return n;
 }
-
-// The view tabs of the flat-view bar, left to right (x in the header).
-struct ViewTab {
-  const char* name;
-  int from, to;
-  list::View view;
-};
-constexpr ViewTab kViewTabs[] = {{"添加", 67, 115, list::View::Added},
-                                 {"访问", 122, 170, list::View::LastVisit},
-                                 {"常用", 177, 225, list::View::VisitCount},
-                                 {"域名", 233, 281, list::View::Domain}};
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "features/view_tabs.h"
 #include "list/list_text.h"
 #include "text/gbk.h"
 
@@ -141,23 +142,19 @@ void Breadcrumb::pushFrame(int f) {
   const int a = pushTarget_ + 100, b = pushTarget_;
   const int y = ui::eased(a, b, ui::expoOut(f, kPushFrames));
   auto& h = parts_.header;
-  setListTop(y + 44);
+  const int listTop = y + layout::kListBelowBar;
+  setListTop(listTop);
   h.moveObject(pushedBar_, 0, y);
-  if (parts_.list.inFlatView()) placeViewTabMarker(y + 44);
+  if (parts_.list.inFlatView()) placeViewTabMarker(listTop);
   parts_.listCanvas.box().setTransparency(parts_.list.curtain(), 5 * f);
   h.setTransparency(pushedBar_, 100 - 5 * f);
 }
 
 void Breadcrumb::placeViewTabMarker(int listTop) {
-  int x = 0;
-  switch (parts_.list.view()) {
-    case list::View::Added: x = 69; break;
-    case list::View::LastVisit: x = 124; break;
-    case list::View::VisitCount: x = 179; break;
-    case list::View::Domain: x = 235; break;
-    case list::View::None: return;  // stays where it is
+  // (View None: it stays where it is.)
+  for (const ViewTab& t : kViewTabs) {
+    if (t.view == parts_.list.view()) parts_.header.moveObject(viewTabMarker_, t.from + kMarkerPlacedX, listTop - kMarkerAboveList);
   }
-  parts_.header.moveObject(viewTabMarker_, x, listTop - 42);
 }
 
 void Breadcrumb::parkViewTabMarker() { parts_.header.moveObject(viewTabMarker_, -100, -100); }
@@ -220,19 +217,10 @@ void Breadcrumb::releasedAt(int x, int y) {
   auto& h = parts_.header;
   const int markerTop = h.getTop(viewTabMarker_);
   if (!(y > markerTop && y < markerTop + 20)) return;
-  struct Tab {
-    int from, to;
-    list::View view;
-    int markerX;
-  };
-  static constexpr Tab kTabs[] = {{67, 115, list::View::Added, 66},
-                                  {122, 170, list::View::LastVisit, 121},
-                                  {177, 225, list::View::VisitCount, 176},
-                                  {233, 281, list::View::Domain, 232}};
-  for (const Tab& t : kTabs) {
+  for (const ViewTab& t : kViewTabs) {
     if (x >= t.from && x <= t.to) {
       settle();
-      h.moveObject(viewTabMarker_, t.markerX, markerTop);
+      h.moveObject(viewTabMarker_, t.from + kMarkerClickedX, markerTop);
       parts_.listCanvas.box().moveObject(parts_.list.hoverHighlight(), 0, -20);
       parts_.list.selectView(t.view);
       return;

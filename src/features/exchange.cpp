@@ -103,6 +103,7 @@ void Exchange::importBookmarks() {
   const auto path = platform_.chooseFile(request(platform::FileDialogRequest::Kind::Open));
   if (!path) return;
   importing_ = true;
+  bool imported = false;
   {
     // The import lets messages through once per line: the list and the
     // header take no input, and every change from the window waits, until
@@ -116,13 +117,13 @@ void Exchange::importBookmarks() {
     // the file's lines read: until they start, the page says "导入...".
     Pumping compacting(platform_);
     if (store_.compact(&compacting) && hooks_.renumbered) hooks_.renumbered();
-    const bool imported =
+    imported =
         bytes && store::importBookmarkFile(store_, *bytes, [&progress](int percent) { progress.progress(percent); }).saved;
     status_->setCaption(imported ? "导入成功" : "导入失败");
   }
   importing_ = false;
   if (hooks_.redrawList) hooks_.redrawList();
-  queueIconFetches();
+  if (imported) queueIconFetches();
   pages_.hide();
 }
 

@@ -20,6 +20,8 @@ using layout::kBinStripWidth;
 using layout::kInsertionLineX;
 constexpr int kBinWidth = kBinCanvasWidth + kBinStripWidth;
 constexpr int kSideWidth = 286;
+// The bin window as made, before its first filling sizes it to its rows.
+constexpr int kMadeWidth = 329, kMadeHeight = 210, kMadeRowsHeight = 200;
 // The restored rows and the side list fly with the window this far right of
 // where the rows stand (the bin window's rows start at 39, the list's at 0).
 constexpr int kWindowToRows = 39;
@@ -60,7 +62,7 @@ void RestoreMode::follow(int y) {
 }
 
 void RestoreMode::atEmptyList() {
-  constexpr int kEmptyListY = 14, kEmptyListBadgeX = 263;
+  constexpr int kEmptyListY = 14, kEmptyListBadgeX = layout::kMainWidth - layout::kBadgeFromRight;
   box_.moveObject(list_.insertionLine(), kInsertionLineX, kEmptyListY);
   box_.moveObject(list_.insertBadge(), kEmptyListBadgeX, kEmptyListY);
   placeWindowAt(kEmptyListY);
@@ -110,11 +112,11 @@ void RecycleBin::makeRows(canvas::AnimationBox& box, std::vector<canvas::ObjectI
 
 void RecycleBin::build() {
   auto& raster = p_.platform.textRasterizer();
-  binCanvas_ = &p_.bin.add<ui::CanvasControl>("动画框1", raster, kBinCanvasWidth, 200);
-  binCanvas_->setBounds(0, 0, kBinCanvasWidth, 200);
+  binCanvas_ = &p_.bin.add<ui::CanvasControl>("动画框1", raster, kBinCanvasWidth, kMadeRowsHeight);
+  binCanvas_->setBounds(0, 0, kBinCanvasWidth, kMadeRowsHeight);
   binCanvas_->box().setBackground(0xFFFFFF);
   strip_ = &p_.bin.add<ui::PictureBox>("图片框1");
-  strip_->setBounds(kBinCanvasWidth, 0, kBinStripWidth, 200);
+  strip_->setBounds(kBinCanvasWidth, 0, kBinStripWidth, kMadeRowsHeight);
   strip_->setBackground(0xFFFFFF);
   strip_->setPicture(p_.pictures(Resource::BinStrip));
   // Only the strip does anything: a click on it empties the bin.
@@ -126,7 +128,7 @@ void RecycleBin::build() {
   sideCanvas_->setBounds(0, 0, kSideWidth, kRowHeight);
   sideCanvas_->box().setBackground(0xFFFFFF);
   makeRows(sideCanvas_->box(), sideIcons_, sideTexts_);
-  p_.bin.setBounds({p_.bin.left(), p_.bin.top(), 329, 210});
+  p_.bin.setBounds({p_.bin.left(), p_.bin.top(), kMadeWidth, kMadeHeight});
   p_.side.setBounds({p_.side.left(), p_.side.top(), kSideWidth, kRowHeight});
 }
 
@@ -218,14 +220,15 @@ void RecycleBin::categoryEmptied() {
 void RecycleBin::restoreAll(bool animate) {
   list::BookmarkList& list = p_.list;
   const std::optional<store::EntryId> shown = list.category();
-  if (list.inFlatView() || !shown || !p_.bin.visible()) return;
+  if (!shown || !p_.bin.visible()) return;  // no category shown: a flat view
   const store::EntryId current = *shown;
+  // Where nothing is put back, the window stays as it is, its strip too.
+  if (current == store::kNoRestoreCategory || !p_.store.isCategory(current)) return;
   p_.pointer.finishRowAnimations();
   p_.bin.setBounds({p_.bin.left(), p_.bin.top(), kBinCanvasWidth, p_.bin.height()});
   strip_->setVisible(false);
   flight_.cancel();
   p_.side.setVisible(false);
-  if (current == store::kNoRestoreCategory || !p_.store.isCategory(current)) return;
   const std::string binMembers = p_.store.entry(store::kRecycleBin).members();
   const std::string items = binMembers.size() > 1 ? binMembers.substr(1) : std::string();
   const std::vector<store::EntryId> ids = itemIds(items);

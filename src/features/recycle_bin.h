@@ -91,7 +91,11 @@ class RecycleBin : public list::RecycleBinLink {
   // Every frame of the list's hover highlight, at the row position y.
   void highlightMoved(int y) override;
   // A right press on the list puts the window in use already.
-  void deletionStarted() override { binShown_ = true; }
+  void deletionStarted() override {
+    shownBeforePress_ = binShown_;
+    binShown_ = true;
+  }
+  void nothingDeleted() override { binShown_ = shownBeforePress_; }
   // The side list filled with the deleted rows and flying into the bin
   // window, which shows them (restore mode when it was hidden).
   void rowsDeleted(const std::string& items, int rangeTopRow) override;
@@ -126,7 +130,6 @@ class RecycleBin : public list::RecycleBinLink {
   const std::vector<canvas::ObjectId>& sideTexts() const { return sideTexts_; }
   bool flying() const { return flight_.running(); }
   bool slidingAway() const { return slideAway_.running(); }
-  int titleChars = 42;  // TitleChars (text size 1)
 
  private:
   // The rows of one of the two windows from a members text.
@@ -152,6 +155,7 @@ class RecycleBin : public list::RecycleBinLink {
   int rows_ = 0;  // R: rows that fit the screen height
   int binCount_ = 0;
   bool binShown_ = false;
+  bool shownBeforePress_ = false;  // binShown_ when the right press came
   list::Pic blankRow_;  // a separator's row: white 350 x 20
   ui::Animation slideAway_;  // 时钟1 of the bin window
   ui::Animation approach_;   // 时钟8

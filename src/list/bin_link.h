@@ -15,7 +15,6 @@ using store::EntryId;
 // Where the pointer is on the list.
 struct PointedRow {
   int visibleRow = 0;     // 0-based from the canvas's top
-  int row = 0;            // absolute; the last row when below it; 0 when the list has none
   bool pastEnd = false;   // below the last row
   // The entry in that row; none for the lead row, a spacer, a heading, or
   // a list without rows.
@@ -49,6 +48,10 @@ class RecycleBinLink {
   virtual void highlightMoved(int y) = 0;
   // A right press on the list puts the bin window in use.
   virtual void deletionStarted() = 0;
+  // The right press ended deleting nothing (the lead row alone, a store
+  // that took no change, a cancelled press): a bin window not shown is out
+  // of use again.
+  virtual void nothingDeleted() = 0;
   // Entries went into the bin ("15u3u"): they fly from the range's top
   // visible row into the bin window, which shows them.
   virtual void rowsDeleted(const std::string& items, int rangeTopRow) = 0;

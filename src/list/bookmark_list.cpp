@@ -47,7 +47,7 @@ void BookmarkList::buildSlots() {
   hoverHighlight_ = object(0, -100, look_.hoverBand, 5);
   box_.setTagNumber(hoverHighlight_, 1);
   insertionLine_ = object(0, 0, look_.insertionLine, 2, false);
-  insertBadge_ = object(350 - 90, 0, look_.insertBadge, 6, false);
+  insertBadge_ = object(layout::kMainWidth - layout::kBadgeFromRight, 0, look_.insertBadge, 6, false);
   thumb_ = object(kThumbX, 0, look_.scrollThumb, 6);
   topFade_ = object(0, 0, look_.topFade, 5);
   bottomFade_ = object(0, 0, look_.bottomFade, 5);
@@ -363,8 +363,8 @@ void BookmarkList::onThumbMoved(int top) {
   const ScrollGeometry g = geometry();
   const int offset = offsetForThumb(top, g);
   // A list too short for the thumb's reach does not scroll by it: it stays
-  // where it is (at its top, or where the keys took it), its rows and
-  // firstRow_ alike.
+  // where it is (at its top, or where the keys took it), its first row
+  // too.
   if (offset < 0) return;
   scrollOffset_ = offset;
   alignedOffset_ = kRowHeight * static_cast<int>(std::floor(scrollOffset_ / static_cast<double>(kRowHeight)));

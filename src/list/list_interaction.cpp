@@ -64,7 +64,10 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
     lastPointerRow_ = pointerRow_;
   };
   e.objectRightUp = [this](canvas::ObjectId) {
-    if (const auto deleted = deletion_.release(pointerRow_); deleted && bin_) {
+    const bool pressed = deletion_.selecting();
+    const auto deleted = deletion_.release(pointerRow_);
+    if (pressed && !deleted && bin_) bin_->nothingDeleted();
+    if (deleted && bin_) {
       bin_->rowsDeleted(deleted->items, deleted->rangeTopRow);
       if (deleted->emptiedCategory) {
         // The highlight heading for a row that is gone would take the badge
@@ -102,6 +105,7 @@ ListInteraction::ListInteraction(BookmarkList& list, canvas::AnimationBox& box, 
   // the pointer moves on nor clicks.
   e.pressCancelled = [this](canvas::ObjectId) {
     pressPending_ = false;
+    if (deletion_.selecting() && bin_) bin_->nothingDeleted();
     deletion_.cancel();
   };
   e.pointerLeave = [this] { pointerLeft(); };
@@ -120,8 +124,7 @@ void ListInteraction::finishRowAnimations() {
 }
 
 PointedRow ListInteraction::pointed() const {
-  const int r = pointerRow_ + list_.firstRow();
-  return PointedRow{pointerRow_, r > list_.rowCount() ? list_.rowCount() : r, pastEnd_, targetEntry_};
+  return PointedRow{pointerRow_, pastEnd_, targetEntry_};
 }
 
 void ListInteraction::highlightPointedRow() {

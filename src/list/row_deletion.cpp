@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 #include "list/list_model.h"
 #include "store/members.h"
@@ -78,12 +79,12 @@ std::optional<RowDeletion::Deleted> RowDeletion::deleteInFlatView(int n) {
   rangeEnd_ = std::min(rangeEnd_, n);
   const store::EntryText& bin = store_.entry(store::kRecycleBin).members();
   std::string items;
+  std::unordered_set<EntryId> taken;
   for (int r = rangeStart_; r <= rangeEnd_; ++r) {
     const EntryId e = list_.idAtRow(r);
     if (e <= 0 || !store_.exists(e) || !store_.entry(e).isBookmark()) continue;  // spacer, heading
-    const std::string token = store::tokenOf(e);
-    if (bin.view().find(token) != std::string_view::npos) continue;  // in the bin already
-    if (("u" + items).find(token) != std::string::npos) continue;
+    if (bin.view().find(store::tokenOf(e)) != std::string_view::npos) continue;  // in the bin already
+    if (!taken.insert(e).second) continue;  // each once
     items += std::to_string(e) + "u";
   }
   if (items.empty() || !store_.moveEntries(items, store::kRecycleBin, -2, false)) return std::nullopt;
@@ -97,8 +98,9 @@ std::optional<RowDeletion::Deleted> RowDeletion::deleteInFlatView(int n) {
 std::optional<RowDeletion::Deleted> RowDeletion::deleteInCategory(int n) {
   rangeEnd_ = std::min(rangeEnd_, n);
   if (rangeStart_ == 1) rangeStart_ = 2;  // the lead row is no member
-  if (rangeStart_ > rangeEnd_) return std::nullopt;
-  const EntryId category = *list_.category();
+  const std::optional<EntryId> shown = list_.category();
+  if (rangeStart_ > rangeEnd_ || !shown) return std::nullopt;
+  const EntryId category = *shown;
   std::string items;
   for (int r = rangeStart_; r <= rangeEnd_; ++r) items += std::to_string(list_.idAtRow(r)) + "u";
   const int deleted = rangeEnd_ - rangeStart_ + 1;

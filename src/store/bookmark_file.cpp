@@ -513,8 +513,13 @@ ImportCounts importBookmarkFile(BookmarkStore& store, std::string_view bytes,
   }
   store.refreshLine(kRootCategory);
   ImportCounts counts = importer.counts();
-  // The import writes no log records: only the store file keeps it.
+  // The import writes no log records: only the store file keeps it. When
+  // that was not written, memory goes back to what the files hold, so that
+  // nothing is shown as kept that the next start lacks, and changes logged
+  // from here on name the entries the next start gives those ids. (A
+  // read-only store's next store file holds the import: memory is that.)
   counts.saved = store.saveAll();
+  if (!counts.saved && !store.readOnly()) store.load();
   return counts;
 }
 

@@ -52,7 +52,8 @@ struct ImportCounts {
 // whose address a bookmark of the store (or an earlier link of the file)
 // already has skipped. The file may be GBK, or UTF-8 (told by a byte-order
 // mark or the browsers' charset line). Ends by writing the store file
-// (saveAll); the caller compacts the store before and redraws after.
+// (saveAll), or, when that fails, by loading the store again from its files
+// (the import gone); the caller compacts the store before and redraws after.
 // `progress` hears the percentage of lines read, each time it changes; it
 // must not change the store (the import holds its categories' entries). A
 // store that is loading or read-only, or has no root, is left alone.

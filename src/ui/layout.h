@@ -19,10 +19,12 @@ inline constexpr int kEdgeWidth = 20;
 // The list: rows of 20 pixels under the breadcrumb's bars, above the bottom
 // bar.
 inline constexpr int kRowHeight = 20;
-// The list's top for a breadcrumb of `bars` bars.
-inline constexpr int listTopFor(int bars) { return 180 + 22 * bars; }
 // A bar's resting top for its 1-based level.
 inline constexpr int barTopFor(int level) { return 136 + 22 * level; }
+// The list starts this far below the top of the breadcrumb's last bar.
+inline constexpr int kListBelowBar = 44;
+// The list's top for a breadcrumb of `bars` bars.
+inline constexpr int listTopFor(int bars) { return barTopFor(bars) + kListBelowBar; }
 // The position indicator (位置外形框) stands this high just above the list.
 inline constexpr int kIndicatorHeight = 20;
 inline constexpr Place kIndicator{118, -kIndicatorHeight, 113, kIndicatorHeight};  // top: from the list's top

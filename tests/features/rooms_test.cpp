@@ -69,7 +69,7 @@ TEST(BinRoomAlone, DeletedRowsShowInRestoreModeAndGoBackBeforeThePointedEntry) {
   BinRoom r(5);  // root: 11 .. 15
   EXPECT_TRUE(r.store.moveEntries("12u13u", store::kRecycleBin, -2, false));
   r.list.showCategory(store::kRootCategory, 1);  // rows 2-4: 11, 14, 15
-  r.pointer.at = {2, 3, false, 14};
+  r.pointer.at = {2, false, 14};
   r.room.rowsDeleted("12u13u", 2);
   EXPECT_TRUE(r.room.restoreMode());
   EXPECT_TRUE(r.bin.visible());
@@ -94,13 +94,13 @@ TEST(BinRoomAlone, NoEntryPointedOrBelowTheLastRowAppendsAndAFlatViewRestoresNot
   BinRoom r(4);  // root: 11 .. 14
   EXPECT_TRUE(r.store.moveEntries("11u", store::kRecycleBin, -2, false));
   r.list.showCategory(store::kRootCategory, 1);
-  r.pointer.at = {0, 1, false, std::nullopt};  // the lead row
+  r.pointer.at = {0, false, std::nullopt};  // the lead row
   r.room.rowsDeleted("11u", 0);
   r.room.restoreAll(false);
   EXPECT_EQ(r.store.members(1), (std::vector<EntryId>{12, 13, 14, 11}));
   EXPECT_TRUE(r.store.moveEntries("12u", store::kRecycleBin, -2, false));
   r.list.showCategory(store::kRootCategory, 1);
-  r.pointer.at = {6, 4, true, 11};  // below the last row, on 11's
+  r.pointer.at = {6, true, 11};  // below the last row, on 11's
   r.room.rowsDeleted("12u", 1);
   r.room.restoreAll(false);
   EXPECT_EQ(r.store.members(1), (std::vector<EntryId>{13, 14, 11, 12}));

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/sim/sim_platform.h"
+#include "platform/win32/clipboard_win32.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/single_instance_win32.h"
 #include "platform/win32/win32_platform.h"
@@ -164,6 +165,96 @@ TEST(RealClipboardChain, AViewerLeavingAfterOursKeepsTheChainWhole) {
   p.restoreWindowProcedure();
   p.leaveClipboardChain();
   d.leave();
+}
+
+HWND plainWindow() {
+  return CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+// A watcher that left the chain (the program's exit does so; the watched
+// window's destruction does so too) is installed no more, and joins again
+// when asked, as the simulator's watcher does.
+TEST(RealClipboardWatcher, AWatcherThatLeftTheChainJoinsItAgain) {
+  HWND first = plainWindow(), second = plainWindow();
+  ASSERT_TRUE(first && second);
+  {
+    platform::win32::ClipboardWatcher watcher;
+    watcher.install(first, [] {});
+    ASSERT_TRUE(watcher.installed());
+    watcher.restoreProcedure();
+    watcher.leaveChain();
+    EXPECT_FALSE(watcher.installed());
+    watcher.install(second, [] {});
+    EXPECT_TRUE(watcher.installed()) << "a second install after leaving did nothing";
+    watcher.restoreProcedure();
+    watcher.leaveChain();
+  }
+  {
+    // The watched window destroyed while hooked: it left the chain on
+    // WM_DESTROY; another window can be watched.
+    HWND third = plainWindow();
+    platform::win32::ClipboardWatcher watcher;
+    watcher.install(third, [] {});
+    ASSERT_TRUE(watcher.installed());
+    DestroyWindow(third);
+    EXPECT_FALSE(watcher.installed());
+    watcher.install(second, [] {});
+    EXPECT_TRUE(watcher.installed()) << "the destroyed window is still taken for the watched one";
+    watcher.restoreProcedure();
+    watcher.leaveChain();
+  }
+  DestroyWindow(first);
+  DestroyWindow(second);
+}
+
+// The properties a window of this class holds when its WM_NCDESTROY comes
+// (it sets none of its own).
+int propertiesAtDestruction = -1;
+
+BOOL CALLBACK countProperty(HWND, LPWSTR, HANDLE, ULONG_PTR count) {
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+LRESULT CALLBACK watchedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCDESTROY) {
+    int count = 0;
+    EnumPropsExW(hwnd, &countProperty, reinterpret_cast<LPARAM>(&count));
+    propertiesAtDestruction = count;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// A property must be gone before its window's WM_NCDESTROY returns. The
+// watcher's (which leads its hooked procedure to it) goes, and the watcher
+// forgets the window, when a watched window is destroyed while hooked: a
+// later unhook would otherwise reach whatever window has the handle then.
+TEST(RealClipboardWatcher, AWatchedWindowDestroyedWhileHookedKeepsNoPropertyOfTheWatcher) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &watchedProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"LinkhoardTestWatched";
+  ASSERT_TRUE(RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS);
+  auto make = [] {
+    return CreateWindowExW(0, L"LinkhoardTestWatched", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+  };
+  // What the system itself keeps on such a window (Wine keeps some).
+  HWND plain = make();
+  ASSERT_TRUE(plain);
+  propertiesAtDestruction = -1;
+  DestroyWindow(plain);
+  const int systems = propertiesAtDestruction;
+  ASSERT_GE(systems, 0);
+  HWND watched = make();
+  ASSERT_TRUE(watched);
+  platform::win32::ClipboardWatcher watcher;
+  watcher.install(watched, [] {});
+  ASSERT_TRUE(watcher.installed());
+  propertiesAtDestruction = -1;
+  DestroyWindow(watched);
+  EXPECT_EQ(propertiesAtDestruction, systems) << "the watcher's property is still on the window at WM_NCDESTROY";
 }
 
 // Another program with the clipboard open, on a thread of its own (a

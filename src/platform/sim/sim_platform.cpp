@@ -14,18 +14,17 @@ namespace lh::platform::sim {
 // ------------------------------------------------------------ edit boxes
 
 void SimEditBox::setText(const std::string& t) {
-  text_ = t;
+  // As the native box, which cuts on every change, a text set by the
+  // program included: whole characters only.
+  text_ = options.maxBytes > 0 && t.size() > static_cast<std::size_t>(options.maxBytes)
+              ? std::string(text::cutAtBoundary(t, static_cast<std::size_t>(options.maxBytes)))
+              : t;
   if (onChange) onChange();
 }
 
 void SimEditBox::type(const std::string& t) {
   if (options.readOnly) return;
-  std::string next = text_ + t;
-  // As the native box: whole characters only.
-  if (options.maxBytes > 0 && next.size() > static_cast<std::size_t>(options.maxBytes)) {
-    next = std::string(text::cutAtBoundary(next, static_cast<std::size_t>(options.maxBytes)));
-  }
-  setText(next);
+  setText(text_ + t);
 }
 
 SimEditBox::~SimEditBox() {

@@ -61,11 +61,13 @@ ClipboardWatcher::~ClipboardWatcher() {
 
 void ClipboardWatcher::install(HWND window, std::function<void()> onChange) {
   if (window_ || !window) return;
+  // The property leads the hooked procedure here for as long as it is in
+  // place. Without it (or without the hook) the window does not join: a
+  // viewer that does not pass the chain's messages on breaks it for every
+  // program after it.
+  if (!SetPropW(window, kWatcherProperty, this)) return;
   window_ = window;
   onChange_ = std::move(onChange);
-  // The property leads the hooked procedure here for as long as it is in
-  // place.
-  SetPropW(window_, kWatcherProperty, this);
   // The notification sent while joining arrives before the hook is in
   // place, so text already on the clipboard is not taken.
   nextViewer_ = SetClipboardViewer(window_);
@@ -73,6 +75,11 @@ void ClipboardWatcher::install(HWND window, std::function<void()> onChange) {
   previousProc_ =
       reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&hookedProc)));
   hooked_ = previousProc_ != nullptr;
+  if (!hooked_) {
+    leaveChain();
+    RemovePropW(window_, kWatcherProperty);
+    forgetWindow();
+  }
 }
 
 void ClipboardWatcher::restoreProcedure() {
@@ -80,6 +87,7 @@ void ClipboardWatcher::restoreProcedure() {
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc_));
   RemovePropW(window_, kWatcherProperty);
   hooked_ = false;
+  if (!chained_) forgetWindow();
 }
 
 void ClipboardWatcher::leaveChain() {
@@ -91,6 +99,15 @@ void ClipboardWatcher::leaveChain() {
   if (nextViewer_) {
     sendBounded(nextViewer_, WM_CHANGECBCHAIN, reinterpret_cast<WPARAM>(window_), reinterpret_cast<LPARAM>(nextViewer_));
   }
+  nextViewer_ = nullptr;
+  if (!hooked_) forgetWindow();
+}
+
+// Out of the chain and unhooked: another window (or this one again) may be
+// watched.
+void ClipboardWatcher::forgetWindow() {
+  window_ = nullptr;
+  previousProc_ = nullptr;
 }
 
 LRESULT CALLBACK ClipboardWatcher::hookedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -113,6 +130,13 @@ LRESULT CALLBACK ClipboardWatcher::hookedProc(HWND hwnd, UINT msg, WPARAM wp, LP
     case WM_DESTROY:
       self->leaveChain();
       break;
+    case WM_NCDESTROY: {
+      // The window's last message: its own procedure back, and no property
+      // left on a handle the system may give another window.
+      const WNDPROC previous = self->previousProc_;
+      self->restoreProcedure();
+      return CallWindowProcW(previous, hwnd, msg, wp, lp);
+    }
     default:
       break;
   }

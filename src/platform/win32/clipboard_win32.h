@@ -23,7 +23,9 @@ class ClipboardWatcher {
   ClipboardWatcher(const ClipboardWatcher&) = delete;
   ClipboardWatcher& operator=(const ClipboardWatcher&) = delete;
   // Joins the viewer chain with `window`, whose procedure is hooked so that
-  // each WM_DRAWCLIPBOARD calls onChange (once; later calls do nothing).
+  // each WM_DRAWCLIPBOARD calls onChange. Once: later calls do nothing until
+  // the watcher has left the chain and unhooked its window (the window's
+  // destruction does both).
   void install(HWND window, std::function<void()> onChange);
   // In the chain.
   bool installed() const { return chained_; }
@@ -33,6 +35,7 @@ class ClipboardWatcher {
 
  private:
   static LRESULT CALLBACK hookedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  void forgetWindow();
 
   HWND window_ = nullptr;
   bool chained_ = false;

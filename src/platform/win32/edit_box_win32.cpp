@@ -27,7 +27,15 @@ Win32EditBox::Win32EditBox(HWND parent, const EditOptions& o, std::map<HWND, Win
   registry_[hwnd_.get()] = this;
 }
 
-Win32EditBox::~Win32EditBox() { registry_.erase(hwnd_.get()); }
+Win32EditBox::~Win32EditBox() {
+  if (!hwnd_) return;
+  registry_.erase(hwnd_.get());
+  // The box's own procedure again, and no way back to this object, before
+  // the window goes: its destruction's messages reach nothing half gone.
+  SetWindowLongPtrW(hwnd_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+  SetWindowLongPtrW(hwnd_.get(), GWLP_USERDATA, 0);
+  hwnd_.reset();
+}
 
 std::string Win32EditBox::text() const {
   const int n = GetWindowTextLengthW(hwnd_.get());

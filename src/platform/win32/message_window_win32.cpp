@@ -85,8 +85,11 @@ LRESULT MessageWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
     }
     return 0;
   }
-  auto it = handlers_.find(msg);
-  if (it != handlers_.end() && it->second) return it->second(wp, lp);
+  if (auto it = handlers_.find(msg); it != handlers_.end() && it->second) {
+    // (A copy, as a tick: the handler may set another for its message.)
+    const auto handler = it->second;
+    return handler(wp, lp);
+  }
   return DefWindowProcW(hwnd_.get(), msg, wp, lp);
 }
 
