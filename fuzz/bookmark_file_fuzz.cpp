@@ -3,7 +3,8 @@
 // fresh store, gives the same tree: the same links in the same order with the
 // same titles, addresses and dates (as the file writes them), and each
 // folder's sub-folders in the reverse order (an import puts each new folder
-// first). The progress only rises, and ends at 100.
+// first). The progress only rises, and ends at 100. An import whose store
+// file could not be written leaves the store as its files are.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -107,6 +108,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   store::BookmarkStore reloaded(fsA, kStore, kLog);
   reloaded.load();
   check(fuzz::linesOf(reloaded) == fuzz::linesOf(a));
+
+  // The same import into a store whose file cannot be written at the
+  // fold's n-th replacement: it keeps what its files hold.
+  text::MemoryFileSystem fsC;
+  fsC.files[kStore] = fuzz::seedStore();
+  store::BookmarkStore c(fsC, kStore, kLog);
+  c.load();
+  const auto before = fuzz::linesOf(c);
+  fsC.replacesBeforeFailure = size % 2;
+  const store::ImportCounts refused = store::importBookmarkFile(c, bytes);
+  if (!refused.saved) check(fuzz::linesOf(c) == before);
+  store::BookmarkStore afterRefusal(fsC, kStore, kLog);
+  afterRefusal.load();
+  check(fuzz::linesOf(afterRefusal) == fuzz::linesOf(c));
 
   const std::string file = store::exportBookmarkFile(a);
   text::MemoryFileSystem fsB;

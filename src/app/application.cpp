@@ -169,7 +169,7 @@ void Application::buildCaptures() {
     // Right of the edge tab, which would cover the balloon's first
     // characters (the tray icon's point is far from it).
     const platform::Point cursor = platform_.cursorPosition();
-    return platform::Point{std::max(cursor.x, docking_->capturePoint().x + kBalloonClearance), cursor.y};
+    return platform::Point{std::max(cursor.x, docking_->capturePoint().x + layout::kBalloonClearance), cursor.y};
   };
   hooks.configuredClass = [this] {
     return text::readProfileString(fs_, paths_.settingsFile, store::kBrowserSection, store::kAddressControlKey);

@@ -140,7 +140,6 @@ class Application {
 
   static constexpr int kRowHeight = features::kRowHeight;
   // The capture's balloon points this far right of the edge tab.
-  static constexpr int kBalloonClearance = 4;
   static constexpr int kBinTitleLength = 42;
   static constexpr int kMainWidth = features::kMainWidth;
   static constexpr int kDockedLeft = features::kDockedLeft;

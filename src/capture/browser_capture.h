@@ -6,6 +6,8 @@
 // Also addCapturedBookmark, which the clipboard capture shares.
 #pragma once
 
+#include "capture/read_bound.h"
+
 #include <functional>
 #include <string>
 
@@ -36,10 +38,6 @@ class BrowserCapture {
     // The capture thumbnail's flight.
     std::function<void()> showThumbnail;
   };
-
-  // One read of the browser takes at most this long, however the browser
-  // answers (slowly, never, with an endless tree).
-  static constexpr int kReadBoundMs = 1500;
 
   BrowserCapture(platform::Platform& platform, ui::Busy& busy, Hooks hooks);
 

@@ -42,7 +42,7 @@ void ClipboardCapture::readTitle() {
     auto read = std::make_shared<std::string>();
     const platform::BoundedOutcome outcome = platform::runBounded(
         [platform, at, read](const platform::CancelFlag&) { *read = titleAt(*platform, at); },
-        BrowserCapture::kReadBoundMs, &cancel);
+        kReadBoundMs, &cancel);
     std::string title = outcome == platform::BoundedOutcome::Finished ? *read : std::string();
     return [this, title = std::move(title)] {
       if (copies_.empty()) return;

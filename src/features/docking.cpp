@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "canvas/decode.h"
+#include "ui/layout.h"
 
 namespace lh::features {
 
@@ -128,7 +129,9 @@ void Docking::placeCompanions() {
   leftEdge_->moveTo(l - leftEdge_->width(), leftEdge_->top());
 }
 
-platform::Point Docking::capturePoint() const { return {rightEdge_->left() + 20, 121}; }
+platform::Point Docking::capturePoint() const {
+  return {rightEdge_->left() + layout::kCaptureRightOfEdgeTab, layout::kCaptureY};
+}
 
 void Docking::slideIn() {
   if (slide_.running()) return;

@@ -15,9 +15,11 @@ void CaptureThumbnail::show() {
   finish();
   const platform::Point screen = platform_.screenSize();
   const int w = screen.x / 6, h = screen.y / 6;
-  window_ = std::make_unique<ui::Window>(
-      platform_, platform::WindowOptions{{screen.x / 3, screen.y / 3, w, h}, true, true, false, "CaptureThumbnail"},
-      0xFFFFFF);
+  // It flies over the edge tab and the list: a click meant for them while
+  // it passes goes to them.
+  platform::WindowOptions options{{screen.x / 3, screen.y / 3, w, h}, true, true, false, "CaptureThumbnail"};
+  options.passesInput = true;
+  window_ = std::make_unique<ui::Window>(platform_, options, 0xFFFFFF);
   auto& picture = window_->add<ui::PictureBox>("背景");
   picture.setBounds(0, 0, w, h);
   auto snapshot = std::make_shared<canvas::Picture>(platform_.screenSnapshot(w, h));

@@ -95,6 +95,9 @@ struct WindowOptions {
   bool topMost = false;
   bool layered = false;     // per-pixel alpha through presentLayered
   std::string title;        // GBK
+  // Shown only: the pointer's input goes to whatever is below it, as if the
+  // window were not there (a picture flying across other windows).
+  bool passesInput = false;
 };
 
 // A native edit control inside a host window, so that typing, input

@@ -43,6 +43,13 @@ inline constexpr Place kExportLabel{60, 12, 30, 14};
 // The search box 查找编辑框 in the header.
 inline constexpr Place kSearchBox{146, 121, 147, 16};
 
+// The browser beside the window is read at this point: right of the right
+// edge tab's left, at this height on the screen.
+inline constexpr int kCaptureRightOfEdgeTab = 20, kCaptureY = 121;
+// The balloon of a capture that read nothing points at least this far
+// right of the capture point, clear of the edge tab.
+inline constexpr int kBalloonClearance = 4;
+
 // Balloon tips point here, at the browser badge in the header (x from the
 // main window's left, y on the screen).
 inline constexpr int kBalloonX = 308, kBalloonY = 120;

@@ -9,51 +9,19 @@
 
 #include "capture/page_reader.h"
 #include "platform/bounded_call.h"
+#include "win/browser_standin_process.h"
 #include "win/real_platform.h"
 
 namespace lh::platform {
 namespace {
 
-// One stand-in browser, its window found by its class, ended with the test.
-class StandIn {
+// A stand-in browser right of the screen's middle, read at a point of its
+// toolbar.
+class StandIn : public test::StandInBrowser {
  public:
-  StandIn(const std::wstring& kind, const std::wstring& windowClass) {
-    std::wstring cmd = L"\"" + std::wstring(LH_BROWSER_STANDIN_W) + L"\" " + kind + L" 1000 0 800 600";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) return;
-    CloseHandle(pi_.hThread);
-    for (int i = 0; i < 200 && !window_; ++i) {
-      Sleep(50);
-      window_ = findOwnWindow(windowClass);
-    }
-    // Ready once it is the window at the point read (the one before it may
-    // still be going).
-    const POINT p{point().x, point().y};
-    for (int i = 0; i < 200 && window_ && GetAncestor(WindowFromPoint(p), GA_ROOT) != window_; ++i) Sleep(50);
-  }
-  ~StandIn() {
-    if (pi_.hProcess) {
-      TerminateProcess(pi_.hProcess, 0);
-      WaitForSingleObject(pi_.hProcess, 5000);
-      CloseHandle(pi_.hProcess);
-    }
-  }
-  HWND window() const { return window_; }
-  // A point inside it.
+  StandIn(const std::wstring& kind, const std::wstring& windowClass)
+      : StandInBrowser(LH_BROWSER_STANDIN_W, kind, windowClass, RECT{1000, 0, 1800, 600}, POINT{1100, 121}) {}
   Point point() const { return {1100, 121}; }
-
- private:
-  HWND findOwnWindow(const std::wstring& cls) const {
-    for (HWND w = FindWindowExW(nullptr, nullptr, cls.c_str(), nullptr); w; w = FindWindowExW(nullptr, w, cls.c_str(), nullptr)) {
-      DWORD pid = 0;
-      GetWindowThreadProcessId(w, &pid);
-      if (pid == pi_.dwProcessId) return w;
-    }
-    return nullptr;
-  }
-  PROCESS_INFORMATION pi_{};
-  HWND window_ = nullptr;
 };
 
 capture::BrowserPage readAt(Point p) {

@@ -299,6 +299,38 @@ TEST(RealClipboard, ACopyIsReadEvenWhileAnotherProgramHoldsTheClipboardForAMomen
   EXPECT_EQ(p.clipboardText(), "http://held.example/");
 }
 
+// A picture flying over the program's own windows (the capture thumbnail)
+// must not take the clicks meant for them, and must still be seen.
+TEST(RealWindows, AWindowThatPassesInputIsSeenButThePointerReachesTheOneBelow) {
+  win32::Win32Platform& p = realPlatform();
+  auto below = p.createWindow(WindowOptions{{200, 200, 200, 200}, true, true, false, "Below"});
+  WindowOptions over{{250, 250, 100, 100}, true, true, false, "Over"};
+  over.passesInput = true;
+  auto above = p.createWindow(over);
+  below->setVisible(true);
+  above->setVisible(true);
+  above->raise(false);
+  const std::vector<std::uint32_t> red(100 * 100, 0xFFFF0000);
+  above->present(red.data(), 100, 100, {canvas::Rect{0, 0, 100, 100}});
+  HWND belowHwnd = reinterpret_cast<HWND>(below->nativeId());
+  HWND aboveHwnd = reinterpret_cast<HWND>(above->nativeId());
+  // Drawn: the screen shows the picture's red where it stands.
+  COLORREF seen = CLR_INVALID;
+  for (int i = 0; i < 200; ++i) {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    HDC screen = GetDC(nullptr);
+    seen = GetPixel(screen, 300, 300);
+    ReleaseDC(nullptr, screen);
+    if (seen == RGB(255, 0, 0)) break;
+    Sleep(10);
+  }
+  EXPECT_EQ(seen, RGB(255, 0, 0));
+  // Hit-tested through: the point inside both belongs to the one below.
+  EXPECT_EQ(WindowFromPoint(POINT{300, 300}), belowHwnd);
+  EXPECT_NE(WindowFromPoint(POINT{300, 300}), aboveHwnd);
+}
+
 TEST(RealShell, TheDesktopFolderExistsAndEndsWithABackslash) {
   const std::string desktop = realPlatform().desktopFolder();
   ASSERT_GT(desktop.size(), 3u);

@@ -12,23 +12,34 @@ namespace lh::platform::win32 {
 
 namespace {
 
-// The calling thread's COM apartment, joined once per thread (a
-// multithreaded one: the other program's objects reach it through their
-// proxies, no message loop needed) and left when the thread ends.
-class ThreadApartment {
+// The calling thread's COM apartment (a multithreaded one: the other
+// program's objects reach it through their proxies, no message loop needed),
+// joined while any object of this file lives on the thread and left when
+// the last one goes. Left then, in the read's own code, and never from a
+// thread-exit destructor: there the loader lock is held, and leaving
+// releases proxies with calls to the other program, which may be hung or
+// gone; every thread the process starts or ends would wait meanwhile.
+class ApartmentRef {
  public:
-  ThreadApartment() : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
-  ~ThreadApartment() {
-    if (ok_) CoUninitialize();
+  ApartmentRef() {
+    if (users_ == 0) joined_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    ++users_;
   }
-  ThreadApartment(const ThreadApartment&) = delete;
-  ThreadApartment& operator=(const ThreadApartment&) = delete;
+  ~ApartmentRef() {
+    if (--users_ == 0 && joined_) {
+      CoUninitialize();
+      joined_ = false;
+    }
+  }
+  ApartmentRef(const ApartmentRef&) = delete;
+  ApartmentRef& operator=(const ApartmentRef&) = delete;
 
  private:
-  bool ok_;
+  static thread_local int users_;
+  static thread_local bool joined_;
 };
-
-void joinApartment() { thread_local ThreadApartment apartment; }
+thread_local int ApartmentRef::users_ = 0;
+thread_local bool ApartmentRef::joined_ = false;
 
 VARIANT childVariant(long id) {
   VARIANT v;
@@ -103,6 +114,7 @@ class Win32ForeignAccessible : public ForeignAccessible {
     return narrowBstr(b);
   }
 
+  ApartmentRef apartment_;  // (first: the proxy below is released inside it)
   ComPtr<IAccessible> object_;
   long child_;
 };
@@ -111,7 +123,7 @@ class Win32ForeignAccessible : public ForeignAccessible {
 
 std::unique_ptr<ForeignAccessible> accessibleOfWindow(HWND w, unsigned timeoutMs) {
   if (!w) return nullptr;
-  joinApartment();
+  const ApartmentRef apartment;
   // WM_GETOBJECT bounded (AccessibleObjectFromWindow would wait for a hung
   // window as long as it hangs), then the answer unmarshalled.
   DWORD_PTR result = 0;

@@ -36,12 +36,17 @@ Win32Window::Win32Window(const WindowOptions& o) : options_(o), bounds_(o.bounds
   DWORD ex = WS_EX_TOOLWINDOW;
   if (o.topMost) ex |= WS_EX_TOPMOST;
   if (o.layered) ex |= WS_EX_LAYERED;
+  // The system hit-tests through a window that is both layered and
+  // transparent (transparent alone changes only the painting order).
+  if (o.passesInput) ex |= WS_EX_LAYERED | WS_EX_TRANSPARENT;
   hwnd_ = CreateWindowExW(ex, kWindowClass, wide(o.title).c_str(), WS_POPUP, o.bounds.left, o.bounds.top,
                           o.bounds.width, o.bounds.height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   // (A window the system could not make stays an empty one: every call on
   // a null window fails harmlessly, and WM_GETOBJECT never comes.)
   accessibility_ = std::make_unique<WindowAccessibility>(hwnd_, events);
   if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  // Layered only to pass input: drawn as any window, wholly opaque.
+  if (hwnd_ && o.passesInput && !o.layered) SetLayeredWindowAttributes(hwnd_, 0, 255, LWA_ALPHA);
 }
 
 Win32Window::~Win32Window() {
