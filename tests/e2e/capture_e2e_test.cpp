@@ -34,6 +34,7 @@ class BrowserBeside : public lh::test::StandInBrowser {
 const std::wstring kNoBrowser = L"\u672a\u68c0\u6d4b\u5230\u6d4f\u89c8\u5668";
 
 struct Balloon {
+  HWND window = nullptr;
   std::wstring text;
   RECT place{};
 };
@@ -57,6 +58,7 @@ BOOL CALLBACK findBalloon(HWND w, LPARAM lp) {
   SendMessageTimeoutW(w, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kWaitMs, &got);
   if (text != kNoBrowser) return TRUE;
   Balloon b;
+  b.window = w;
   b.text = text;
   GetWindowRect(w, &b.place);
   search->found = b;
@@ -170,7 +172,7 @@ TEST_F(BrowserCapture, ABrowserThatShowsNoAddressAddsNothingAndTheBalloonSaysSoC
   ASSERT_TRUE(p.waitDockedWithShadows());
   // The bar being typed in, no bar at all, a bar deeper than the walk goes.
   const std::pair<const wchar_t*, const wchar_t*> kinds[] = {
-      {L"focused", L"Chrome_WidgetWin_1"}, {L"nobar", L"MozillaWindowClass"}, {L"deep", L"Chrome_WidgetWin_1"}};
+      {L"nobar", L"MozillaWindowClass"}, {L"focused", L"Chrome_WidgetWin_1"}, {L"deep", L"Chrome_WidgetWin_1"}};
   for (const auto& [kind, windowClass] : kinds) {
     BrowserBeside browser(kind, windowClass);
     ASSERT_NE(browser.window(), nullptr) << kind;
@@ -183,6 +185,8 @@ TEST_F(BrowserCapture, ABrowserThatShowsNoAddressAddsNothingAndTheBalloonSaysSoC
     // The whole balloon right of the tab, where its first character can be
     // read.
     EXPECT_GE(b.place.left, p.rect(L"RightEdgeTabWindow").right) << kind;
+    // (Under Wine the first balloon a program shows is at times not drawn
+    // although it is shown: the picture is taken of the second.)
     if (std::wstring(kind) == L"focused") screenshot("capture-read-nothing.png");
     EXPECT_EQ(bookmarksAdded(data), 0) << kind;
   }
