@@ -60,15 +60,19 @@ bool isAddressBarName(std::string_view name) {
 }
 
 // The site-information button beside the bar says so of a page without
-// https.
+// https ("Not secure", or the mark followed by more words).
 bool saysNotSecure(std::string_view name) {
-  return text::containsCaseless(name, "Not secure") || text::contains(name, "不安全");
+  for (std::string_view mark : {std::string_view("Not secure"), std::string_view("不安全")}) {
+    if (name.size() >= mark.size() && equalsCaseless(name.substr(0, mark.size()), mark)) return true;
+  }
+  return false;
 }
 
 struct Candidate {
   std::string value;
   bool focused = false;
   int rank = 0;  // 0: "Ctrl+L", 1: a known name, 2: any other
+  int container = 0;
 };
 
 }  // namespace
@@ -124,12 +128,31 @@ std::string addressWindowClass(const std::string& topClass, const std::string& c
   return wanted;
 }
 
-bool looksLikeBarAddress(const std::string& value) {
-  if (value.empty() || value.size() > 8192) return false;
-  for (char c : value) {
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return false;
+// "scheme://" at the very start (an address in a query, "?next=https://",
+// is no scheme of the value's own).
+bool startsWithScheme(std::string_view value) {
+  std::size_t i = 0;
+  while (i < value.size() && (std::isalnum(static_cast<unsigned char>(value[i])) || value[i] == '+' ||
+                              value[i] == '-' || value[i] == '.')) {
+    ++i;
   }
-  if (value.find("://") != std::string::npos) return true;
+  return i > 0 && std::isalpha(static_cast<unsigned char>(value[0])) && value.substr(i, 3) == "://";
+}
+
+// Schemes that run code instead of naming a page.
+bool isScriptScheme(std::string_view value) {
+  for (std::string_view s : {"javascript:", "vbscript:", "data:"}) {
+    if (value.size() >= s.size() && equalsCaseless(value.substr(0, s.size()), s)) return true;
+  }
+  return false;
+}
+
+bool looksLikeBarAddress(const std::string& value) {
+  if (value.empty() || value.size() > 8192 || isScriptScheme(value)) return false;
+  for (char c : value) {
+    if (static_cast<unsigned char>(c) <= ' ') return false;  // white space, control bytes
+  }
+  if (startsWithScheme(value)) return true;
   // The host: before the first "/", "?" or "#", without a port.
   std::string host = value.substr(0, value.find_first_of("/?#"));
   host = host.substr(0, host.find(':'));
@@ -144,16 +167,20 @@ AddressBar findAddressBar(ForeignAccessible& root, const TreeBudget& budget, con
   struct Queued {
     std::unique_ptr<ForeignAccessible> node;
     int depth;
+    int container;  // which container it is a child of (in the order they were opened)
   };
   std::deque<Queued> queue;
   std::vector<Candidate> candidates;
+  std::vector<int> notSecureIn;  // the containers holding a "Not secure" button
+  int containers = 0;
   // Never more objects fetched than can still be asked about: a container
   // of 100,000 children costs no more than the budget.
   const auto room = [&] {
     return std::min<int>(budget.children, budget.nodes - bar.visited - static_cast<int>(queue.size()));
   };
   // The root itself is the client area; it is walked, not asked about.
-  for (auto& c : root.children(room())) queue.push_back({std::move(c), 1});
+  for (auto& c : root.children(room())) queue.push_back({std::move(c), 1, containers});
+  ++containers;
   while (!queue.empty() && bar.visited < budget.nodes && !stop.raised()) {
     Queued q = std::move(queue.front());
     queue.pop_front();
@@ -163,21 +190,28 @@ AddressBar findAddressBar(ForeignAccessible& root, const TreeBudget& budget, con
     if (state & (ForeignAccessible::kStateInvisible | ForeignAccessible::kStateOffscreen)) continue;
     const int role = n.role();
     if (role == ForeignAccessible::kRoleText) {
+      const bool focused = (state & ForeignAccessible::kStateFocused) != 0;
       std::string value = n.value();
-      if (!looksLikeBarAddress(value)) continue;
+      const bool address = looksLikeBarAddress(value);
+      // Another field (a find box) is never asked about its name; the bar
+      // being typed in is taken whatever it holds, so that the typing ends
+      // the read instead of some other field's text.
+      if (!address && !focused) continue;
       const bool ctrlL = equalsCaseless(n.keyboardShortcut(), "Ctrl+L");
       const int rank = ctrlL ? 0 : isAddressBarName(n.name()) ? 1 : 2;
-      candidates.push_back({std::move(value), (state & ForeignAccessible::kStateFocused) != 0, rank});
+      if (!address && rank == 2) continue;
+      candidates.push_back({std::move(value), focused, rank, q.container});
       continue;
     }
     if (role == ForeignAccessible::kRolePushButton) {
-      if (saysNotSecure(n.name())) bar.notSecure = true;
+      if (saysNotSecure(n.name())) notSecureIn.push_back(q.container);
       continue;
     }
     if (!isContainer(role) || q.depth >= budget.depth) continue;
     const int more = room();
     if (more <= 0) continue;
-    for (auto& c : n.children(more)) queue.push_back({std::move(c), q.depth + 1});
+    for (auto& c : n.children(more)) queue.push_back({std::move(c), q.depth + 1, containers});
+    ++containers;
   }
   // The best rank, the first of it in breadth-first order.
   const auto best = std::min_element(candidates.begin(), candidates.end(),
@@ -186,6 +220,9 @@ AddressBar findAddressBar(ForeignAccessible& root, const TreeBudget& budget, con
   bar.found = true;
   bar.value = best->value;
   bar.focused = best->focused;
+  // The mark is the site-information button's, beside the bar in the same
+  // container; a button elsewhere (a bookmark named so) says nothing.
+  bar.notSecure = std::find(notSecureIn.begin(), notSecureIn.end(), best->container) != notSecureIn.end();
   return bar;
 }
 
@@ -238,7 +275,7 @@ std::string pageAddress(const BrowserPage& page) {
       // The bar being typed in shows the typing, not the page.
       if (page.barFocused) return {};
       address = page.address;
-      if (address.find("://") == std::string::npos) address = (page.notSecure ? "http://" : "https://") + address;
+      if (!startsWithScheme(address)) address = (page.notSecure ? "http://" : "https://") + address;
       break;
   }
   // A scheme alone is no page.

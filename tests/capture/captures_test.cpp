@@ -382,6 +382,39 @@ TEST_F(Trees, TheWalkKeepsToItsBudgetInDepthAndNodesAndAHungTreeGivesNothing) {
   EXPECT_EQ(capture::pageAddress(capture::readBrowserPage(sim, app->docking().capturePoint(), "", stop)), "");
 }
 
+TEST_F(Trees, ASchemeCountsOnlyAtTheStartAndOnlyTheButtonBesideTheBarMarksThePage) {
+  startAndWait();
+  // Another address in the query is no scheme of the page's own.
+  browserWithTree("Chrome_WidgetWin_1", "T", chromiumTree("accounts.example.com/login?continue=https://mail.example.com/"));
+  EXPECT_EQ(read(), "https://accounts.example.com/login?continue=https://mail.example.com/");
+  sim.foreign.clear();
+  // A bookmark on the bookmarks bar named like the mark says nothing of the
+  // page; the site-information button beside the bar does.
+  Node tree = chromiumTree("secure.example/");
+  Node bookmarksBar = node(ForeignAccessible::kRoleToolBar, "Bookmarks", "",
+                           {node(ForeignAccessible::kRolePushButton, "Not secure sites explained")});
+  tree->children[0]->children.insert(tree->children[0]->children.begin(), bookmarksBar);
+  const std::uint64_t w = browserWithTree("Chrome_WidgetWin_1", "T", tree);
+  EXPECT_EQ(read(), "https://secure.example/");
+  sim.foreign.erase(w);
+  browserWithTree("Chrome_WidgetWin_1", "T", chromiumTree("plain.example/", "Not secure \xA1\xAA view site information"));
+  EXPECT_EQ(read(), "http://plain.example/");
+}
+
+TEST_F(Trees, TheBarBeingTypedInEndsTheReadWhateverItHoldsAndNoOtherFieldIsTaken) {
+  startAndWait();
+  // The typing is no address; a find field holds one.
+  Node tree = chromiumTree("what I type", "View site information", "Address and search bar",
+                           ForeignAccessible::kStateFocused);
+  tree->children[0]->children.push_back(node(ForeignAccessible::kRoleText, "Find", "docs.example"));
+  browserWithTree("Chrome_WidgetWin_1", "T", tree);
+  const int before = bookmarks();
+  EXPECT_EQ(read(), "");
+  rightClickTheEdgeTab();
+  EXPECT_EQ(bookmarks(), before);
+  EXPECT_EQ(sim.balloons.back().text, "未检测到浏览器");
+}
+
 TEST_F(Trees, TheClassTableComesFirstAndAChromiumWindowFallsBackToItsTree) {
   fs.files[kData + "\\config.ini"] += "控件=OmniboxViewViews\r\n";
   startAndWait();
@@ -402,7 +435,9 @@ TEST(BarAddress, WhatCanBeAPagesAddress) {
                           "192.168.1.1:8080", "file:///C:/x.html", "about://blank"}) {
     EXPECT_TRUE(capture::looksLikeBarAddress(yes)) << yes;
   }
-  for (const char* no : {"", "word", "two words.com", ".com", "com.", "/path", "?q=x.y", "tab\there.com"}) {
+  for (const char* no : {"", "word", "two words.com", ".com", "com.", "/path", "?q=x.y", "tab\there.com",
+                         "javascript:alert(document.cookie)", "JavaScript://example.com/%0aalert(1)",
+                         "data:text/html,x.y", "bell\x07.example.com"}) {
     EXPECT_FALSE(capture::looksLikeBarAddress(no)) << no;
   }
 }
