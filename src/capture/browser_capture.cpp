@@ -36,16 +36,23 @@ void BrowserCapture::captureFromBrowser() {
   // is read on the reader's thread, within the bound.
   const platform::Point at = hooks_.pointToCapture ? hooks_.pointToCapture() : platform::Point{};
   const std::string configured = hooks_.configuredClass ? hooks_.configuredClass() : std::string();
-  platform::Platform* platform = &platform_;
-  reader_->start([this, platform, at, configured](const platform::CancelFlag& cancel) -> platform::Worker::Delivery {
+  // The read holds what it asks, so that it may outlive the platform when
+  // the program ends while it is stuck.
+  std::shared_ptr<platform::ForeignWindows> windows = platform_.foreignWindows();
+  reader_->start([this, windows, at, configured](const platform::CancelFlag& cancel) -> platform::Worker::Delivery {
     // The bounded call may be abandoned while it still writes: what it read
     // is taken only when it has finished.
     auto read = std::make_shared<BrowserPage>();
-    const platform::BoundedOutcome outcome = platform::runBounded(
-        [platform, at, configured, read](const platform::CancelFlag& stop) {
-          *read = readBrowserPage(*platform, at, configured, stop);
-        },
-        kReadBoundMs, &cancel);
+    std::shared_ptr<ReadPlaces::Place> place = places_.take();
+    const bool placed = place != nullptr;
+    const platform::BoundedOutcome outcome =
+        placed ? platform::runBounded(
+                    [windows, at, configured, read, place = std::move(place)](const platform::CancelFlag& stop) mutable {
+                      *read = readBrowserPage(*windows, at, configured, stop);
+                      place.reset();  // free before the caller hears of the end
+                    },
+                    kReadBoundMs, &cancel)
+              : platform::BoundedOutcome::Refused;
     BrowserPage page = outcome == platform::BoundedOutcome::Finished ? *read : BrowserPage{};
     return [this, page = std::move(page)] { pageRead(page); };
   });

@@ -47,6 +47,8 @@ class BrowserCapture {
   void captureFromBrowser();
   // A read is under way.
   bool reading() const { return reader_->busy(); }
+  // Reads running, those abandoned at the bound included.
+  int readsRunning() const { return places_.running(); }
   // Adds a captured address (empty: the balloon "未检测到浏览器"), then the
   // thumbnail flies. While long work lets messages through, the store
   // change waits until it ends.
@@ -66,6 +68,7 @@ class BrowserCapture {
   ui::Busy& busy_;
   Hooks hooks_;
   std::vector<std::function<void()>> waiting_;
+  ReadPlaces places_;
   std::unique_ptr<platform::Worker> reader_;
 };
 

@@ -37,12 +37,19 @@ void ClipboardCapture::clipboardChanged() {
 void ClipboardCapture::readTitle() {
   // The title is the browser's beside the window, whichever program copied.
   const platform::Point at = hooks_.pointToCapture ? hooks_.pointToCapture() : platform::Point{};
-  platform::Platform* platform = &platform_;
-  reader_->start([this, platform, at](const platform::CancelFlag& cancel) -> platform::Worker::Delivery {
+  std::shared_ptr<platform::ForeignWindows> windows = platform_.foreignWindows();
+  reader_->start([this, windows, at](const platform::CancelFlag& cancel) -> platform::Worker::Delivery {
     auto read = std::make_shared<std::string>();
-    const platform::BoundedOutcome outcome = platform::runBounded(
-        [platform, at, read](const platform::CancelFlag&) { *read = titleAt(*platform, at); },
-        kReadBoundMs, &cancel);
+    std::shared_ptr<ReadPlaces::Place> place = places_.take();
+    const bool placed = place != nullptr;
+    const platform::BoundedOutcome outcome =
+        placed ? platform::runBounded(
+                     [windows, at, read, place = std::move(place)](const platform::CancelFlag&) mutable {
+                       *read = titleAt(*windows, at);
+                       place.reset();  // free before the caller hears of the end
+                     },
+                     kReadBoundMs, &cancel)
+               : platform::BoundedOutcome::Refused;
     std::string title = outcome == platform::BoundedOutcome::Finished ? *read : std::string();
     return [this, title = std::move(title)] {
       if (copies_.empty()) return;

@@ -47,6 +47,7 @@ class ClipboardCapture {
   BrowserCapture& browser_;
   Hooks hooks_;
   std::deque<std::string> copies_;
+  ReadPlaces places_;
   std::unique_ptr<platform::Worker> reader_;
 };
 

@@ -77,7 +77,7 @@ struct Candidate {
 
 }  // namespace
 
-platform::ForeignWindow topLevelOf(platform::Platform& platform, platform::ForeignWindow w) {
+platform::ForeignWindow topLevelOf(platform::ForeignWindows& platform, platform::ForeignWindow w) {
   platform::ForeignWindow top = w;
   for (int i = 0; top && i < kMaxParents; ++i) {
     const platform::ForeignWindow parent = platform.parentOf(top);
@@ -87,7 +87,7 @@ platform::ForeignWindow topLevelOf(platform::Platform& platform, platform::Forei
   return top;
 }
 
-std::string findText(platform::Platform& platform, platform::ForeignWindow parent, const std::string& wanted,
+std::string findText(platform::ForeignWindows& platform, platform::ForeignWindow parent, const std::string& wanted,
                      const platform::CancelFlag* stop) {
   if (!parent || wanted.empty()) return {};
   // An explicit stack of (children, next index): depth first, in the order
@@ -226,7 +226,7 @@ AddressBar findAddressBar(ForeignAccessible& root, const TreeBudget& budget, con
   return bar;
 }
 
-BrowserPage readBrowserPage(platform::Platform& platform, platform::Point at, const std::string& configuredClass,
+BrowserPage readBrowserPage(platform::ForeignWindows& platform, platform::Point at, const std::string& configuredClass,
                             const platform::CancelFlag& stop, const TreeBudget& budget) {
   BrowserPage page;
   const platform::ForeignWindow w = platform.windowAt(at);
@@ -255,7 +255,7 @@ BrowserPage readBrowserPage(platform::Platform& platform, platform::Point at, co
   return page;
 }
 
-std::string titleAt(platform::Platform& platform, platform::Point at) {
+std::string titleAt(platform::ForeignWindows& platform, platform::Point at) {
   const platform::ForeignWindow top = topLevelOf(platform, platform.windowAt(at));
   return top ? platform.textOf(top) : std::string();
 }

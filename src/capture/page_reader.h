@@ -21,12 +21,12 @@ namespace lh::capture {
 
 // The top-level window above `w` (GetParent until there is none); `w`
 // itself when it has no parent.
-platform::ForeignWindow topLevelOf(platform::Platform& platform, platform::ForeignWindow w);
+platform::ForeignWindow topLevelOf(platform::ForeignWindows& platform, platform::ForeignWindow w);
 
 // The text of the first descendant of `parent`, depth first in the order
 // the system lists children, whose class is `wanted`; empty when none is
 // (also when the match's own text is empty). Any depth, no recursion.
-std::string findText(platform::Platform& platform, platform::ForeignWindow parent, const std::string& wanted,
+std::string findText(platform::ForeignWindows& platform, platform::ForeignWindow parent, const std::string& wanted,
                      const platform::CancelFlag* stop = nullptr);
 
 // The class of the address window for a top-level class, by the table of
@@ -75,11 +75,11 @@ struct BrowserPage {
 // The window at `at`, its top-level window and title; the address by the
 // class table, and when that gives none (or the class is not in it) from the
 // accessible tree.
-BrowserPage readBrowserPage(platform::Platform& platform, platform::Point at, const std::string& configuredClass,
+BrowserPage readBrowserPage(platform::ForeignWindows& platform, platform::Point at, const std::string& configuredClass,
                             const platform::CancelFlag& stop, const TreeBudget& budget = {});
 
 // The title of the top-level window at `at` (the clipboard's captures).
-std::string titleAt(platform::Platform& platform, platform::Point at);
+std::string titleAt(platform::ForeignWindows& platform, platform::Point at);
 
 // The address a user means by what was read; empty when nothing can be
 // bookmarked (no address, a scheme alone, or a bar being typed in).

@@ -212,9 +212,29 @@ class ForeignAccessible {
   virtual std::vector<std::unique_ptr<ForeignAccessible>> children(int most) = 0;
 };
 
-class Platform {
+// Other programs' windows, asked through the window manager. Every call may
+// be made from any thread.
+class ForeignWindows {
  public:
-  virtual ~Platform() = default;
+  virtual ~ForeignWindows() = default;
+  virtual ForeignWindow windowAt(Point screen) = 0;
+  virtual ForeignWindow parentOf(ForeignWindow w) = 0;
+  virtual std::string classNameOf(ForeignWindow w) = 0;
+  // WM_GETTEXTLENGTH then WM_GETTEXT, so that it works across processes.
+  virtual std::string textOf(ForeignWindow w) = 0;
+  virtual std::vector<ForeignWindow> childrenOf(ForeignWindow w) = 0;
+  // Full executable path and file name of the process owning the window.
+  virtual std::string processPathOf(ForeignWindow w) = 0;
+  virtual std::string processFileNameOf(ForeignWindow w) = 0;
+  // The accessible object of the window's client area (WM_GETOBJECT with
+  // OBJID_CLIENT, bounded as every send to another program is); none when
+  // the window has none or does not answer.
+  virtual std::unique_ptr<ForeignAccessible> accessibleOf(ForeignWindow w) = 0;
+};
+
+class Platform : public ForeignWindows {
+ public:
+  ~Platform() override = default;
 
   // ------------------------------------------------------------ time
   virtual double oleNow() = 0;               // local wall-clock time
@@ -287,20 +307,18 @@ class Platform {
   virtual bool registerHotKey(int keyCode, int modifiers, std::function<void()> onPressed) = 0;
 
   // ------------------------------------------------------------ other windows
-  virtual ForeignWindow windowAt(Point screen) = 0;
-  virtual ForeignWindow parentOf(ForeignWindow w) = 0;
-  virtual std::string classNameOf(ForeignWindow w) = 0;
-  // WM_GETTEXTLENGTH then WM_GETTEXT, so that it works across processes.
-  virtual std::string textOf(ForeignWindow w) = 0;
-  virtual std::vector<ForeignWindow> childrenOf(ForeignWindow w) = 0;
-  // Full executable path and file name of the process owning the window.
-  virtual std::string processPathOf(ForeignWindow w) = 0;
-  virtual std::string processFileNameOf(ForeignWindow w) = 0;
-  // The accessible object of the window's client area (WM_GETOBJECT with
-  // OBJID_CLIENT, bounded as every send to another program is); none when
-  // the window has none or does not answer. The calls above and this one
-  // may be made from any thread.
-  virtual std::unique_ptr<ForeignAccessible> accessibleOf(ForeignWindow w) = 0;
+  // The object that answers for other programs' windows. It lives as long
+  // as its last holder: a read abandoned on a thread of its own (runBounded)
+  // holds it and may go on after the platform itself is gone.
+  virtual std::shared_ptr<ForeignWindows> foreignWindows() = 0;
+  ForeignWindow windowAt(Point screen) final { return foreignWindows()->windowAt(screen); }
+  ForeignWindow parentOf(ForeignWindow w) final { return foreignWindows()->parentOf(w); }
+  std::string classNameOf(ForeignWindow w) final { return foreignWindows()->classNameOf(w); }
+  std::string textOf(ForeignWindow w) final { return foreignWindows()->textOf(w); }
+  std::vector<ForeignWindow> childrenOf(ForeignWindow w) final { return foreignWindows()->childrenOf(w); }
+  std::string processPathOf(ForeignWindow w) final { return foreignWindows()->processPathOf(w); }
+  std::string processFileNameOf(ForeignWindow w) final { return foreignWindows()->processFileNameOf(w); }
+  std::unique_ptr<ForeignAccessible> accessibleOf(ForeignWindow w) final { return foreignWindows()->accessibleOf(w); }
 
   // ------------------------------------------------------------ network
   // One TCP connect, closed at once; waits at most `timeoutMs`.

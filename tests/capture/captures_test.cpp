@@ -5,6 +5,11 @@
 #include "../app/app_fixture.h"
 #include "capture/browser_capture.h"
 #include "capture/clipboard_capture.h"
+#include "platform/bounded_call.h"
+#include "ui/busy.h"
+
+#include <atomic>
+#include <thread>
 
 namespace lh::app {
 namespace {
@@ -428,6 +433,99 @@ TEST_F(Trees, TheClassTableComesFirstAndAChromiumWindowFallsBackToItsTree) {
   bar.text = "table.example/";
   sim.addForeignWindow(bar);
   EXPECT_EQ(read("OmniboxViewViews"), "http://table.example/");
+}
+
+// ------------------------------------------------------------ a browser stuck for good
+
+// Until no more than `n` bounded calls run (abandoned ones end when the
+// program they wait for answers).
+bool boundedCallsDropTo(int n) {
+  for (int i = 0; i < 3000 && platform::liveBoundedCalls() > n; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return platform::liveBoundedCalls() <= n;
+}
+
+// An old-style browser whose program is stuck while its title is asked for
+// (the read's first send), until `release` is set.
+struct StuckBrowser {
+  explicit StuckBrowser(platform::sim::SimPlatform& sim) {
+    FakeWindow top;
+    top.className = "IEFrame";
+    top.text = "Page";
+    top.screenBounds = {0, 0, 100, 100};
+    top.stuckUntil = release;
+    const std::uint64_t t = sim.addForeignWindow(top);
+    FakeWindow edit;
+    edit.parent = t;
+    edit.className = "Edit";
+    edit.text = "http://ok.example/";
+    sim.addForeignWindow(edit);
+  }
+  std::shared_ptr<std::atomic<bool>> release = std::make_shared<std::atomic<bool>>(false);
+};
+
+TEST(StuckReads, AHungBrowserTakesAtMostItsPlacesAndEveryOtherBoundedCallStillRuns) {
+  platform::sim::SimPlatform sim;
+  StuckBrowser browser(sim);
+  ui::Busy busy;
+  int added = 0;
+  capture::BrowserCapture::Hooks hooks;
+  hooks.pointToCapture = [] { return platform::Point{10, 10}; };
+  hooks.addBookmark = [&](const std::string&, const std::string&, const std::string&) { return ++added; };
+  capture::BrowserCapture capture(sim, busy, hooks);
+  const int before = platform::liveBoundedCalls();
+  // Right click after right click on a browser that never answers: each
+  // read is abandoned at the bound, and once the reads' places are taken
+  // no further thread waits for it.
+  for (int i = 0; i < platform::kMaxLiveCalls + 2; ++i) {
+    capture.captureFromBrowser();
+    sim.runWorkers();
+    sim.processPendingMessages();
+  }
+  EXPECT_EQ(added, 0);
+  EXPECT_EQ(capture.readsRunning(), capture::kMostReadsRunning);
+  EXPECT_EQ(platform::liveBoundedCalls(), before + capture::kMostReadsRunning);
+  ASSERT_EQ(sim.balloons.size(), static_cast<std::size_t>(platform::kMaxLiveCalls + 2));
+  for (const auto& b : sim.balloons) EXPECT_EQ(b.text, "未检测到浏览器");
+  // The downloads' calls still run.
+  auto ran = std::make_shared<bool>(false);
+  EXPECT_EQ(platform::runBounded([ran](const platform::CancelFlag&) { *ran = true; }, 10000),
+            platform::BoundedOutcome::Finished);
+  EXPECT_TRUE(*ran);
+  // The browser answers again: its places come back, and it is read.
+  *browser.release = true;
+  ASSERT_TRUE(boundedCallsDropTo(before));
+  EXPECT_EQ(capture.readsRunning(), 0);
+  capture.captureFromBrowser();
+  sim.runWorkers();
+  sim.processPendingMessages();
+  EXPECT_EQ(added, 1);
+}
+
+// The program ends while a read is stuck; when the browser answers at last,
+// the read goes on with nothing of the program's (ASan's build would report
+// a use of the freed platform).
+TEST(StuckReads, AReadAbandonedWhenTheProgramEndsUsesNothingOfItsAfterwards) {
+  std::shared_ptr<std::atomic<bool>> release;
+  const int before = platform::liveBoundedCalls();
+  {
+    auto sim = std::make_unique<platform::sim::SimPlatform>();
+    StuckBrowser browser(*sim);
+    release = browser.release;
+    ui::Busy busy;
+    capture::BrowserCapture::Hooks hooks;
+    hooks.pointToCapture = [] { return platform::Point{10, 10}; };
+    auto capture = std::make_unique<capture::BrowserCapture>(*sim, busy, hooks);
+    capture->captureFromBrowser();
+    sim->runWorkers();  // abandoned at the bound
+    sim->processPendingMessages();
+    EXPECT_EQ(platform::liveBoundedCalls(), before + 1);
+    capture.reset();
+    sim.reset();
+  }
+  *release = true;
+  EXPECT_TRUE(boundedCallsDropTo(before));
 }
 
 TEST(BarAddress, WhatCanBeAPagesAddress) {

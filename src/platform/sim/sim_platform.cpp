@@ -1,5 +1,7 @@
 #include "platform/sim/sim_platform.h"
 
+#include <thread>
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -344,15 +346,15 @@ std::uint64_t SimPlatform::addForeignWindow(const FakeWindow& w) {
   return id;
 }
 
-ForeignWindow SimPlatform::windowAt(Point p) {
+ForeignWindow SimForeignWindows::windowAt(Point p) {
   // The deepest fake window containing the point, the last added winning.
   std::uint64_t best = 0;
   int bestDepth = -1;
-  for (const auto& [id, w] : foreign) {
+  for (const auto& [id, w] : windows) {
     const Bounds& b = w.screenBounds;
     if (p.x < b.left || p.y < b.top || p.x >= b.left + b.width || p.y >= b.top + b.height) continue;
     int depth = 0;
-    for (std::uint64_t a = w.parent; a && foreign.count(a); a = foreign[a].parent) ++depth;
+    for (std::uint64_t a = w.parent; a && windows.count(a); a = windows[a].parent) ++depth;
     if (depth >= bestDepth) {
       best = id;
       bestDepth = depth;
@@ -361,50 +363,52 @@ ForeignWindow SimPlatform::windowAt(Point p) {
   return ForeignWindow{best};
 }
 
-ForeignWindow SimPlatform::parentOf(ForeignWindow w) {
-  const auto it = foreign.find(w.id);
-  return ForeignWindow{it == foreign.end() ? 0 : it->second.parent};
+ForeignWindow SimForeignWindows::parentOf(ForeignWindow w) {
+  const auto it = windows.find(w.id);
+  return ForeignWindow{it == windows.end() ? 0 : it->second.parent};
 }
 
-std::string SimPlatform::classNameOf(ForeignWindow w) {
-  const auto it = foreign.find(w.id);
-  return it == foreign.end() ? std::string() : it->second.className;
+std::string SimForeignWindows::classNameOf(ForeignWindow w) {
+  const auto it = windows.find(w.id);
+  return it == windows.end() ? std::string() : it->second.className;
 }
 
-std::string SimPlatform::textOf(ForeignWindow w) {
-  const auto it = foreign.find(w.id);
-  if (it == foreign.end()) return {};
+std::string SimForeignWindows::textOf(ForeignWindow w) {
+  const auto it = windows.find(w.id);
+  if (it == windows.end()) return {};
   if (it->second.hung) {
-    ++foreignSendTimeouts;  // WM_GETTEXTLENGTH timed out: WM_GETTEXT is not sent
+    ++sendTimeouts;  // WM_GETTEXTLENGTH timed out: WM_GETTEXT is not sent
     return {};
   }
-  return it->second.text;
+  const FakeWindow window = it->second;  // (the map may change while the send waits)
+  while (window.stuckUntil && !*window.stuckUntil) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  return window.text;
 }
 
-std::vector<ForeignWindow> SimPlatform::childrenOf(ForeignWindow w) {
+std::vector<ForeignWindow> SimForeignWindows::childrenOf(ForeignWindow w) {
   std::vector<ForeignWindow> out;
-  for (const auto& [id, f] : foreign) {
+  for (const auto& [id, f] : windows) {
     if (f.parent == w.id && w.id != 0) out.push_back(ForeignWindow{id});
   }
   return out;
 }
 
-std::string SimPlatform::processPathOf(ForeignWindow w) {
-  const auto it = foreign.find(w.id);
-  return it == foreign.end() ? std::string() : it->second.processPath;
+std::string SimForeignWindows::processPathOf(ForeignWindow w) {
+  const auto it = windows.find(w.id);
+  return it == windows.end() ? std::string() : it->second.processPath;
 }
 
-std::string SimPlatform::processFileNameOf(ForeignWindow w) {
-  const auto it = foreign.find(w.id);
-  return it == foreign.end() ? std::string() : it->second.processFileName;
+std::string SimForeignWindows::processFileNameOf(ForeignWindow w) {
+  const auto it = windows.find(w.id);
+  return it == windows.end() ? std::string() : it->second.processFileName;
 }
 
 namespace {
 
 class SimAccessible : public ForeignAccessible {
  public:
-  SimAccessible(SimPlatform& platform, std::shared_ptr<FakeAccessible> node)
-      : platform_(platform), node_(std::move(node)) {}
+  SimAccessible(std::shared_ptr<SimForeignWindows> windows, std::shared_ptr<FakeAccessible> node)
+      : windows_(std::move(windows)), node_(std::move(node)) {}
   int role() override { return answers() ? node_->role : 0; }
   std::uint32_t state() override { return answers() ? node_->state : 0; }
   std::string name() override { return answers() ? node_->name : std::string(); }
@@ -415,33 +419,33 @@ class SimAccessible : public ForeignAccessible {
     if (!answers()) return out;
     for (const auto& c : node_->children) {
       if (static_cast<int>(out.size()) >= most) break;
-      out.push_back(std::make_unique<SimAccessible>(platform_, c));
+      out.push_back(std::make_unique<SimAccessible>(windows_, c));
     }
     return out;
   }
 
  private:
   bool answers() {
-    ++platform_.accessibleCalls;
+    ++windows_->accessibleCalls;
     if (!node_->hangs) return true;
-    ++platform_.accessibleHangs;
+    ++windows_->accessibleHangs;
     return false;
   }
-  SimPlatform& platform_;
+  std::shared_ptr<SimForeignWindows> windows_;
   std::shared_ptr<FakeAccessible> node_;
 };
 
 }  // namespace
 
-std::unique_ptr<ForeignAccessible> SimPlatform::accessibleOf(ForeignWindow w) {
-  const auto it = foreign.find(w.id);
-  if (it == foreign.end()) return nullptr;
+std::unique_ptr<ForeignAccessible> SimForeignWindows::accessibleOf(ForeignWindow w) {
+  const auto it = windows.find(w.id);
+  if (it == windows.end()) return nullptr;
   if (it->second.hung) {
-    ++foreignSendTimeouts;  // WM_GETOBJECT timed out
+    ++sendTimeouts;  // WM_GETOBJECT timed out
     return nullptr;
   }
   if (!it->second.accessible) return nullptr;
-  return std::make_unique<SimAccessible>(*this, it->second.accessible);
+  return std::make_unique<SimAccessible>(shared_from_this(), it->second.accessible);
 }
 
 bool SimPlatform::tcpConnect(const std::string& host, int port, int timeoutMs) {

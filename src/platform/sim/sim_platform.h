@@ -156,9 +156,30 @@ struct FakeWindow {
   // A window whose thread does not answer: messages sent to it time out and
   // its text reads as empty.
   bool hung = false;
+  // A window whose program is stuck without the system noticing: a send to
+  // it (its text) blocks, whatever the time-out, until this is set.
+  std::shared_ptr<std::atomic<bool>> stuckUntil;
   // What it answers WM_GETOBJECT with (none: no accessible tree).
   std::shared_ptr<FakeAccessible> accessible;
 };
+
+// Other programs' windows as the simulator plays them. Shared with the reads
+// that run on threads of their own, which may outlive the platform.
+class SimForeignWindows final : public ForeignWindows, public std::enable_shared_from_this<SimForeignWindows> {
+ public:
+  std::map<std::uint64_t, FakeWindow> windows;
+  std::atomic<int> sendTimeouts{0}, accessibleCalls{0}, accessibleHangs{0};
+
+  ForeignWindow windowAt(Point screen) override;
+  ForeignWindow parentOf(ForeignWindow w) override;
+  std::string classNameOf(ForeignWindow w) override;
+  std::string textOf(ForeignWindow w) override;
+  std::vector<ForeignWindow> childrenOf(ForeignWindow w) override;
+  std::string processPathOf(ForeignWindow w) override;
+  std::string processFileNameOf(ForeignWindow w) override;
+  std::unique_ptr<ForeignAccessible> accessibleOf(ForeignWindow w) override;
+};
+
 
 class SimPlatform : public Platform {
  public:
@@ -218,7 +239,9 @@ class SimPlatform : public Platform {
   void pressKey(int keyCode, int modifiers = 0);
 
   std::uint64_t addForeignWindow(const FakeWindow& w);
-  std::map<std::uint64_t, FakeWindow> foreign;
+  // (First: the references below are into it.)
+  std::shared_ptr<SimForeignWindows> foreignWindows_ = std::make_shared<SimForeignWindows>();
+  std::map<std::uint64_t, FakeWindow>& foreign = foreignWindows_->windows;
   void copyText(const std::string& text);  // as another program copying
 
   // ------------------------------------------------ Platform
@@ -260,17 +283,11 @@ class SimPlatform : public Platform {
   // The copies running on this machine, by key (upper case).
   std::map<std::string, std::function<void()>> instances;
 
-  ForeignWindow windowAt(Point screen) override;
-  ForeignWindow parentOf(ForeignWindow w) override;
-  std::string classNameOf(ForeignWindow w) override;
-  std::string textOf(ForeignWindow w) override;
-  std::vector<ForeignWindow> childrenOf(ForeignWindow w) override;
-  std::string processPathOf(ForeignWindow w) override;
-  std::string processFileNameOf(ForeignWindow w) override;
-  std::unique_ptr<ForeignAccessible> accessibleOf(ForeignWindow w) override;
+  std::shared_ptr<ForeignWindows> foreignWindows() override { return foreignWindows_; }
   // Calls made on other programs' accessible objects, and those that met a
   // program that stopped answering.
-  std::atomic<int> accessibleCalls{0}, accessibleHangs{0};
+  std::atomic<int>& accessibleCalls = foreignWindows_->accessibleCalls;
+  std::atomic<int>& accessibleHangs = foreignWindows_->accessibleHangs;
 
   bool tcpConnect(const std::string& host, int port, int timeoutMs) override;
 
@@ -299,7 +316,8 @@ class SimPlatform : public Platform {
   std::deque<std::optional<std::string>> fileDialogAnswers;
   std::vector<FileDialogRequest> fileDialogs;  // every dialog shown
   std::string desktop = "C:\\Users\\user\\Desktop\\";
-  std::atomic<int> foreignSendTimeouts{0};  // sends to hung windows (each cost kForeignSendTimeoutMs)
+  // Sends to hung windows (each cost kForeignSendTimeoutMs).
+  std::atomic<int>& foreignSendTimeouts = foreignWindows_->sendTimeouts;
 
   std::unique_ptr<Worker> createWorker() override;
   Http& http() override { return web; }

@@ -66,6 +66,22 @@ struct ProcessSetup {
   bool windowClass = false;
 };
 
+// Other programs' windows: the system's calls only, no state of the
+// platform's, so that a read abandoned on its own thread may outlive it.
+class Win32ForeignWindows final : public ForeignWindows {
+ public:
+  ForeignWindow windowAt(Point p) override { return foreignWindowAt(p); }
+  ForeignWindow parentOf(ForeignWindow w) override { return foreignParentOf(w); }
+  std::string classNameOf(ForeignWindow w) override { return foreignClassNameOf(w); }
+  std::string textOf(ForeignWindow w) override { return foreignTextOf(w); }
+  std::vector<ForeignWindow> childrenOf(ForeignWindow w) override { return foreignChildrenOf(w); }
+  std::string processPathOf(ForeignWindow w) override { return win32::processPathOf(w); }
+  std::string processFileNameOf(ForeignWindow w) override { return win32::processFileNameOf(w); }
+  std::unique_ptr<ForeignAccessible> accessibleOf(ForeignWindow w) override {
+    return accessibleOfWindow(hwndOf(w), Platform::kForeignSendTimeoutMs);
+  }
+};
+
 class Platform32 : public Win32Platform {
  public:
   Platform32() { messages_.on(WM_HOTKEY, [this](WPARAM wp, LPARAM) { return hotKeyPressed(wp); }); }
@@ -180,16 +196,7 @@ class Platform32 : public Win32Platform {
   std::string runDirectory() override { return executableFolder(); }
 
   // other windows
-  ForeignWindow windowAt(Point p) override { return foreignWindowAt(p); }
-  ForeignWindow parentOf(ForeignWindow w) override { return foreignParentOf(w); }
-  std::string classNameOf(ForeignWindow w) override { return foreignClassNameOf(w); }
-  std::string textOf(ForeignWindow w) override { return foreignTextOf(w); }
-  std::vector<ForeignWindow> childrenOf(ForeignWindow w) override { return foreignChildrenOf(w); }
-  std::string processPathOf(ForeignWindow w) override { return win32::processPathOf(w); }
-  std::string processFileNameOf(ForeignWindow w) override { return win32::processFileNameOf(w); }
-  std::unique_ptr<ForeignAccessible> accessibleOf(ForeignWindow w) override {
-    return accessibleOfWindow(hwndOf(w), kForeignSendTimeoutMs);
-  }
+  std::shared_ptr<ForeignWindows> foreignWindows() override { return foreign_; }
 
   // network
   bool tcpConnect(const std::string& host, int port, int timeoutMs) override {
@@ -232,6 +239,7 @@ class Platform32 : public Win32Platform {
   // (In the order they are made; they go in the reverse one.)
   ProcessSetup setup_;
   MessageWindow messages_;
+  std::shared_ptr<Win32ForeignWindows> foreign_ = std::make_shared<Win32ForeignWindows>();
   std::vector<Timer> timers_;
   std::function<void()> idle_;
   std::function<void()> hotKey_;
