@@ -282,8 +282,11 @@ PageIcons declaredIcons(std::string_view html, std::string_view pageAddress) {
   return out;
 }
 
-std::vector<std::string> iconsToTry(std::string_view html, std::string_view pageAddress) {
+std::vector<std::string> iconsToTry(std::string_view html, std::string_view pageAddress, std::size_t mostIcons,
+                                    std::size_t mostTouchIcons) {
   PageIcons declared = declaredIcons(html, pageAddress);
+  declared.icons.resize(std::min(declared.icons.size(), mostIcons));
+  declared.touchIcons.resize(std::min(declared.touchIcons.size(), mostTouchIcons));
   std::vector<std::string> out = std::move(declared.icons);
   const std::string favicon = faviconOf(pageAddress);
   if (!favicon.empty() && std::find(out.begin(), out.end(), favicon) == out.end()) out.push_back(favicon);

@@ -13,6 +13,8 @@
 // written, to be decoded from the page.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,9 +28,11 @@ struct PageIcons {
 };
 PageIcons declaredIcons(std::string_view html, std::string_view pageAddress);
 
-// What a download tries, in order: the declared icons, the site's
-// "/favicon.ico", then the touch icons.
-std::vector<std::string> iconsToTry(std::string_view html, std::string_view pageAddress);
+// What a download tries, in order: the declared icons (the best `mostIcons`
+// of them), the site's "/favicon.ico", then the touch icons (the best
+// `mostTouchIcons`).
+std::vector<std::string> iconsToTry(std::string_view html, std::string_view pageAddress,
+                                    std::size_t mostIcons = SIZE_MAX, std::size_t mostTouchIcons = SIZE_MAX);
 
 // "/favicon.ico" on the scheme, host and port of `pageAddress`; empty when
 // it is no http(s) address.

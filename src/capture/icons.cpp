@@ -1,9 +1,11 @@
 #include "capture/icons.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 
 #include "canvas/decode.h"
+#include "capture/icon_links.h"
 #include "capture/icon_record.h"
 #include "text/gbk.h"
 #include "text/md5.h"
@@ -20,7 +22,6 @@ constexpr std::string_view kDigestSection = "md5";
 // redirects (the system's libraries bound none of these themselves).
 const platform::HttpLimits kLimits{6000, 1u << 20, 5};
 
-bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 std::string upperAscii(std::string s) {
   for (std::size_t i = 0; i < s.size(); i += text::charLength(s, i)) {
@@ -31,6 +32,29 @@ std::string upperAscii(std::string s) {
 
 bool isPicture(std::string_view bytes) { return canvas::sniffImageType(bytes) != canvas::ImageType::None; }
 
+bool hasHttpScheme(std::string_view a) {
+  const auto caseless = [&](std::string_view p) {
+    if (a.size() < p.size()) return false;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+      if (std::tolower(static_cast<unsigned char>(a[i])) != p[i]) return false;
+    }
+    return true;
+  };
+  return caseless("http://") || caseless("https://");
+}
+
+bool isDataAddress(std::string_view a) {
+  return a.size() >= 5 && std::tolower(static_cast<unsigned char>(a[0])) == 'd' &&
+         std::tolower(static_cast<unsigned char>(a[1])) == 'a' && std::tolower(static_cast<unsigned char>(a[2])) == 't' &&
+         std::tolower(static_cast<unsigned char>(a[3])) == 'a' && a[4] == ':';
+}
+
+// A page's icons asked for at most: the best declared ones, then (after
+// the site's "/favicon.ico") one touch icon, so that a page declaring
+// hundreds costs a few requests.
+constexpr std::size_t kMostDeclaredTried = 3;
+constexpr std::size_t kMostTouchTried = 1;
+
 // An ICO keeps only its best image.
 std::string reduced(std::string data) {
   return canvas::sniffImageType(data) == canvas::ImageType::Ico ? reduceIco(data) : data;
@@ -38,33 +62,41 @@ std::string reduced(std::string data) {
 
 }  // namespace
 
-IconDownload downloadIcon(platform::Http& http, const std::string& address, const std::string& host,
-                          const platform::CancelFlag& cancel) {
-  // A GET of any address; nothing at all for a bookmark whose own address is
-  // https, and "http://" put in front of an address without it.
-  const auto plainGet = [&](const std::string& target) -> std::string {
-    if (startsWith(address, "https") || cancel.raised()) return {};
-    const platform::HttpResponse r =
-        http.get(startsWith(target, "http://") ? target : "http://" + target, kLimits, &cancel);
-    return r.ok() ? r.body : std::string();
+IconDownload downloadIcon(platform::Http& http, const std::string& address, const platform::CancelFlag& cancel) {
+  IconDownload out;
+  const auto get = [&](const std::string& target) -> platform::HttpResponse {
+    if (cancel.raised()) return {platform::HttpError::Cancelled};
+    platform::HttpResponse r = http.get(target, kLimits, &cancel);
+    // No thread was free: that says nothing of the site.
+    if (r.error == platform::HttpError::Busy) out.refused = true;
+    return r;
   };
-  // A POST first; when that gives no picture, a GET of the same address.
-  const auto downloadBytes = [&](const std::string& target) -> std::string {
+  // The page over its own scheme (https as well as http), its redirects
+  // followed; its icons are read against the address it finally came from.
+  const std::string pageAddress = hasHttpScheme(address) ? address : "http://" + address;
+  const platform::HttpResponse page = get(pageAddress);
+  std::string html = page.ok() ? page.body : std::string();
+  html.resize(std::min(html.size(), html.find('\0')));
+  const std::string base = page.ok() && !page.finalUrl.empty() ? page.finalUrl : pageAddress;
+  // The icons a browser would choose, its "/favicon.ico" when none of them
+  // gives a picture, a touch icon last.
+  for (const std::string& candidate : iconsToTry(html, base, kMostDeclaredTried, kMostTouchTried)) {
     if (cancel.raised()) return {};
-    const platform::HttpResponse r = http.post(target, kLimits, &cancel);
-    if (r.ok() && isPicture(r.body)) return r.body;
-    return plainGet(target);
-  };
-  // The icon the page declares.
-  std::string page = plainGet(address);
-  page.resize(std::min(page.size(), page.find('\0')));
-  const std::string ref = findIconHref(page);
-  std::string data = ref.empty() ? std::string() : reduced(downloadBytes(text::resolveIconHref(host, ref)));
-  // The site's "/favicon.ico" whenever the declared route gave no picture
-  // (an error page served for the declared icon included).
-  if (!isPicture(data)) data = reduced(downloadBytes("http://" + host + "/favicon.ico"));
-  if (!isPicture(data) || cancel.raised()) return {};
-  return {renderIconRecord(data)};
+    std::string bytes;
+    if (isDataAddress(candidate)) {
+      bytes = dataUrlBytes(candidate);
+    } else {
+      const platform::HttpResponse r = get(candidate);
+      if (r.ok()) bytes = r.body;
+    }
+    const std::string data = reduced(std::move(bytes));
+    if (!isPicture(data) || canvas::decodePicture(data).empty()) continue;
+    out.record = renderIconRecord(data);
+    out.refused = false;
+    return out;
+  }
+  if (cancel.raised()) return {};
+  return out;
 }
 
 IconCache::IconCache(platform::Platform& platform, text::FileSystem& fs, const store::DataPaths& paths,
@@ -152,6 +184,11 @@ void IconCache::setHostValue(const std::string& host, int value) {
   hostValues_[upperAscii(host)] = value;
 }
 
+void IconCache::forgetHost(const std::string& host) {
+  index_.remove(kHostSection, host);
+  hostValues_[upperAscii(host)] = 0;
+}
+
 list::Pic IconCache::iconPictureOf(const std::string& address) {
   const int n = iconIndexOf(text::hostOf(address));
   if (n >= 1 && static_cast<std::size_t>(n) <= records_.size()) return pictureOfRecord(n);
@@ -194,7 +231,7 @@ void IconCache::fetchIcon(store::EntryId id, Purpose purpose) {
   }
   platform::Http* http = &platform_.http();
   worker_->start([this, http, id, address, host, purpose](const platform::CancelFlag& cancel) {
-    IconDownload found = downloadIcon(*http, address, host, cancel);
+    IconDownload found = downloadIcon(*http, address, cancel);
     return platform::Worker::Delivery(
         [this, id, host, purpose, found = std::move(found)] { finishFetch(id, host, purpose, found); });
   });
@@ -202,8 +239,13 @@ void IconCache::fetchIcon(store::EntryId id, Purpose purpose) {
 
 void IconCache::finishFetch(store::EntryId id, const std::string& host, Purpose purpose, const IconDownload& found) {
   if (purpose == Purpose::Queue) platform_.setTimerPeriod(时钟10_, 1);
-  // Nothing found: the host keeps its "-1" (or, in place, its record).
-  if (found.record.empty()) return;
+  if (found.record.empty()) {
+    // The site was not asked (no thread was free): it is no site without
+    // an icon, and is tried again later.
+    if (found.refused && purpose != Purpose::InPlace && iconIndexOf(host) == -1) forgetHost(host);
+    // Nothing found: the host keeps its "-1" (or, in place, its record).
+    return;
+  }
   if (purpose == Purpose::InPlace) {
     replaceRecord(host, found.record);
   } else {

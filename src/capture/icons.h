@@ -29,14 +29,16 @@ namespace lh::capture {
 
 // What a fetch found, worked out off the GUI thread.
 struct IconDownload {
-  std::string record;  // the 822-byte record; empty when no picture was found
+  std::string record;    // the 822-byte record; empty when no picture was found
+  bool refused = false;  // a request could not be made (no thread free): the site was not asked
 };
 
-// The downloads of one fetch (the declared icon, then "/favicon.ico" when
-// that gave no picture), with the rules of each route. Runs on the worker:
-// it touches nothing but the network and returns early once `cancel` is up.
-IconDownload downloadIcon(platform::Http& http, const std::string& address, const std::string& host,
-                          const platform::CancelFlag& cancel);
+// The downloads of one fetch: the page over its own scheme, then the icons
+// it declares as a browser ranks them, its "/favicon.ico" and a touch icon,
+// until one gives a picture (capture/icon_links.h). Plain GETs, each within
+// the same limits. Runs on the worker: it touches nothing but the network
+// and returns early once `cancel` is up.
+IconDownload downloadIcon(platform::Http& http, const std::string& address, const platform::CancelFlag& cancel);
 
 class IconCache {
  public:
@@ -93,6 +95,8 @@ class IconCache {
   void replaceRecord(const std::string& host, const std::string& record);
   void queueTick();
   void setHostValue(const std::string& host, int value);
+  // The host unrecorded, as if never fetched.
+  void forgetHost(const std::string& host);
   list::Pic pictureOfRecord(int n);
 
   platform::Platform& platform_;

@@ -140,22 +140,91 @@ TEST_F(Icons, ADeclaredIconAnsweringAnErrorPageFallsBackToTheFaviconIco) {
   fetch();
   EXPECT_EQ(ini("ico", "e.com"), "3");
   EXPECT_EQ(icons().records()[2], capture::renderIconRecord(iconBytes(0x00AA00)));
-  // The routes in their order: the page, the declared icon by POST then GET,
-  // then the favicon by POST.
-  const std::vector<std::string> expected = {"GET http://e.com/", "POST http://e.com/missing.png",
-                                             "GET http://e.com/missing.png", "POST http://e.com/favicon.ico"};
+  // The routes in their order, each a plain GET: the page, the declared
+  // icon, then the favicon.
+  const std::vector<std::string> expected = {"GET http://e.com/", "GET http://e.com/missing.png",
+                                             "GET http://e.com/favicon.ico"};
   EXPECT_EQ(sim.web.requests, expected);
 }
 
-TEST_F(Icons, AnHttpsBookmarkMakesNoGetRequestAtAll) {
+TEST_F(Icons, AnHttpsPageIsReadOverHttpsAndItsIconsComeFromWhereItFinallyCameFrom) {
   startAndWait();
-  sim.web.serve("https://s.com/", "<link rel=\"shortcut icon\" href=\"/i.bmp\">");
-  sim.web.serve("http://s.com/favicon.ico", iconBytes(0x0000AA));
+  // An https site moving its page to another host: the declared icon is
+  // read against the page's final address, the one for 16 pixels first.
+  sim.web.redirect("https://s.com/", "https://www.s.com/home");
+  sim.web.serve("https://www.s.com/home",
+                "<head><link rel=icon sizes=64x64 href=big.bmp><LINK HREF='/i.bmp' REL='Icon' SIZES=16x16></head>");
+  sim.web.serve("https://www.s.com/i.bmp", iconBytes(0x0000AA));
   add("S", "https://s.com/");
   fetch();
-  const std::vector<std::string> expected = {"POST http://s.com/favicon.ico"};
-  EXPECT_EQ(sim.web.requests, expected);
   EXPECT_EQ(ini("ico", "s.com"), "3");
+  EXPECT_EQ(icons().records()[2], capture::renderIconRecord(iconBytes(0x0000AA)));
+  EXPECT_EQ(sim.web.requests,
+            (std::vector<std::string>{"GET https://s.com/", "GET https://www.s.com/home", "GET https://www.s.com/i.bmp"}));
+  // An http site sending its page to https, declaring nothing: the
+  // favicon of the scheme and host the page came from.
+  sim.web.requests.clear();
+  sim.web.redirect("http://r.com/", "https://r.com/");
+  sim.web.serve("https://r.com/", "<html><head><title>r</title></head></html>");
+  sim.web.serve("https://r.com/favicon.ico", iconBytes(0x00AA00));
+  add("R", "http://r.com/");
+  fetch();
+  EXPECT_EQ(ini("ico", "r.com"), "4");
+  EXPECT_EQ(sim.web.requests,
+            (std::vector<std::string>{"GET http://r.com/", "GET https://r.com/", "GET https://r.com/favicon.ico"}));
+}
+
+TEST_F(Icons, AnIconInThePageItselfAndAPageDeclaringHundredsCostAFewRequests) {
+  startAndWait();
+  // A data: icon is decoded from the page, nothing more asked for.
+  const std::string bmp = iconBytes(0x123456);
+  static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string base64;
+  for (std::size_t i = 0; i < bmp.size(); i += 3) {
+    const std::uint32_t n = (static_cast<std::uint8_t>(bmp[i]) << 16) |
+                            (i + 1 < bmp.size() ? static_cast<std::uint8_t>(bmp[i + 1]) << 8 : 0) |
+                            (i + 2 < bmp.size() ? static_cast<std::uint8_t>(bmp[i + 2]) : 0);
+    base64 += kDigits[(n >> 18) & 63];
+    base64 += kDigits[(n >> 12) & 63];
+    base64 += i + 1 < bmp.size() ? kDigits[(n >> 6) & 63] : '=';
+    base64 += i + 2 < bmp.size() ? kDigits[n & 63] : '=';
+  }
+  sim.web.serve("http://d.com/", "<link rel=icon href=\"data:image/bmp;base64," + base64 + "\">");
+  add("D", "http://d.com/");
+  fetch();
+  EXPECT_EQ(ini("ico", "d.com"), "3");
+  EXPECT_EQ(icons().records()[2], capture::renderIconRecord(bmp));
+  EXPECT_EQ(sim.web.requests, std::vector<std::string>{"GET http://d.com/"});
+  // Two hundred broken icons: the best three, the favicon, a touch icon.
+  sim.web.requests.clear();
+  std::string page = "<head><link rel=apple-touch-icon href=/t1.png><link rel=apple-touch-icon href=/t2.png>";
+  for (int i = 0; i < 200; ++i) page += "<link rel=icon href=/b" + std::to_string(i) + ".png>";
+  sim.web.serve("http://h.com/", page + "</head>");
+  add("H", "http://h.com/");
+  fetch();
+  EXPECT_EQ(ini("ico", "h.com"), "-1");
+  EXPECT_EQ(sim.web.requests,
+            (std::vector<std::string>{"GET http://h.com/", "GET http://h.com/b199.png", "GET http://h.com/b198.png",
+                                      "GET http://h.com/b197.png", "GET http://h.com/favicon.ico",
+                                      "GET http://h.com/t2.png"}));
+}
+
+TEST_F(Icons, ADownloadThatFoundNoFreeThreadLeavesTheHostToBeTriedAgain) {
+  startAndWait();
+  servePageWithIcon("http://g.com/", "/i.bmp", iconBytes(0x445566));
+  sim.web.noThreadFree = true;  // hostile sites hold every place
+  add("G", "http://g.com/");
+  fetch();
+  EXPECT_TRUE(sim.web.requests.empty());
+  // Not "-1" (a site without an icon, never asked again): unrecorded.
+  EXPECT_EQ(ini("ico", "g.com"), "");
+  EXPECT_EQ(stripRecords(), 2u);
+  // A place is free again: the next bookmark of the site brings the icon.
+  sim.web.noThreadFree = false;
+  sim.web.serve("http://g.com/other", "<link rel=icon href=/i.bmp>");
+  add("G2", "http://g.com/other");
+  fetch();
+  EXPECT_EQ(ini("ico", "g.com"), "3");
 }
 
 TEST_F(Icons, ANewFetchEndsTheOneInProgressWithoutARecordMissingItsKeys) {

@@ -26,6 +26,11 @@ HttpResponse SimWeb::post(const std::string& address, const HttpLimits& limits, 
 
 HttpResponse SimWeb::request(const char* method, const std::string& address, const HttpLimits& limits,
                              const CancelFlag* cancel) {
+  if (noThreadFree) {
+    HttpResponse refused;
+    refused.error = HttpError::Busy;
+    return refused;
+  }
   std::int64_t elapsed = 0;
   const bool isPost = std::string(method) == "POST";
   auto hop = [&](const HopRequest& r) {

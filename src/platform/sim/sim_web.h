@@ -29,6 +29,9 @@ class SimWeb : public Http {
   std::map<std::string, FakePage> postPages;
   // Every request, in order: "GET http://a.com/", "POST http://a.com/favicon.ico".
   std::vector<std::string> requests;
+  // No request can be made (every bounded call's place is taken): each is
+  // refused as busy, and none is sent.
+  bool noThreadFree = false;
 
   // A convenience for the common case: one page answering every method.
   void serve(const std::string& address, std::string body, int status = 200);
