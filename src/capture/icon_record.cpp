@@ -46,21 +46,6 @@ std::string hrefBeforeIconType(std::string_view html) {
 }
 
 
-// The source pixel under the centre of destination pixel `d`, when a side
-// of `from` pixels is stretched to one of `to` pixels.
-int nearest(int d, int from, int to) {
-  return static_cast<int>((2LL * d + 1) * from / (2LL * to));
-}
-
-// A straight-alpha pixel blended over white, made opaque.
-std::uint32_t overWhite(std::uint32_t p) {
-  const unsigned a = canvas::alphaOf(p);
-  if (a == 255) return p;
-  const unsigned white = 255 * (255 - a);
-  return canvas::argb(255, canvas::div255(canvas::redOf(p) * a + white), canvas::div255(canvas::greenOf(p) * a + white),
-                      canvas::div255(canvas::blueOf(p) * a + white));
-}
-
 }  // namespace
 
 std::vector<std::string> splitIconStrip(std::string_view strip) {
@@ -127,26 +112,48 @@ std::string reduceIco(std::string_view data) {
 }
 
 std::string renderIconRecord(std::string_view data) {
-  constexpr int n = kRenderBoardSide;
-  canvas::Picture board;
-  board.width = board.height = n;
-  board.pixels.assign(static_cast<std::size_t>(n) * n, 0xFFFFFFFFu);
-
-  const canvas::Picture picture = canvas::decodePicture(data);
-  if (!picture.empty()) {
-    int column[n];
-    for (int x = 0; x < n; ++x) column[x] = nearest(x, picture.width, n);
-    for (int y = 0; y < n; ++y) {
-      const int row = nearest(y, picture.height, n);
-      for (int x = 0; x < n; ++x) board.at(x, y) = overWhite(picture.at(column[x], row));
-    }
-  }
-
   canvas::Picture icon;
   icon.width = icon.height = kIconSide;
-  icon.pixels.resize(static_cast<std::size_t>(kIconSide) * kIconSide);
-  for (int y = 0; y < kIconSide; ++y) {
-    for (int x = 0; x < kIconSide; ++x) icon.at(x, y) = board.at(nearest(x, n, kIconSide), nearest(y, n, kIconSide));
+  icon.pixels.assign(static_cast<std::size_t>(kIconSide) * kIconSide, 0xFFFFFFFFu);
+  const canvas::Picture picture = canvas::decodePicture(data);
+  if (!picture.empty()) {
+    // Area averaging: each of the 16 x 16 pixels takes every source pixel
+    // it covers, weighted by how much of it it covers, colours weighted by
+    // their alpha; the result is laid over white. In units of a sixteenth
+    // of a source pixel, target pixel x covers [x * w, (x + 1) * w).
+    const long long w = picture.width, h = picture.height;
+    const auto overlap = [](long long a0, long long a1, long long s) {
+      return std::max(0LL, std::min(a1, (s + 1) * kIconSide) - std::max(a0, s * kIconSide));
+    };
+    for (int y = 0; y < kIconSide; ++y) {
+      const long long y0 = y * h, y1 = (y + 1) * h;
+      for (int x = 0; x < kIconSide; ++x) {
+        const long long x0 = x * w, x1 = (x + 1) * w;
+        unsigned long long r = 0, g = 0, b = 0, a = 0;
+        for (long long sy = y0 / kIconSide; sy * kIconSide < y1 && sy < h; ++sy) {
+          const long long wy = overlap(y0, y1, sy);
+          for (long long sx = x0 / kIconSide; sx * kIconSide < x1 && sx < w; ++sx) {
+            const unsigned long long weight = static_cast<unsigned long long>(wy * overlap(x0, x1, sx));
+            const std::uint32_t p = picture.at(static_cast<int>(sx), static_cast<int>(sy));
+            const unsigned pa = canvas::alphaOf(p);
+            r += weight * canvas::redOf(p) * pa;
+            g += weight * canvas::greenOf(p) * pa;
+            b += weight * canvas::blueOf(p) * pa;
+            a += weight * pa;
+          }
+        }
+        // The weights add up to w * h; colours carry one more factor 255.
+        const unsigned long long total = static_cast<unsigned long long>(w * h);
+        const auto channel = [&](unsigned long long premultiplied) {
+          // premultiplied / (total * 255) is the colour laid on; white
+          // shows through the rest: 255 - alpha.
+          const double c = static_cast<double>(premultiplied) / (static_cast<double>(total) * 255.0) +
+                           (255.0 - static_cast<double>(a) / static_cast<double>(total));
+          return static_cast<unsigned>(std::clamp(c + 0.5, 0.0, 255.0));
+        };
+        icon.at(x, y) = canvas::argb(255, channel(r), channel(g), channel(b));
+      }
+    }
   }
   return encodeIconRecord(icon);
 }

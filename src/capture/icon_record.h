@@ -22,10 +22,6 @@ inline constexpr std::size_t kIconHeaderSize = 54;
 inline constexpr std::size_t kIconRecordSize = kIconHeaderSize + 3 * kIconSide * kIconSide;  // 822
 static_assert(kIconRecordSize == 822);
 
-// The side of the square board a picture is drawn on before it is reduced to
-// a record.
-inline constexpr int kRenderBoardSide = 96;
-
 // The records of the icon strip, in order: 822 bytes each, the bytes of a
 // last incomplete record ignored.
 std::vector<std::string> splitIconStrip(std::string_view strip);
@@ -58,13 +54,11 @@ std::string findIconHref(std::string_view html);
 // the bare header of an ICO without images, which renders as a white record.
 std::string reduceIco(std::string_view data);
 
-// Renders any picture data into a record: a white 96 x 96 board, the decoded
-// picture stretched over all of it with its alpha blended onto the white
-// (data that cannot be decoded leaves the board white), then the board
-// scaled down to 16 x 16 and encoded. Both scalings take the nearest pixel:
-// destination pixel d of a side of n pixels shows source pixel
-// floor((2d + 1) * m / (2n)) of a side of m pixels, the one under the
-// destination pixel's centre. Identical data gives identical records.
+// Renders any picture data into a record: the decoded picture stretched to
+// 16 x 16 by area averaging (each pixel takes every source pixel it covers,
+// by the share it covers, colours weighted by their alpha) and laid over
+// white, the list's background; data that cannot be decoded gives a white
+// record. Identical data gives identical records.
 std::string renderIconRecord(std::string_view data);
 
 // The 822-byte record of a 16 x 16 picture: its colours, alpha ignored.

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <tuple>
+#include <vector>
 
 #include "../support/files.h"
 #include "canvas/decode.h"
@@ -319,14 +324,26 @@ TEST(IconRecord, ASixteenPixelPictureKeepsEveryPixel) {
   }
 }
 
-TEST(IconRecord, LargerPicturesShowThePixelUnderEachCentre) {
-  // 32 pixels: destination pixel d of the board shows source floor((2d + 1) * 32 / 192), and the
-  // record's pixel x the board's 6x + 3, so source 2x + 1.
+TEST(IconRecord, LargerPicturesAreAveragedOverTheAreaEachPixelCovers) {
+  // 32 pixels: each record pixel is the mean of the 2 x 2 it covers, not
+  // one of them.
   auto colour = [](int x, int y) { return argb(255, 8 * x, 8 * y, 0); };
   const std::string record = renderIconRecord(png(32, 32, colour));
   for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16; ++x) ASSERT_EQ(recordPixel(record, x, y), colour(2 * x + 1, 2 * y + 1) & 0xFFFFFF);
+    for (int x = 0; x < 16; ++x) {
+      ASSERT_EQ(recordPixel(record, x, y), static_cast<std::uint32_t>(((16 * x + 4) << 16) | ((16 * y + 4) << 8)))
+          << x << "," << y;
+    }
   }
+  // Alpha weighs the colours: a checkerboard of opaque black and fully
+  // transparent red is half black over white, never pink.
+  const std::string checks =
+      renderIconRecord(png(32, 32, [](int x, int y) { return (x + y) % 2 ? argb(0, 255, 0, 0) : argb(255, 0, 0, 0); }));
+  EXPECT_EQ(countPixels(checks, 0x808080), 256);
+  // 48 to 16: a thin line of one pixel in three still shows, at a third.
+  const std::string line =
+      renderIconRecord(png(48, 48, [](int x, int) { return x % 3 == 1 ? argb(255, 0, 0, 0) : argb(255, 255, 255, 255); }));
+  EXPECT_EQ(countPixels(line, 0xAAAAAA), 256);
   // A picture wider than high is stretched to the square.
   const std::string wide = renderIconRecord(png(64, 1, [](int x, int) { return argb(255, x < 32 ? 255 : 0, 0, 0); }));
   EXPECT_EQ(recordPixel(wide, 7, 15), 0xFF0000u);
@@ -371,24 +388,73 @@ TEST(IconRecord, TheSamePictureGivesTheSameRecordAndDigest) {
   EXPECT_NE(text::md5Hex(other), text::md5Hex(first));
 }
 
-TEST(IconRecord, ARealIconRendersAsItsSampledPixelsOverWhite) {
+#ifndef _WIN32
+// The picture as a PAM file (RGBA), which ImageMagick reads.
+std::string pam(const Picture& p) {
+  std::string out = "P7\nWIDTH " + std::to_string(p.width) + "\nHEIGHT " + std::to_string(p.height) +
+                    "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+  for (std::uint32_t c : p.pixels) {
+    out += static_cast<char>(canvas::redOf(c));
+    out += static_cast<char>(canvas::greenOf(c));
+    out += static_cast<char>(canvas::blueOf(c));
+    out += static_cast<char>(canvas::alphaOf(c));
+  }
+  return out;
+}
+
+// ImageMagick's 16 x 16 of the picture laid over white, as 256 RGB values;
+// empty when it cannot be run.
+std::vector<std::uint32_t> imageMagick16(const Picture& p, const std::string& filter) {
+  const std::string dir = ::testing::TempDir();
+  const std::string in = dir + "/lh-icon-in.pam", out = dir + "/lh-icon-out.ppm";
+  {
+    std::ofstream f(in, std::ios::binary);
+    f << pam(p);
+  }
+  std::remove(out.c_str());
+  const std::string cmd = "convert '" + in + "' -background white -alpha remove -alpha off " + filter +
+                          " -resize '16x16!' -depth 8 'ppm:" + out + "' 2>/dev/null";
+  if (std::system(cmd.c_str()) != 0) return {};
+  const std::string ppm = test::readFile(out);
+  const std::size_t body = ppm.size() >= 768 ? ppm.size() - 768 : 0;
+  if (ppm.rfind("P6", 0) != 0 || body == 0) return {};
+  std::vector<std::uint32_t> px;
+  for (std::size_t i = body; i + 2 < ppm.size(); i += 3) {
+    px.push_back((static_cast<std::uint8_t>(ppm[i]) << 16) | (static_cast<std::uint8_t>(ppm[i + 1]) << 8) |
+                 static_cast<std::uint8_t>(ppm[i + 2]));
+  }
+  return px;
+}
+
+TEST(IconRecord, ARealIconIsReducedAsImageMagickReducesIt) {
   const std::string ico = test::readFile(test::fixturePath("rust-ico_wiki.ico"));
-  if (ico.empty()) GTEST_SKIP() << "fixture rust-ico_wiki.ico not found";
+  ASSERT_FALSE(ico.empty()) << "fixture rust-ico_wiki.ico not found";
   const Picture p = canvas::decodePicture(reduceIco(ico));
   ASSERT_EQ(p.width, 48);
   const std::string record = renderIconRecord(reduceIco(ico));
-  // 48 pixels: record pixel x shows source floor((12x + 7) / 4) = 3x + 1.
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16; ++x) {
-      const std::uint32_t s = p.at(3 * x + 1, 3 * y + 1);
-      const unsigned a = canvas::alphaOf(s);
-      auto over = [a](unsigned c) { return canvas::div255(c * a + 255 * (255 - a)); };
-      const std::uint32_t want =
-          (over(canvas::redOf(s)) << 16) | (over(canvas::greenOf(s)) << 8) | over(canvas::blueOf(s));
-      ASSERT_EQ(recordPixel(record, x, y), want) << x << "," << y;
+  // Its box filter is the same averaging (48 to 16: 3 x 3 each): equal but
+  // for rounding. Its default filter weighs neighbours too: near.
+  for (const auto& [filter, meanMost, worstMost] :
+       {std::tuple{std::string("-filter Box"), 1.0, 2}, std::tuple{std::string(), 8.0, 64}}) {
+    const std::vector<std::uint32_t> want = imageMagick16(p, filter);
+    ASSERT_EQ(want.size(), 256u) << "ImageMagick's convert did not run (" << filter << ")";
+    double sum = 0;
+    int worst = 0;
+    for (int y = 0; y < 16; ++y) {
+      for (int x = 0; x < 16; ++x) {
+        const std::uint32_t got = recordPixel(record, x, y), ref = want[static_cast<std::size_t>(y * 16 + x)];
+        for (int shift : {16, 8, 0}) {
+          const int d = std::abs(static_cast<int>((got >> shift) & 0xFF) - static_cast<int>((ref >> shift) & 0xFF));
+          sum += d;
+          worst = std::max(worst, d);
+        }
+      }
     }
+    EXPECT_LE(sum / (256 * 3), meanMost) << filter;
+    EXPECT_LE(worst, worstMost) << filter;
   }
 }
+#endif
 
 }  // namespace
 }  // namespace lh::capture
