@@ -689,7 +689,10 @@ TEST_F(EndToEnd, TheEdgeTabCapturesTheBrowsersPageWhoseIconIsFetchedAndCopiedAdd
   ASSERT_NE(SendMessageTimeoutW(p.window(L"Linkhoard"), WM_NULL, 0, 0, SMTO_NORMAL, kSlowWaitMs, &answer), 0);
   pointTo(900, 500);
   ASSERT_TRUE(browser.copy("www.copied.com/page\r\nsecond line"));
-  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, "www.copied.com/page", &title); }, kSlowWaitMs));
+  ASSERT_TRUE(waitUntil([&] { return hasBookmark(data, "www.copied.com/page", &title); }, kSlowWaitMs))
+      << "the own copy " << (hasBookmark(data, "http://own.example/") ? "was" : "was not") << " added; "
+      << logRecords(data).size() << " log records; clipboard watched by the window: "
+      << (GetClipboardViewer() != nullptr ? "a viewer is set" : "no viewer");
   EXPECT_EQ(title, "Red Site");
   EXPECT_FALSE(hasBookmark(data, "http://own.example/"));
 
