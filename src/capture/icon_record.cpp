@@ -111,11 +111,12 @@ std::string reduceIco(std::string_view data) {
   return out;
 }
 
-std::string renderIconRecord(std::string_view data) {
+std::string renderIconRecord(std::string_view data) { return renderIconRecord(canvas::decodePicture(data)); }
+
+std::string renderIconRecord(const canvas::Picture& picture) {
   canvas::Picture icon;
   icon.width = icon.height = kIconSide;
   icon.pixels.assign(static_cast<std::size_t>(kIconSide) * kIconSide, 0xFFFFFFFFu);
-  const canvas::Picture picture = canvas::decodePicture(data);
   if (!picture.empty()) {
     // Area averaging: each of the 16 x 16 pixels takes every source pixel
     // it covers, weighted by how much of it it covers, colours weighted by

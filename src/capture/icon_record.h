@@ -60,6 +60,8 @@ std::string reduceIco(std::string_view data);
 // white, the list's background; data that cannot be decoded gives a white
 // record. Identical data gives identical records.
 std::string renderIconRecord(std::string_view data);
+// The same for a picture already decoded (straight alpha).
+std::string renderIconRecord(const canvas::Picture& picture);
 
 // The 822-byte record of a 16 x 16 picture: its colours, alpha ignored.
 // Pixels outside a smaller picture are written white.

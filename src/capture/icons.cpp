@@ -1,7 +1,6 @@
 #include "capture/icons.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 
 #include "canvas/decode.h"
@@ -32,23 +31,6 @@ std::string upperAscii(std::string s) {
 
 bool isPicture(std::string_view bytes) { return canvas::sniffImageType(bytes) != canvas::ImageType::None; }
 
-bool hasHttpScheme(std::string_view a) {
-  const auto caseless = [&](std::string_view p) {
-    if (a.size() < p.size()) return false;
-    for (std::size_t i = 0; i < p.size(); ++i) {
-      if (std::tolower(static_cast<unsigned char>(a[i])) != p[i]) return false;
-    }
-    return true;
-  };
-  return caseless("http://") || caseless("https://");
-}
-
-bool isDataAddress(std::string_view a) {
-  return a.size() >= 5 && std::tolower(static_cast<unsigned char>(a[0])) == 'd' &&
-         std::tolower(static_cast<unsigned char>(a[1])) == 'a' && std::tolower(static_cast<unsigned char>(a[2])) == 't' &&
-         std::tolower(static_cast<unsigned char>(a[3])) == 'a' && a[4] == ':';
-}
-
 // A page's icons asked for at most: the best declared ones, then (after
 // the site's "/favicon.ico") one touch icon, so that a page declaring
 // hundreds costs a few requests.
@@ -73,7 +55,8 @@ IconDownload downloadIcon(platform::Http& http, const std::string& address, cons
   };
   // The page over its own scheme (https as well as http), its redirects
   // followed; its icons are read against the address it finally came from.
-  const std::string pageAddress = hasHttpScheme(address) ? address : "http://" + address;
+  const bool hasScheme = text::matchesCaselessAt(address, 0, "http://") || text::matchesCaselessAt(address, 0, "https://");
+  const std::string pageAddress = hasScheme ? address : "http://" + address;
   const platform::HttpResponse page = get(pageAddress);
   std::string html = page.ok() ? page.body : std::string();
   html.resize(std::min(html.size(), html.find('\0')));
@@ -83,15 +66,17 @@ IconDownload downloadIcon(platform::Http& http, const std::string& address, cons
   for (const std::string& candidate : iconsToTry(html, base, kMostDeclaredTried, kMostTouchTried)) {
     if (cancel.raised()) return {};
     std::string bytes;
-    if (isDataAddress(candidate)) {
+    if (text::matchesCaselessAt(candidate, 0, "data:")) {
       bytes = dataUrlBytes(candidate);
     } else {
       const platform::HttpResponse r = get(candidate);
       if (r.ok()) bytes = r.body;
     }
     const std::string data = reduced(std::move(bytes));
-    if (!isPicture(data) || canvas::decodePicture(data).empty()) continue;
-    out.record = renderIconRecord(data);
+    if (!isPicture(data)) continue;
+    const canvas::Picture picture = canvas::decodePicture(data);
+    if (picture.empty()) continue;  // a picture that does not decode is no icon: the next is tried
+    out.record = renderIconRecord(picture);
     out.refused = false;
     return out;
   }

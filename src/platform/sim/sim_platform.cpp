@@ -380,9 +380,11 @@ std::string SimForeignWindows::textOf(ForeignWindow w) {
     ++sendTimeouts;  // WM_GETTEXTLENGTH timed out: WM_GETTEXT is not sent
     return {};
   }
-  const FakeWindow window = it->second;  // (the map may change while the send waits)
-  while (window.stuckUntil && !*window.stuckUntil) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  return window.text;
+  // (Copied: the map may change while the send waits.)
+  const std::shared_ptr<std::atomic<bool>> stuck = it->second.stuckUntil;
+  std::string text = it->second.text;
+  while (stuck && !*stuck) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  return text;
 }
 
 std::vector<ForeignWindow> SimForeignWindows::childrenOf(ForeignWindow w) {
