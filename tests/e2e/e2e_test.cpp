@@ -831,8 +831,12 @@ TEST_F(EndToEnd, ARightDragDeletesRowsIntoTheBinWhichRestoresAtThePointedRowAndE
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(p.window(L"SideListWindow")) == FALSE; }, kWaitMs));
     pointTo(kLeft + 299, rowY(6));  // root rows 2-5: 11, 15, 14, 16
     settledList();
-    ASSERT_TRUE(waitUntil([&] { return p.rect(L"RecycleBinWindow").top == kListTop + kRow * 5 - 40 / 2; }, kWaitMs))
-        << p.rect(L"RecycleBinWindow").top;
+    if (!waitUntil([&] { return p.rect(L"RecycleBinWindow").top == kListTop + kRow * 5 - 40 / 2; }, kWaitMs)) {
+      screenshot("bin-below-the-last-row-failed.png");
+      const RECT bin = p.rect(L"RecycleBinWindow");
+      FAIL() << "bin window top " << bin.top << ", height " << bin.bottom - bin.top << ", insertion line at "
+             << insertionLineY(kListTop + kRow, kListTop + 160);
+    }
     EXPECT_EQ(insertionLineY(kListTop + kRow, kListTop + 160), kListTop + kRow * 5);
     screenshot("bin-restore-below-the-last-row.png");
     clickAt(kLeft + 299, rowY(6));
