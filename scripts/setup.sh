@@ -15,7 +15,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   binutils-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick fonts-wqy-microhei
-  unicode-data dpkg-dev python3 python3-pil ca-certificates
+  unicode-data dpkg-dev python3 python3-pil python3-cryptography ca-certificates
 )
 
 need_install=()

@@ -1,5 +1,5 @@
-// HTTP for the icon downloads: a plain GET and a POST, each with limits of
-// the program's own on time, size and redirects.
+// HTTP for the icon downloads: a plain GET with limits of the program's own
+// on time, size and redirects.
 //
 // The system's HTTP libraries bound none of these by themselves (measured
 // under Wine: a silent server is waited on for minutes, a redirect loop is
@@ -83,13 +83,6 @@ class Http {
   // `cancel` is raised.
   virtual HttpResponse get(const std::string& address, const HttpLimits& limits,
                            const CancelFlag* cancel = nullptr) = 0;
-  // A POST without body, as bounded as the GET: its redirects followed by
-  // our own code (their targets fetched with GET, as browsers do after 301,
-  // 302 and 303) up to the limit, the size limit applied to a declared
-  // Content-Length as soon as the headers arrive and to the body as it is
-  // read.
-  virtual HttpResponse post(const std::string& address, const HttpLimits& limits,
-                            const CancelFlag* cancel = nullptr) = 0;
 };
 
 // ------------------------------------------------------------ shared by the implementations
@@ -126,6 +119,7 @@ class BodyCollector {
   // not kept).
   bool append(const char* data, std::size_t n);
   bool tooLarge() const { return tooLarge_; }
+  std::size_t limit() const { return max_; }
   std::string take() { return std::move(body_); }
 
  private:

@@ -27,7 +27,7 @@ std::string redirectTo(const std::string& where) {
 
 }  // namespace
 
-LoopbackServer::LoopbackServer(const char* ip) : ip_(ip) {
+LoopbackServer::LoopbackServer(const char* ip, Kind kind) : ip_(ip), kind_(kind) {
   static WinsockInit winsock;
   stopEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -36,14 +36,36 @@ LoopbackServer::LoopbackServer(const char* ip) : ip_(ip) {
   inet_pton(AF_INET, ip, &addr.sin_addr);
   addr.sin_port = 0;
   int len = sizeof addr;
-  if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(listener_, 16) != 0 ||
+  const int backlog = kind == Kind::Full ? 1 : 16;
+  if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(listener_, backlog) != 0 ||
       getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
     closesocket(listener_);
     listener_ = INVALID_SOCKET;
     return;
   }
   port_ = ntohs(addr.sin_port);
+  if (kind == Kind::Full) {
+    fillQueue();
+    return;
+  }
   acceptor_ = std::thread([this] { acceptLoop(); });
+}
+
+void LoopbackServer::fillQueue() {
+  // The queue holds backlog + 1 connections; the SYNs of any further one
+  // are dropped, and its connect waits for the system's retries.
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  inet_pton(AF_INET, ip_.c_str(), &to.sin_addr);
+  to.sin_port = htons(static_cast<u_short>(port_));
+  for (int i = 0; i < 4; ++i) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long nonBlocking = 1;
+    ioctlsocket(s, FIONBIO, &nonBlocking);
+    connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    queued_.push_back(s);
+  }
+  Sleep(200);  // the handshakes of the queued ones
 }
 
 LoopbackServer::~LoopbackServer() {
@@ -55,6 +77,7 @@ LoopbackServer::~LoopbackServer() {
   SetEvent(stopEvent_);
   if (acceptor_.joinable()) acceptor_.join();
   for (std::thread& t : handlers_) t.join();
+  for (SOCKET s : queued_) closesocket(s);
   if (listener_ != INVALID_SOCKET) closesocket(listener_);
   CloseHandle(stopEvent_);
 }
@@ -107,6 +130,7 @@ bool LoopbackServer::sendAll(SOCKET s, const std::string& data) {
     if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) continue;
     if (n <= 0) return false;
     sent += static_cast<std::size_t>(n);
+    sent_ += n;
   }
   return true;
 }
@@ -125,6 +149,12 @@ bool LoopbackServer::pause(int ms) { return WaitForSingleObject(stopEvent_, stat
 void LoopbackServer::serve(SOCKET s) {
   std::string head;
   char buf[4096];
+  if (kind_ == Kind::Mute) {
+    while (receive(s, buf, sizeof buf) > 0) {
+    }
+    closesocket(s);
+    return;
+  }
   while (head.find("\r\n\r\n") == std::string::npos) {
     const int n = receive(s, buf, sizeof buf);
     if (n <= 0) break;
@@ -179,6 +209,11 @@ void LoopbackServer::serve(SOCKET s) {
   } else if (path == "/trickle") {
     if (sendAll(s, "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n")) {
       while (pause(100) && sendAll(s, "z")) {
+      }
+    }
+  } else if (path == "/slowheaders") {
+    if (sendAll(s, "HTTP/1.1 200 OK\r\nX-Slow: ")) {
+      while (pause(100) && sendAll(s, "s")) {
       }
     }
   } else if (path == "/silent") {

@@ -11,7 +11,12 @@
 //   /huge           200 declaring 10 GB, then bytes slowly for ever
 //   /trickle        200, then one byte every 100 ms for ever
 //   /silent         reads the request and never answers
-// Every request line and its headers are recorded.
+//   /slowheaders    a status line, then header bytes one per 100 ms for ever
+// Every request line and its headers are recorded, and the bytes sent are
+// counted. Two other kinds of server stand in for hosts that never get as
+// far as HTTP: a mute one accepts and reads (a TLS handshake included) and
+// never answers; a full one never accepts, its queue already full, so that
+// a connect to it never completes.
 #pragma once
 
 #include <winsock2.h>
@@ -30,7 +35,8 @@ namespace lh::test {
 
 class LoopbackServer {
  public:
-  explicit LoopbackServer(const char* ip);
+  enum class Kind { Http, Mute, Full };
+  explicit LoopbackServer(const char* ip, Kind kind = Kind::Http);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
@@ -40,6 +46,8 @@ class LoopbackServer {
   // The head of every request received so far (request line and headers).
   std::vector<std::string> requests();
   static std::string iconBytes();
+  // Every byte sent so far, on every connection.
+  long long bytesSent() const { return sent_; }
   // Serves `body` (status 200) for requests of `path`, whatever the method,
   // before the fixed routes above.
   void route(const std::string& path, std::string body);
@@ -53,8 +61,13 @@ class LoopbackServer {
   int receive(SOCKET s, char* buf, int size);
   bool pause(int ms);  // false once the server stops
 
+  void fillQueue();
+
   std::string ip_;
+  Kind kind_;
   int port_ = 0;
+  std::atomic<long long> sent_{0};
+  std::vector<SOCKET> queued_;  // a full server's own waiting connects
   SOCKET listener_ = INVALID_SOCKET;
   std::atomic<bool> stopping_{false};
   HANDLE stopEvent_ = nullptr;

@@ -17,35 +17,19 @@ void SimWeb::redirect(const std::string& from, const std::string& to, int status
 }
 
 HttpResponse SimWeb::get(const std::string& address, const HttpLimits& limits, const CancelFlag* cancel) {
-  return request("GET", address, limits, cancel);
-}
-
-HttpResponse SimWeb::post(const std::string& address, const HttpLimits& limits, const CancelFlag* cancel) {
-  return request("POST", address, limits, cancel);
-}
-
-HttpResponse SimWeb::request(const char* method, const std::string& address, const HttpLimits& limits,
-                             const CancelFlag* cancel) {
   if (noThreadFree) {
     HttpResponse refused;
     refused.error = HttpError::Busy;
     return refused;
   }
   std::int64_t elapsed = 0;
-  const bool isPost = std::string(method) == "POST";
   auto hop = [&](const HopRequest& r) {
     const std::string where = r.url.text();
-    requests.push_back(std::string(method) + " " + where);
+    requests.push_back("GET " + where);
     HttpHop h;
     const FakePage* page = nullptr;
-    if (isPost) {
-      const auto it = postPages.find(where);
-      if (it != postPages.end()) page = &it->second;
-    }
-    if (!page) {
-      const auto it = pages.find(where);
-      if (it != pages.end()) page = &it->second;
-    }
+    const auto it = pages.find(where);
+    if (it != pages.end()) page = &it->second;
     if (!page) {
       h.error = HttpError::Network;  // nobody answers there
       return h;

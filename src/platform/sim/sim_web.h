@@ -25,28 +25,18 @@ class SimWeb : public Http {
  public:
   // Addresses exactly as Url::text() writes them ("http://a.com/", not "http://a.com").
   std::map<std::string, FakePage> pages;
-  // What a POST gets, where it differs from `pages`.
-  std::map<std::string, FakePage> postPages;
-  // Every request, in order: "GET http://a.com/", "POST http://a.com/favicon.ico".
+  // Every request, in order: "GET http://a.com/", "GET http://a.com/favicon.ico".
   std::vector<std::string> requests;
   // No request can be made (every bounded call's place is taken): each is
   // refused as busy, and none is sent.
   bool noThreadFree = false;
 
-  // A convenience for the common case: one page answering every method.
+  // A convenience for the common case.
   void serve(const std::string& address, std::string body, int status = 200);
   // A redirect from one address to another.
   void redirect(const std::string& from, const std::string& to, int status = 302);
 
-  // Like the real POST, the simulator follows a POST's redirects; it stops
-  // them at the redirect limit where the real one reaches its time limit
-  // (both end without a body).
   HttpResponse get(const std::string& address, const HttpLimits& limits, const CancelFlag* cancel = nullptr) override;
-  HttpResponse post(const std::string& address, const HttpLimits& limits, const CancelFlag* cancel = nullptr) override;
-
- private:
-  HttpResponse request(const char* method, const std::string& address, const HttpLimits& limits,
-                       const CancelFlag* cancel);
 };
 
 }  // namespace lh::platform::sim
