@@ -322,6 +322,8 @@ void Application::runLoadSequence() {
   // 15b: the clipboard watcher.
   platform_.installClipboardWatcher(main_->host(), [this] { clipboardCapture_->clipboardChanged(); });
   if (!loadedOnce_) hotKey_->start(fs_, paths_.settingsFile);
+  // Hosts without a picture are tried again in the background.
+  if (!loadedOnce_) icons_->planRetry();
   loadedOnce_ = true;
   loading_ = false;
   paintAll();
@@ -410,6 +412,7 @@ void Application::buildRooms() {
   exchangeHooks.renumbered = [this] {
     // Every id the window holds is stale: the list starts again at the root.
     icons_->queueIconFetches({});
+    icons_->idsChanged();
     // A search shown goes with its stale results; a word in the box (typed
     // meanwhile, too) is searched again once the import has ended.
     const std::string typed = searchBox_->text();

@@ -97,10 +97,12 @@ IconCache::IconCache(platform::Platform& platform, text::FileSystem& fs, const s
       index_(fs, paths.iconIndex),
       worker_(platform.createWorker()) {
   时钟10_ = platform_.createTimer([this] { queueTick(); });
+  retryTimer_ = platform_.createTimer([this] { retryTick(); });
 }
 
 IconCache::~IconCache() {
   platform_.setTimerPeriod(时钟10_, 0);
+  platform_.setTimerPeriod(retryTimer_, 0);
   worker_.reset();  // cancels and waits for the fetch in progress
 }
 
@@ -200,20 +202,30 @@ void IconCache::iconForNewBookmark(store::EntryId id) {
 void IconCache::fetchIcon(store::EntryId id, Purpose purpose) {
   const auto done = [this, purpose] {
     if (purpose == Purpose::Queue) platform_.setTimerPeriod(时钟10_, 1);
+    if (purpose == Purpose::Retry) platform_.setTimerPeriod(retryTimer_, 1);
   };
   if (readOnly_ || !store_.exists(id) || !store_.entry(id).isBookmark()) return done();
   const std::string address = store_.entry(id).url;
   const std::string host = text::hostOf(address);
   // An address without a host has nothing to fetch from.
   if (host.empty()) return done();
-  if (purpose != Purpose::InPlace) {
-    if (iconIndexOf(host) > 1) {
-      // The host has its record already.
-      if (hooks_.refreshRows) hooks_.refreshRows();
-      return done();
-    }
-    setHostValue(host, -1);
+  if (purpose == Purpose::Retry ? hasPicture(host) : purpose != Purpose::InPlace && iconIndexOf(host) > 1) {
+    // The host has its record already.
+    if (hooks_.refreshRows) hooks_.refreshRows();
+    return done();
   }
+  // This fetch ends the one in progress: a sweep's fetch goes back to its
+  // queue, to be tried once the others are done.
+  if (retrying_ != 0) {
+    if (store_.exists(retrying_)) {
+      const std::string left = text::hostOf(store_.entry(retrying_).url);
+      if (iconIndexOf(left) == -1) forgetHost(left);
+    }
+    retry_.push_back(retrying_);
+    retrying_ = 0;
+  }
+  if (purpose == Purpose::Retry) retrying_ = id;
+  if (purpose != Purpose::InPlace) setHostValue(host, -1);
   platform::Http* http = &platform_.http();
   worker_->start([this, http, id, address, host, purpose](const platform::CancelFlag& cancel) {
     IconDownload found = downloadIcon(*http, address, cancel);
@@ -224,6 +236,10 @@ void IconCache::fetchIcon(store::EntryId id, Purpose purpose) {
 
 void IconCache::finishFetch(store::EntryId id, const std::string& host, Purpose purpose, const IconDownload& found) {
   if (purpose == Purpose::Queue) platform_.setTimerPeriod(时钟10_, 1);
+  if (purpose == Purpose::Retry) {
+    retrying_ = 0;
+    platform_.setTimerPeriod(retryTimer_, 1);
+  }
   if (found.record.empty()) {
     // The site was not asked (no thread was free): it is no site without
     // an icon, and is tried again later.
@@ -334,6 +350,66 @@ void IconCache::queueTick() {
   } else {
     platform_.setTimerPeriod(时钟10_, 1);  // nothing to fetch: the next id at once
   }
+}
+
+// ------------------------------------------------------------ trying again
+
+bool IconCache::hasPicture(const std::string& host) {
+  const int n = iconIndexOf(host);
+  // Records 1 and 2 are the default site icon, not the site's picture.
+  return n > 2 && static_cast<std::size_t>(n) <= records_.size();
+}
+
+void IconCache::planRetry() {
+  if (readOnly_) return;
+  const long long today = static_cast<long long>(platform_.oleNow());
+  const long long last = text::parseDecimal(
+      text::readProfileString(fs_, paths_.settingsFile, kRetrySection, kRetryDayKey), LLONG_MIN);
+  // A day ahead of today (a clock set back) counts as long ago.
+  if (last != LLONG_MIN && last <= today && today - last < kRetryDays) return;
+  platform_.setTimerPeriod(retryTimer_, kRetryDelayMs);
+}
+
+void IconCache::idsChanged() {
+  retry_.clear();
+  retrying_ = 0;
+  sweepBegun_ = false;  // gathered again at the next tick, if one is planned
+}
+
+void IconCache::startRetry() {
+  retry_.clear();
+  std::unordered_map<std::string, bool> seen;
+  for (store::EntryId id = 1; id <= static_cast<store::EntryId>(store_.count()); ++id) {
+    if (!store_.exists(id) || !store_.entry(id).isBookmark()) continue;
+    const std::string host = text::hostOf(store_.entry(id).url);
+    if (host.empty() || !seen.emplace(upperAscii(host), true).second) continue;
+    if (!hasPicture(host)) retry_.push_back(id);
+  }
+}
+
+void IconCache::retryTick() {
+  if (!sweepBegun_) {
+    startRetry();
+    sweepBegun_ = true;
+  }
+  // The sweep yields to the import's queue and to any fetch under way (its
+  // own included: the next waits for it).
+  if (!queue_.empty() || worker_->busy()) {
+    platform_.setTimerPeriod(retryTimer_, 1000);
+    return;
+  }
+  if (retry_.empty()) {
+    // Done: the day is kept, and the next sweep waits kRetryDays.
+    platform_.setTimerPeriod(retryTimer_, 0);
+    sweepBegun_ = false;
+    text::writeProfileString(fs_, paths_.settingsFile, kRetrySection, kRetryDayKey,
+                             text::decimal(static_cast<long long>(platform_.oleNow())));
+    return;
+  }
+  platform_.setTimerPeriod(retryTimer_, 4000);
+  const store::EntryId id = retry_.front();
+  retry_.pop_front();
+  fetchIcon(id, Purpose::Retry);
 }
 
 }  // namespace lh::capture

@@ -40,6 +40,16 @@ struct IconDownload {
 // and returns early once `cancel` is up.
 IconDownload downloadIcon(platform::Http& http, const std::string& address, const platform::CancelFlag& cancel);
 
+// Hosts whose value names no picture (never fetched, "-1", the default
+// records, or a number past the strip) are tried again in the background:
+// once kRetryDelayMs after a start, and then at most once every kRetryDays
+// (the day of the last sweep that ran to its end is kept in the settings
+// file). The sweep yields to every other fetch.
+inline constexpr int kRetryDays = 30;
+inline constexpr int kRetryDelayMs = 15000;
+inline constexpr std::string_view kRetrySection = "图标";
+inline constexpr std::string_view kRetryDayKey = "重试";
+
 class IconCache {
  public:
   struct Hooks {
@@ -81,6 +91,14 @@ class IconCache {
   void panelIconClick(store::EntryId id);
   // The import's queue: fetched one at a time by 时钟10.
   void queueIconFetches(std::vector<store::EntryId> ids);
+  // After the load: plans the sweep of hosts without a picture when the
+  // last one is kRetryDays old or more (or never ran).
+  void planRetry();
+  // Every entry id changed (an import renumbered the store): a sweep under
+  // way gathers its bookmarks again.
+  void idsChanged();
+  std::size_t retriesLeft() const { return retry_.size(); }
+  bool sweeping() const { return sweepBegun_; }
 
   const std::vector<std::string>& records() const { return records_; }
   std::size_t queued() const { return queue_.size(); }
@@ -88,12 +106,16 @@ class IconCache {
   platform::Platform::TimerId queueTimer() const { return 时钟10_; }
 
  private:
-  enum class Purpose { Panel, Queue, InPlace };
+  enum class Purpose { Panel, Queue, InPlace, Retry };
   void fetchIcon(store::EntryId id, Purpose purpose);
   void finishFetch(store::EntryId id, const std::string& host, Purpose purpose, const IconDownload& found);
   void storeRecord(const std::string& host, const std::string& record);
   void replaceRecord(const std::string& host, const std::string& record);
   void queueTick();
+  void retryTick();
+  void startRetry();
+  // True when the host's value names a picture of the strip.
+  bool hasPicture(const std::string& host);
   void setHostValue(const std::string& host, int value);
   // The host unrecorded, as if never fetched.
   void forgetHost(const std::string& host);
@@ -116,6 +138,12 @@ class IconCache {
   std::unordered_map<std::string, int> hostValues_;  // upper-case host -> value, as read
   std::deque<store::EntryId> queue_;                 // IconQueue
   platform::Platform::TimerId 时钟10_ = 0;
+  // The sweep: one bookmark per host to try again, the timer that paces it,
+  // and the bookmark of the sweep's fetch in progress (0 when none).
+  std::deque<store::EntryId> retry_;
+  platform::Platform::TimerId retryTimer_ = 0;
+  bool sweepBegun_ = false;
+  store::EntryId retrying_ = 0;
   std::unique_ptr<platform::Worker> worker_;  // iconWorker
 };
 

@@ -302,6 +302,122 @@ TEST_F(Icons, TheQueueFetchesOneBookmarkAtATimeAndStopsWhenEmpty) {
   EXPECT_EQ(sim.timerPeriod(icons().queueTimer()), 0);
 }
 
+// Hosts saved before their icons could be found: "-1", the default records
+// 1 and 2, a number past the strip, or no key at all.
+class IconRetry : public Icons {
+ protected:
+  void SetUp() override {
+    Icons::SetUp();
+    // Records 1 and 2 the placeholders, 3 the picture of has.com.
+    const std::string placeholder(capture::kIconRecordSize, 'p');
+    fs.files[kStrip] = placeholder + placeholder + capture::renderIconRecord(iconBytes(0x123456));
+    fs.files[kIndex] = "[ico]\r\nminus.com=-1\r\ndefault.com=2\r\npast.com=40\r\nhas.com=3\r\n";
+    for (const char* site : {"minus", "default", "past", "never", "has"}) {
+      const std::string url = std::string("https://") + site + ".com/";
+      sim.web.serve(url, "");
+      sim.web.serve(url + "favicon.ico", iconBytes(static_cast<std::uint32_t>(site[0]) * 0x10101u));
+    }
+  }
+  void addSites() {
+    for (const char* site : {"minus", "default", "past", "never", "has"}) {
+      app->store().addBookmark(site, std::string("https://") + site + ".com/", "", 1, 1.0, -1);
+    }
+    app->store().addBookmark("minus again", "https://MINUS.com/other", "", 1, 1.0, -1);  // one fetch per host
+  }
+  // Lets the sweep run: every tick, every fetch delivered.
+  void runSweep() {
+    bool begun = false;
+    for (int i = 0; i < 60 && (!begun || icons().sweeping()); ++i) {
+      sim.advance(1000);
+      begun = begun || icons().sweeping();
+      fetch();
+    }
+    ASSERT_TRUE(begun);
+  }
+  std::size_t requestsOf(const std::string& site) {
+    return static_cast<std::size_t>(std::count(sim.web.requests.begin(), sim.web.requests.end(), "GET " + site));
+  }
+  std::string sweepDay() {
+    return text::IniDocument(fs.files[kData + "\\config.ini"]).get(capture::kRetrySection, capture::kRetryDayKey);
+  }
+};
+
+TEST_F(IconRetry, HostsWithoutAPictureAreTriedOnceAfterStartUpAndThenNotForThirtyDays) {
+  startAndWait();
+  addSites();
+  EXPECT_TRUE(sim.web.requests.empty());
+  sim.advance(capture::kRetryDelayMs - 400);
+  EXPECT_TRUE(sim.web.requests.empty());  // not before its time: start-up is the user's
+  runSweep();
+  EXPECT_FALSE(icons().sweeping());
+  for (const char* host : {"minus.com", "default.com", "past.com", "never.com"}) {
+    const int n = icons().iconIndexOf(host);
+    EXPECT_GE(n, 4) << host;  // a picture of its own now
+    EXPECT_EQ(icons().recordOf(std::string("https://") + host + "/"),
+              capture::renderIconRecord(iconBytes(static_cast<std::uint32_t>(host[0]) * 0x10101u)))
+        << host;
+    EXPECT_EQ(requestsOf(std::string("https://") + host + "/favicon.ico"), 1u) << host;
+  }
+  // A host with its picture keeps it, unasked.
+  EXPECT_EQ(ini("ico", "has.com"), "3");
+  EXPECT_EQ(requestsOf("https://has.com/"), 0u);
+  EXPECT_EQ(sweepDay(), text::decimal(static_cast<long long>(sim.oleNow())));
+
+  // A site that still has nothing stays at "-1", and is not asked again at
+  // the next starts until thirty days have passed.
+  sim.web.serve("https://gone.com/", "<html></html>");
+  app->store().addBookmark("gone", "https://gone.com/", "", 1, 1.0, -1);
+  app.reset();
+  {
+    text::IniDocument index(fs.files[kIndex]);
+    index.set("ico", "gone.com", "-1");
+    fs.files[kIndex] = index.bytes();
+  }
+  sim.oleEpoch += capture::kRetryDays - 1;
+  startAndWait();
+  sim.advance(capture::kRetryDelayMs * 4);
+  fetch();
+  EXPECT_EQ(requestsOf("https://gone.com/"), 0u);
+  app.reset();
+  sim.oleEpoch += 1;
+  startAndWait();
+  runSweep();
+  EXPECT_EQ(requestsOf("https://gone.com/"), 1u);
+  EXPECT_EQ(ini("ico", "gone.com"), "-1");
+  EXPECT_EQ(requestsOf("https://has.com/"), 0u);
+}
+
+TEST_F(IconRetry, TheSweepYieldsToANewBookmarkAndTriesTheHostItGaveWayForAgain) {
+  startAndWait();
+  addSites();
+  sim.advance(capture::kRetryDelayMs);
+  ASSERT_TRUE(icons().fetching());  // the sweep's first fetch
+  const std::size_t left = icons().retriesLeft();
+  // The user adds a bookmark: its fetch goes first, the sweep's goes back
+  // to its queue.
+  sim.web.serve("https://new.com/", "");
+  sim.web.serve("https://new.com/favicon.ico", iconBytes(0xABCDEF));
+  add("New", "https://new.com/");
+  EXPECT_EQ(icons().retriesLeft(), left + 1);
+  fetch();
+  EXPECT_GE(icons().iconIndexOf("new.com"), 4);
+  runSweep();
+  for (const char* host : {"minus.com", "default.com", "past.com", "never.com"}) {
+    EXPECT_GE(icons().iconIndexOf(host), 4) << host;
+  }
+  EXPECT_FALSE(icons().sweeping());
+}
+
+TEST_F(IconRetry, ADayAheadOfTodayAClockSetBackStartsTheSweep) {
+  fs.files[kData + "\\config.ini"] += "[图标]\r\n重试=99999\r\n";  // a day far ahead
+  startAndWait();
+  addSites();
+  sim.advance(capture::kRetryDelayMs);
+  EXPECT_TRUE(icons().sweeping());
+  runSweep();
+  EXPECT_EQ(sweepDay(), text::decimal(static_cast<long long>(sim.oleNow())));
+}
+
 TEST_F(Icons, AnAppendThatFailsPartWayStopsFurtherRecordsLandingAskew) {
   startAndWait();
   servePageWithIcon("http://a.com/", "/i.bmp", iconBytes(0x0000A0));
