@@ -30,7 +30,8 @@ that host:
 Routes (on good, other and plain):
     /page            a small page
     /icons           a page declaring PNG icons with sizes
-    /png16, /png32   PNG pictures of 16 and 32 pixels
+    /png16, /png32   PNG pictures of 16 and 32 pixels (green, red)
+    /favicon.ico     a redirect to /png32
     /to-https/PATH   a redirect to https://good/PATH
     /to-http/PATH    a redirect to http://plain/PATH
     /to-other/PATH   a redirect to https://other/PATH
@@ -208,6 +209,8 @@ def route(path, ports):
         page = (b'<html><head><link rel="icon" type="image/png" sizes="32x32" href="/png32">'
                 b'<link rel="icon" type="image/png" sizes="16x16" href="/png16"></head></html>')
         return answer(200, page, [("Content-Type", "text/html")])
+    if path == "/favicon.ico":
+        return answer(302, b"", [("Location", "/png32")])
     if path == "/png16":
         return answer(200, png(16, (0, 160, 0)), [("Content-Type", "image/png")])
     if path == "/png32":
