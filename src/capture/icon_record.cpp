@@ -10,44 +10,6 @@
 
 namespace lh::capture {
 
-namespace {
-
-constexpr std::string_view kShortcutIcon = "\"shortcut icon\"";  // the quoted relation, case ignored
-constexpr std::string_view kSpaceHref = " href=\"";              // case ignored
-constexpr std::string_view kImageXIcon = "\"image/x-icon\"";     // case significant
-constexpr std::string_view kHref = "href=\"";                    // case significant
-
-// Bytes between the end of the reference and the quoted "image/x-icon" that
-// the second route takes for granted: the quote, a space and "type=".
-constexpr std::size_t kGapBeforeType = 7;
-
-// The last caseless occurrence of `needle` that lies wholly before byte
-// `end`; npos when there is none. The needle must begin with a single-byte
-// character, so that the byte after a match starts a character.
-std::size_t findLastCaseless(std::string_view hay, std::string_view needle, std::size_t end) {
-  std::size_t found = text::npos;
-  for (std::size_t at = text::findCaseless(hay, needle); at != text::npos && at + needle.size() <= end;
-       at = text::findCaseless(hay, needle, at + 1)) {
-    found = at;
-  }
-  return found;
-}
-
-// The second route: `href="REF" type="image/x-icon"`, with REF's length
-// taken from the distance between the two marks.
-std::string hrefBeforeIconType(std::string_view html) {
-  const std::size_t q = text::find(html, kImageXIcon);
-  if (q == text::npos) return {};
-  const std::size_t r = text::findLast(html, kHref, q);
-  if (r == text::npos) return {};
-  const std::size_t start = r + kHref.size();  // <= q, as the mark lies wholly before q
-  if (q <= start + kGapBeforeType) return {};  // a length of 0 or less
-  return std::string(html.substr(start, q - start - kGapBeforeType));
-}
-
-
-}  // namespace
-
 std::vector<std::string> splitIconStrip(std::string_view strip) {
   std::vector<std::string> records;
   records.reserve(strip.size() / kIconRecordSize);
@@ -55,28 +17,6 @@ std::vector<std::string> splitIconStrip(std::string_view strip) {
     records.emplace_back(strip.substr(at, kIconRecordSize));
   }
   return records;
-}
-
-std::string findIconHref(std::string_view html) {
-  const std::size_t p = text::findCaseless(html, kShortcutIcon);
-  if (p == text::npos) return hrefBeforeIconType(html);
-
-  // The tag around the relation, from its '<' to its '>', both included.
-  const std::size_t open = text::findLast(html, "<", p);
-  const std::size_t close = text::find(html, ">", p);
-  if (open == text::npos || close == text::npos) return {};
-  const std::string_view tag = html.substr(open, close - open + 1);
-
-  // The tag starts a character, so its boundaries are the page's.
-  const std::size_t c = text::findCaseless(tag, kShortcutIcon);
-  if (c == text::npos) return {};
-  std::size_t d = text::findCaseless(tag, kSpaceHref, c);
-  if (d == text::npos) d = findLastCaseless(tag, kSpaceHref, c);
-  if (d == text::npos) return {};
-  const std::size_t start = d + kSpaceHref.size();
-  const std::size_t end = text::find(tag, "\"", start);
-  if (end == text::npos) return {};  // no closing quote before the tag's end
-  return std::string(tag.substr(start, end - start));
 }
 
 std::string reduceIco(std::string_view data) {

@@ -26,23 +26,6 @@ static_assert(kIconRecordSize == 822);
 // last incomplete record ignored.
 std::vector<std::string> splitIconStrip(std::string_view strip);
 
-// The icon reference a page declares, or "" when none is found. `html` is
-// the page as GBK text (already cut at its first NUL byte).
-//
-// First route: the link tag holding a double-quoted "shortcut icon" (case
-// ignored) - the tag runs from the last '<' before it to the first '>' at
-// or after it - and in that tag the text after ` href="` (case ignored; the
-// first one after the relation, else the last one before it) up to the
-// next '"'.
-//
-// Second route, when no page text has that relation: the text between the
-// last `href="` before the first double-quoted "image/x-icon" (both case
-// significant) and 7 bytes before that: it assumes the tag reads
-// `href="REF" type="image/x-icon"` and yields a wrong reference otherwise.
-//
-// All positions count bytes; searches match only at character boundaries.
-std::string findIconHref(std::string_view html);
-
 // An ICO file reduced to its deepest image: the first directory entry whose
 // bit count is greater than that of every earlier entry (or the last entry
 // when none has a bit count above 0), as a one-image ICO whose image data
