@@ -149,34 +149,58 @@ bool BookmarkStore::restoreAside() {
 
 std::string BookmarkStore::finishInterruptedFold() {
   const std::string next = nextStoreFile();
+  const std::string folded = foldedLogFile();
+  // A log under the folded name is in the next store file (when there is
+  // one) or already in the store file: it is never replayed.
+  const bool committed = fs_.exists(folded);
   if (!fs_.exists(next)) {
     if (!restoreAside()) readOnly_ = true;
+    if (committed) fs_.remove(folded);
     return storeFile_;
   }
-  const auto log = fs_.readAll(changeLog_);
-  if (!log && fs_.exists(changeLog_)) {
-    readOnly_ = true;  // cannot tell whether the fold had committed
-    return storeFile_;
+  if (!committed) {
+    const auto log = fs_.readAll(changeLog_);
+    if (!log && fs_.exists(changeLog_)) {
+      readOnly_ = true;  // cannot tell whether the fold had committed
+      return storeFile_;
+    }
+    if (log && !log->empty()) {
+      // The fold had not moved the log yet: the log still counts, the next
+      // store file does not.
+      fs_.remove(next);
+      if (!restoreAside()) readOnly_ = true;
+      return storeFile_;
+    }
+    // No log: a fold of changes that were never logged (or one of an
+    // earlier version, which removed the log), committed.
   }
-  if (log && !log->empty()) {
-    // The fold had not removed the log yet: the log still counts, the next
-    // store file does not.
-    fs_.remove(next);
-    if (!restoreAside()) readOnly_ = true;
-    return storeFile_;
-  }
-  // The log was gone: the fold had committed.
+  // The fold had committed; a log there now holds changes made after it.
   if (fs_.rename(next, storeFile_)) {
     removeAsideFiles();
+    if (committed) fs_.remove(folded);
     return storeFile_;
   }
   if (const auto bytes = fs_.readAll(next); bytes && fs_.replace(storeFile_, *bytes)) {
     fs_.remove(next);
     removeAsideFiles();
+    if (committed) fs_.remove(folded);
     return storeFile_;
   }
   readOnly_ = true;
   return next;
+}
+
+bool BookmarkStore::settleEarlierFold() {
+  const std::string folded = foldedLogFile();
+  if (!fs_.exists(folded)) return true;
+  // An earlier fold committed but could not put its store file in place,
+  // or could not remove the folded log.
+  const std::string next = nextStoreFile();
+  if (fs_.exists(next)) {
+    const auto bytes = fs_.readAll(next);
+    if (!bytes || !promote(next, *bytes)) return false;
+  }
+  return fs_.remove(folded) && !fs_.exists(folded);
 }
 
 int BookmarkStore::readStoreFile(LoadObserver* observer) {
@@ -286,32 +310,41 @@ bool BookmarkStore::saveAll(LoadObserver* observer) {
   return true;
 }
 
-// The order of the steps makes the removal of the log the point where the
-// fold takes effect. Before it, the next load replays the log on the old
-// store file (a next store file beside it is discarded); after it, the next
-// load puts the next store file in place if this fold could not.
+// The order of the steps makes the move of the log to its folded name the
+// point where the fold takes effect. Before it, the next load replays the
+// log on the old store file (a next store file beside it is discarded);
+// after it, the next load puts the next store file in place if this fold
+// could not, and never replays the folded log. A log that cannot be moved
+// (another program holds it) is not folded this time: the store file and
+// the log stay as they are. A rename either happens whole or not at all,
+// unlike a removal, which a file held by another program can survive while
+// it reports success.
 bool BookmarkStore::fold(const std::optional<std::string>& log, bool damaged, LoadObserver* observer) {
   return foldBytes(log, damaged, storeBytes(observer));
 }
 
 bool BookmarkStore::foldBytes(const std::optional<std::string>& log, bool damaged, const std::string& out) {
+  if (!settleEarlierFold()) return false;
   const std::string next = nextStoreFile();
   if (!fs_.replace(next, out)) return false;
-  if (!clearLog(log, damaged)) {
-    fs_.remove(next);
-    return false;
+  if (log) {
+    // Nothing unreadable is destroyed: such a log is kept aside as well.
+    if (damaged && !fs_.replace(freeBackupName(fs_, changeLog_), *log)) {
+      fs_.remove(next);
+      return false;
+    }
+    const std::string folded = foldedLogFile();
+    if (!fs_.rename(changeLog_, folded) || fs_.exists(changeLog_)) {
+      // Not moved (or the log is there again): not folded.
+      fs_.remove(next);
+      return false;
+    }
   }
-  if (promote(next, out)) return true;
-  // The store file cannot be replaced: undo the removal of the log, so that
-  // the next load replays it on the old store file.
-  if (!log || log->empty() || fs_.replace(changeLog_, *log)) {
-    fs_.remove(next);
-    return false;
-  }
-  // Neither: only the next store file holds every change, and the next
-  // load will use it. Nothing more may be logged.
-  readOnly_ = true;
-  return false;
+  // Committed. Should the store file not take the next one now, the next
+  // load (or the next fold) puts it in place; changes from now on go to a
+  // new log.
+  if (promote(next, out) && log) fs_.remove(foldedLogFile());
+  return true;
 }
 
 std::optional<std::vector<EntryId>> BookmarkStore::compact(LoadObserver* observer) {
@@ -398,19 +431,6 @@ bool BookmarkStore::promote(const std::string& next, std::string_view bytes) {
     return true;
   }
   return false;
-}
-
-bool BookmarkStore::clearLog(const std::optional<std::string>& log, bool damaged) {
-  if (!log) return true;
-  if (damaged) {
-    // Nothing unreadable is destroyed: the log is kept aside.
-    const std::string backup = freeBackupName(fs_, changeLog_);
-    if (fs_.rename(changeLog_, backup)) return true;
-    if (!fs_.replace(backup, *log)) return false;
-  }
-  // A log held open by another program may refuse to go but let itself be
-  // emptied, or moved aside.
-  return fs_.remove(changeLog_) || fs_.write(changeLog_, "") || fs_.rename(changeLog_, freeBackupName(fs_, changeLog_));
 }
 
 // ------------------------------------------------------------- primitives

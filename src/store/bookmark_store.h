@@ -76,16 +76,21 @@ class BookmarkStore {
   // and where it moves the old one when that cannot be replaced in place.
   std::string nextStoreFile() const { return storeFile_ + ".next"; }
   std::string asideStoreFile(int n = 1) const;  // ".old", ".2.old" ...
+  // Where a fold moves the change log as it takes effect: a log under this
+  // name is in the store file (or the next one) and is never replayed.
+  std::string foldedLogFile() const { return changeLog_ + ".folded"; }
 
   // Loading and saving.
   LoadResult load(LoadObserver* observer = nullptr);
   int readStoreFile(LoadObserver* observer = nullptr);
   LoadResult replayLog(LoadObserver* observer = nullptr);
   // Folds the change log into the store file: writes the next store file
-  // beside it, removes the log (kept as a backup when some of it could not be
-  // read), then puts the next store file in place. A failure or a crash at
-  // any step leaves files from which the next load finds every change
-  // exactly once. False when the fold did not happen.
+  // beside it, moves the log to its folded name (a copy is kept as a backup
+  // when some of it could not be read), puts the next store file in place
+  // and removes the folded log. A failure or a crash at any step leaves
+  // files from which the next load finds every change exactly once. False
+  // when the fold did not happen (the log could not be moved, a file could
+  // not be written).
   [[nodiscard]] bool saveAll(LoadObserver* observer = nullptr);
 
   // Creates the fixed entries 1..10 the store lacks (a store file shorter
@@ -167,7 +172,10 @@ class BookmarkStore {
   // The steps of a fold; `log` is the log's content (nullopt: no log).
   bool fold(const std::optional<std::string>& log, bool damaged, LoadObserver* observer);
   bool foldBytes(const std::optional<std::string>& log, bool damaged, const std::string& out);
-  bool clearLog(const std::optional<std::string>& log, bool damaged);
+  // Finishes what an earlier fold left (a next store file not yet in place,
+  // a folded log not yet removed); false when it cannot, and no fold may
+  // then write a next store file.
+  bool settleEarlierFold();
   bool promote(const std::string& next, std::string_view bytes);
   static constexpr int kAsideNames = 8;
   bool restoreAside();

@@ -11,6 +11,7 @@ bool MemoryFileSystem::take(int& budget) {
 
 bool MemoryFileSystem::proceed() {
   ++operations;
+  if (holdFrom > 0 && operations >= holdFrom) held.insert(holdLater.begin(), holdLater.end());
   if (operations == failAt) return false;
   return crashAfter < 0 || operations <= crashAfter;
 }
@@ -59,6 +60,7 @@ std::optional<std::string> MemoryFileSystem::readAll(const std::string& path) {
 
 bool MemoryFileSystem::append(const std::string& path, std::string_view bytes) {
   ++appendCalls;
+  if (held.count(path)) return proceed() && false;
   if (!proceed() || !take(appendsBeforeFailure)) {
     if (!dead()) files[path].append(bytes.substr(0, tornAppendBytes));
     return false;
@@ -69,6 +71,7 @@ bool MemoryFileSystem::append(const std::string& path, std::string_view bytes) {
 
 bool MemoryFileSystem::replace(const std::string& path, std::string_view bytes) {
   ++replaceCalls;
+  if (held.count(path)) return proceed() && false;
   if (!proceed() || !take(replacesBeforeFailure)) {
     // A crash or full disk while writing the new file leaves it half written
     // beside the old one; the old file is untouched.
@@ -85,6 +88,7 @@ bool MemoryFileSystem::replace(const std::string& path, std::string_view bytes) 
 }
 
 bool MemoryFileSystem::write(const std::string& path, std::string_view bytes) {
+  if (held.count(path)) return proceed() && false;
   const bool opens = !mapped(path);
   if (!proceed()) {
     // Opened and truncated, then only half written; with nothing to write
@@ -98,12 +102,14 @@ bool MemoryFileSystem::write(const std::string& path, std::string_view bytes) {
 }
 
 bool MemoryFileSystem::remove(const std::string& path) {
+  if (held.count(path) && files.count(path)) return proceed() && heldRemovalLies;
   if (!proceed() || !take(removesBeforeFailure) || mapped(path)) return false;
   files.erase(path);
   return true;
 }
 
 bool MemoryFileSystem::rename(const std::string& from, const std::string& to) {
+  if (held.count(from) || held.count(to)) return proceed() && false;
   if (!proceed() || mapped(to)) return false;
   const auto it = files.find(from);
   if (it == files.end()) return false;

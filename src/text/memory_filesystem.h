@@ -37,6 +37,18 @@ class MemoryFileSystem : public FileSystem {
   int crashAfter = -1;
   // Files that are there but cannot be read (map and readAll fail).
   std::set<std::string> unreadable;
+  // Files another program holds open without sharing (a virus scanner, a
+  // backup or sync tool): they can be read, but every append, replace,
+  // write, removal and rename of them, or onto them, fails. With
+  // `heldRemovalLies` a removal reports success and leaves the file, as
+  // Wine does for a file it cannot unlink (and Windows for one whose
+  // holder shares deletion: it goes only when the holder lets go).
+  std::set<std::string> held;
+  bool heldRemovalLies = false;
+  // From the holdFrom-th operation on (0 = never), the files of holdLater
+  // are held as well.
+  int holdFrom = 0;
+  std::set<std::string> holdLater;
   int operations = 0;
 
   // Counters, for tests that check how a file was written.

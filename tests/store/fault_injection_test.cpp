@@ -32,7 +32,16 @@ void runChanges(BookmarkStore& s) {
   static_cast<void>(s.addBookmark("C", "http://c.com/", "", 1, 45000.4, -1));
 }
 
-enum class Fault { FailOne, Crash };
+// One operation fails; the process stops at one; or from one on, a file is
+// held by another program for the rest of the run and the start after it
+// (every append, write, removal and rename of it fails; removals may claim
+// success).
+enum class Fault { FailOne, Crash, Hold };
+
+struct Held {
+  std::string path;
+  bool removalLies = false;
+};
 
 struct Outcome {
   std::vector<std::string> live;       // what the program had after its changes
@@ -45,12 +54,17 @@ struct Outcome {
   bool asideFileLeft = false;
 };
 
-Outcome run(Fault fault, int n, std::size_t torn, int* operations = nullptr) {
+Outcome run(Fault fault, int n, std::size_t torn, int* operations = nullptr, const Held& held = {}) {
   text::MemoryFileSystem fs;
   fs.files[kStore] = fixedEntriesFile();
   fs.tornAppendBytes = torn;
   if (fault == Fault::FailOne) fs.failAt = n;
   if (fault == Fault::Crash) fs.crashAfter = n - 1;
+  if (fault == Fault::Hold) {
+    fs.holdFrom = n;
+    fs.holdLater = {held.path};
+    fs.heldRemovalLies = held.removalLies;
+  }
   Outcome o;
   {
     BookmarkStore live(fs, kStore, kLog);
@@ -68,6 +82,8 @@ Outcome run(Fault fault, int n, std::size_t torn, int* operations = nullptr) {
   if (operations) *operations = fs.operations;
   fs.failAt = 0;
   fs.crashAfter = -1;
+  fs.holdFrom = 0;
+  fs.held.clear();
   {
     BookmarkStore next(fs, kStore, kLog);
     next.load();
@@ -125,6 +141,29 @@ TEST(FaultInjection, EveryFailurePositionKeepsExactlyTheChangesTheProgramMade) {
     }
   }
   EXPECT_GT(runs, 8 * total);
+}
+
+TEST(FaultInjection, AFileHeldByAnotherProgramFromAnyOperationOnLosesNothingAndAppliesNothingTwice) {
+  int total = 0;
+  run(Fault::FailOne, 0, 0, &total);
+  // The log, the store file, the next store file and the folded log.
+  const std::string files[] = {kLog, kStore, std::string(kStore) + ".next", std::string(kLog) + ".folded"};
+  int runs = 0;
+  for (const std::string& path : files) {
+    for (const bool lies : {false, true}) {
+      for (int n = 1; n <= total + 1; ++n) {
+        SCOPED_TRACE(path + " held from operation " + std::to_string(n) + (lies ? ", removals claiming success" : ""));
+        const Outcome o = run(Fault::Hold, n, 0, nullptr, {path, lies});
+        ++runs;
+        const std::vector<std::string>& shown = o.liveReadOnly ? run(Fault::FailOne, 0, 0).live : o.live;
+        if (!o.liveReadOnly) EXPECT_EQ(o.next, shown);
+        if (!o.foldingReadOnly && !o.liveReadOnly) EXPECT_EQ(o.folding, shown);
+        EXPECT_EQ(o.afterNext, o.next);
+        EXPECT_FALSE(o.nextFileLeft);
+      }
+    }
+  }
+  EXPECT_GT(runs, 7 * total);
 }
 
 }  // namespace

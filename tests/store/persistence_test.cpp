@@ -362,6 +362,63 @@ TEST_F(Persistence, AFoldWhoseLogCannotBeRemovedIsNotAppliedAgain) {
   expectSameState(store, *next);
 }
 
+TEST_F(Persistence, ALogHeldByAnotherProgramIsNotFoldedThisTimeAndNothingIsAppliedTwice) {
+  // Two hundred changes in the log; then a backup or sync tool holds it
+  // (no sharing) through a start, and lets it go.
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_NE(store.addBookmark("B" + std::to_string(i), "b" + std::to_string(i) + ".com", "", 1, 1.0, -1), 0);
+  }
+  const std::string log = fs.files[kLog];
+  for (const bool removalLies : {true, false}) {
+    SCOPED_TRACE(removalLies ? "its removal claims success" : "its removal fails");
+    fs.files[kLog] = log;
+    fs.held = {kLog};
+    fs.heldRemovalLies = removalLies;
+    const auto folding = reload();
+    expectSameState(store, *folding);
+    // Not folded: the store file and the log as they were.
+    EXPECT_EQ(fs.files[kLog], log);
+    EXPECT_EQ(fs.files[kStore], fixedEntriesFile());
+    EXPECT_FALSE(fs.exists(folding->nextStoreFile()));
+    fs.held.clear();
+    const auto next = reload();
+    EXPECT_EQ(next->count(), 210);
+    expectSameState(store, *next);
+    EXPECT_FALSE(fs.exists(kLog));  // folded now
+    EXPECT_FALSE(fs.exists(next->foldedLogFile()));
+    expectSameState(store, *reload());
+    fs.files[kStore] = fixedEntriesFile();
+  }
+}
+
+TEST_F(Persistence, AFoldedLogThatCannotBeRemovedIsNeverReplayedAndHoldsBackTheNextFold) {
+  EXPECT_NE(store.addBookmark("A", "a.com", "", 1, 1.0, -1), 0);
+  const std::string log = fs.files[kLog];
+  reload();  // folded: A is in the store file
+  // The fold's folded log stayed behind, held by another program.
+  fs.files[store.foldedLogFile()] = log;
+  fs.held = {store.foldedLogFile()};
+  fs.heldRemovalLies = true;
+  const auto again = reload();
+  expectSameState(store, *again);
+  EXPECT_EQ(again->count(), 11);
+  // A change after it goes to the log; the next start replays only that.
+  EXPECT_NE(again->addBookmark("B", "b.com", "", 1, 1.0, -1), 0);
+  const auto next = reload();
+  expectSameState(*again, *next);
+  EXPECT_EQ(next->count(), 12);
+  // While the folded log is still there, no fold writes a next store file
+  // (the next load could not tell which fold it belonged to): the log
+  // waits, whole.
+  EXPECT_TRUE(fs.exists(kLog));
+  EXPECT_FALSE(fs.exists(next->nextStoreFile()));
+  fs.held.clear();
+  const auto released = reload();
+  expectSameState(*again, *released);
+  EXPECT_FALSE(fs.exists(kLog));
+  EXPECT_FALSE(fs.exists(released->foldedLogFile()));
+}
+
 TEST_F(Persistence, ALogWithUnreadableRecordsIsKeptBesideTheStore) {
   EXPECT_NE(store.addBookmark("A", "a.com", "", 1, 1.0, -1), 0);
   const std::string damaged = fs.files[kLog] + std::string("\x0A\x04\x01\x05\x08", 5) + std::string(kLogTerminator);
