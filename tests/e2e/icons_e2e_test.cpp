@@ -25,33 +25,6 @@ namespace {
 
 using namespace lh::e2e;
 
-// A store of the fixed entries and these bookmarks in the root.
-std::string storeWith(const std::vector<std::pair<std::string, std::string>>& bookmarks) {
-  using lh::store::Entry;
-  std::string file;
-  auto line = [&file](const Entry& e) { file += lh::store::serializeLine(e) + "\r\n"; };
-  std::string rootMembers = "u";
-  for (std::size_t i = 0; i < bookmarks.size(); ++i) rootMembers += std::to_string(11 + i) + "u";
-  const char* titles[] = {"我的收藏", "回收站"};
-  for (int i = 1; i <= 10; ++i) {
-    Entry e;
-    e.title = i <= 2 ? titles[i - 1] : "保留";
-    e.kind = lh::store::kCategory;
-    e.url = i == 1 ? rootMembers : "u";
-    line(e);
-  }
-  for (const auto& [title, url] : bookmarks) {
-    Entry b;
-    b.title = title;
-    b.url = url;
-    b.kind = lh::store::kBookmark;
-    b.parentId = 1;
-    b.added = 46000;
-    line(b);
-  }
-  return file;
-}
-
 // The middle pixel of an icon record (a 24-bit bottom-up BMP), as 0xRRGGBB.
 std::uint32_t middleOf(const std::string& record) {
   const std::size_t at = lh::capture::kIconHeaderSize + (16 - 1 - 8) * 48 + 8 * 3;
