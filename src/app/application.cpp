@@ -42,6 +42,7 @@ void Application::startUp() {
   platform_.tcpConnect(settings_.serverHost, settings_.serverPort, settings_.connectTimeoutMs);
   // 2. Paths (and, on a first run, the data directory and its store file).
   store_ = std::make_unique<store::BookmarkStore>(fs_, paths_.storeFile, paths_.changeLog);
+  watchUnsavedChanges();
   ensureDataFiles();
   // 3. A start marker left by a start that never finished.
   skipLogReplay_ = !recoverFromCrash();
@@ -484,9 +485,28 @@ void Application::createHeaderObjects() {
                                                          {"选择浏览器", objects_.browserBadge}});
 }
 
+// ------------------------------------------------------------ changes the log could not take
+
+void Application::watchUnsavedChanges() {
+  // An append to the log failed: the change stays in memory with the ones
+  // after it, the user is told once (after the event at hand, never inside
+  // a change), and the store is folded every kUnsavedRetryMs until that
+  // writes them all.
+  saveRetryTimer_ = platform_.createTimer([this] {
+    if (!store_->unsaved() || store_->loading() || busy_.busy()) return;
+    if (store_->saveAll()) platform_.setTimerPeriod(saveRetryTimer_, 0);
+  });
+  store_->onCannotSave([this](const std::string& reason) {
+    platform_.setTimerPeriod(saveRetryTimer_, kUnsavedRetryMs);
+    platform_.post([this, reason] { platform_.messageBox(std::string(kCannotSave) + reason, "信息："); });
+  });
+}
+
 // ------------------------------------------------------------ exit
 
 void Application::exitProgram() {
+  // What the log could not take is written now, if it can be.
+  if (store_ && store_->unsaved() && !store_->loading()) static_cast<void>(store_->saveAll());
   platform_.restoreWindowProcedure();
   platform_.leaveClipboardChain();
   platform_.removeTrayIcon();

@@ -40,6 +40,11 @@
 
 namespace lh::app {
 
+// Told when an append to the change log fails, before the system's reason.
+inline constexpr const char* kCannotSave = "数据无法保存：";
+// How often the store is folded again while changes wait in memory only.
+inline constexpr int kUnsavedRetryMs = 30000;
+
 #ifndef LH_SERVER_HOST
 #define LH_SERVER_HOST "127.0.0.1"
 #endif
@@ -74,6 +79,7 @@ class Application {
   // Restores the window procedure, leaves the clipboard chain, removes the
   // tray icon, hides the windows and ends the process.
   [[noreturn]] void exitProgram();
+  void watchUnsavedChanges();
   // Repaints what changed in every window (the message loop's idle work).
   void paintAll();
 
@@ -165,6 +171,7 @@ class Application {
   std::unique_ptr<store::BookmarkStore> store_;
   features::Pictures pictures_;
   ui::Busy busy_;
+  platform::Platform::TimerId saveRetryTimer_ = 0;
 
   std::unique_ptr<ui::Window> main_, bin_, sideList_;
   ui::CanvasControl* header_ = nullptr;

@@ -207,6 +207,7 @@ int BookmarkStore::readStoreFile(LoadObserver* observer) {
   ++revision_;
   loading_ = true;
   readOnly_ = false;
+  unlogged_ = false;
   logMayBeTorn_ = false;
   logSize_.reset();
   const std::string path = finishInterruptedFold();
@@ -344,6 +345,7 @@ bool BookmarkStore::foldBytes(const std::optional<std::string>& log, bool damage
   // load (or the next fold) puts it in place; changes from now on go to a
   // new log.
   if (promote(next, out) && log) fs_.remove(foldedLogFile());
+  unlogged_ = false;
   return true;
 }
 
@@ -452,6 +454,9 @@ void BookmarkStore::refreshLine(EntryId id) {
 bool BookmarkStore::appendLog(std::string_view record) { return fs_.append(changeLog_, record); }
 
 bool BookmarkStore::log(LogOp op, std::vector<std::string> fields) {
+  // Once an append has failed, later records would read wrong without the
+  // ones before them: changes stay in memory until a fold writes them.
+  if (unlogged_) return true;
   std::string record = encodeRecord(LogRecord{op, std::move(fields)});
   if (logMayBeTorn_) {
     // Ends the torn piece with a byte that no record ends with, so that
@@ -477,7 +482,11 @@ bool BookmarkStore::log(LogOp op, std::vector<std::string> fields) {
   } else {
     logSize_.reset();
   }
-  return false;
+  // The change is made all the same, and kept in memory with the ones
+  // after it until the next fold; the user is told once.
+  unlogged_ = true;
+  if (cannotSave_) cannotSave_(fs_.appendFailure());
+  return true;
 }
 
 // ------------------------------------------------------- replay effects

@@ -5,6 +5,7 @@
 // log at start-up runs the same effect code without the append.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,6 +70,13 @@ class BookmarkStore {
   // derived from the tree can tell it is out of date. mutableEntry's
   // memory-only fields leave it as it is.
   std::uint64_t revision() const { return revision_; }
+  // True once an append to the log has failed (a full disk, a log another
+  // program holds): the change was made in memory all the same, and so are
+  // the changes after it, without the log, until a fold writes them all to
+  // the store file (saveAll); then logging goes on. `reason` is told once
+  // per such spell, the file system's words for the failure.
+  bool unsaved() const { return unlogged_; }
+  void onCannotSave(std::function<void(const std::string& reason)> told) { cannotSave_ = std::move(told); }
 
   const std::string& storeFile() const { return storeFile_; }
   const std::string& changeLog() const { return changeLog_; }
@@ -192,6 +200,8 @@ class BookmarkStore {
   mutable LineCache lines_;
   bool loading_ = false;
   bool readOnly_ = false;
+  bool unlogged_ = false;
+  std::function<void(const std::string&)> cannotSave_;
   std::uint64_t revision_ = 0;
   // The log may end with part of a record (an append failed, or a fold that
   // would have removed such a log failed): the next record then first ends

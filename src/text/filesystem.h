@@ -77,6 +77,10 @@ class FileSystem {
 
   // Creates the directory (its parent must exist); true when it exists after.
   virtual bool makeDirectory(const std::string& path) = 0;
+
+  // Why the last append that failed on this thread failed, in words for
+  // the user ("" when unknown).
+  virtual std::string appendFailure() { return {}; }
 };
 
 // The operating system's file system.

@@ -51,6 +51,11 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::string> holdLater;
   int operations = 0;
 
+  // What appendFailure() says.
+  std::string appendFailureText = "磁盘空间不足。";
+
+  std::string appendFailure() override { return appendFailureText; }
+
   // Counters, for tests that check how a file was written.
   int appendCalls = 0;
   int replaceCalls = 0;

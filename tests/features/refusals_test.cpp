@@ -25,8 +25,12 @@ class Refusals : public BinTest {
 // is not in use either, so the tray icon's click does not bring up a bin
 // window of nothing.
 TEST_F(Refusals, ARefusedDeletionLeavesTheBinOutOfUseAndTheTrayShowsNoBinWindow) {
+  // A change log that is there but cannot be read: the store takes no
+  // change this run.
+  fs.files[kData + "\\bein"] = "";
+  fs.unreadable.insert(kData + "\\bein");
   startAndWait();
-  fs.appendsBeforeFailure = 0;  // every change is refused from here on
+  ASSERT_TRUE(app->store().readOnly());
   rightDrag(2, 3);
   EXPECT_EQ(members(1), (std::vector<store::EntryId>{11, 12, 13, 14, 15}));
   EXPECT_FALSE(binWindow().visible());
@@ -52,6 +56,42 @@ TEST_F(Refusals, ARightDragOverTheLeadRowAloneLeavesTheBinOutOfUse) {
   rightDrag(1, 1);
   EXPECT_TRUE(bin().binShown());
   EXPECT_TRUE(binWindow().visible());
+}
+
+// ------------------------------------------------------------ a log that takes no append
+
+// The disk is full (or another program holds the log): the changes are made
+// all the same, the user is told once with the reason, and they are written
+// by the fold the program tries again until it works.
+TEST_F(Refusals, ChangesTheLogCannotTakeAreKeptToldOnceAndWrittenByALaterFold) {
+  startAndWait();
+  fs.appendsBeforeFailure = 0;
+  fs.replacesBeforeFailure = 0;
+  const store::EntryId a = app->editPanel().addTypedBookmark("A", "http://a.com/", "");
+  const store::EntryId b = app->editPanel().addTypedBookmark("B", "http://b.com/", "");
+  ASSERT_NE(a, 0);
+  ASSERT_NE(b, 0);
+  EXPECT_TRUE(app->store().unsaved());
+  sim.processPendingMessages();
+  ASSERT_EQ(sim.messageBoxes.size(), 1u);
+  EXPECT_EQ(sim.messageBoxes[0].first, std::string(kCannotSave) + "磁盘空间不足。");
+  // Still full at the first retry: nothing written, nothing told again.
+  sim.advance(kUnsavedRetryMs);
+  EXPECT_TRUE(app->store().unsaved());
+  EXPECT_EQ(sim.messageBoxes.size(), 1u);
+  // Room again: the next retry folds both into the store file.
+  fs.appendsBeforeFailure = -1;
+  fs.replacesBeforeFailure = -1;
+  sim.advance(kUnsavedRetryMs);
+  EXPECT_FALSE(app->store().unsaved());
+  store::BookmarkStore after(fs, kData + "\\udb", kData + "\\bein");
+  after.load();
+  EXPECT_EQ(after.entry(a).url, "http://a.com/");
+  EXPECT_EQ(after.entry(b).url, "http://b.com/");
+  // And logging goes on.
+  const std::size_t logged = fs.files[kData + "\\bein"].size();
+  ASSERT_NE(app->editPanel().addTypedBookmark("C", "http://c.com/", ""), 0);
+  EXPECT_GT(fs.files[kData + "\\bein"].size(), logged);
 }
 
 // An import whose store file could not be written reads 导入失败: the

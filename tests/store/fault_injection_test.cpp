@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "store_fixture.h"
 
@@ -69,8 +70,17 @@ Outcome run(Fault fault, int n, std::size_t torn, int* operations = nullptr, con
   {
     BookmarkStore live(fs, kStore, kLog);
     live.load();
+    // What the files held when an append first failed: the changes from it
+    // on are in memory only, until a fold writes them.
+    std::optional<std::vector<std::string>> saved;
+    live.onCannotSave([&](const std::string&) {
+      if (!saved) saved = linesOf(live);
+    });
     runChanges(live);
-    o.live = linesOf(live);
+    // The program folds them (it tries again until that works, and as it
+    // ends): what that could not write is lost, and the user was told.
+    if (live.unsaved()) static_cast<void>(live.saveAll());
+    o.live = live.unsaved() ? *saved : linesOf(live);
     o.liveReadOnly = live.readOnly();
   }
   {

@@ -310,10 +310,12 @@ const std::vector<std::function<void(BookmarkStore&)>>& sampleChanges() {
   return changes;
 }
 
-TEST_F(TornLogs, AFailedAppendCostsOnlyItsOwnChange) {
-  // An append that fails leaves the start of its record; the change is not
-  // made, and the records appended after it read back as they were written.
-  // Every cut point of every operation, followed by every operation.
+TEST_F(TornLogs, AFailedAppendKeepsItsChangeAndTheNextFoldWritesItWithTheOnesAfterIt) {
+  // An append that fails leaves the start of its record; the change is made
+  // in memory all the same, the user is told once, the changes after it
+  // stay in memory too, and the next fold writes them all: the torn piece
+  // never reads as a record. Every cut point of every operation, followed
+  // by every operation.
   int mismatches = 0, cases = 0;
   for (const auto& failing : sampleChanges()) {
     text::MemoryFileSystem probe;
@@ -329,16 +331,22 @@ TEST_F(TornLogs, AFailedAppendCostsOnlyItsOwnChange) {
         BookmarkStore live(disk, kStore, kLog);
         live.load();
         EXPECT_TRUE(live.recordVisit(13, 45001.0, 7));
+        int told = 0;
+        live.onCannotSave([&told](const std::string& reason) {
+          ++told;
+          EXPECT_EQ(reason, "磁盘空间不足。");
+        });
         disk.appendsBeforeFailure = 0;
         disk.tornAppendBytes = cut;
-        const std::string before(live.line(11));
-        const int count = live.count();
         failing(live);
-        EXPECT_EQ(live.count(), count);
-        EXPECT_EQ(live.line(11), before);
         disk.appendsBeforeFailure = -1;
+        const bool unsaved = live.unsaved();
         next(live);
         EXPECT_NE(live.addBookmark("Last", "http://last.com/", "", 11, 45002.0, -1), 0);
+        EXPECT_EQ(told, unsaved ? 1 : 0);
+        EXPECT_EQ(live.unsaved(), unsaved);  // no more appends until a fold
+        if (unsaved) EXPECT_TRUE(live.saveAll());
+        EXPECT_FALSE(live.unsaved());
         BookmarkStore restarted(disk, kStore, kLog);
         restarted.load();
         ++cases;

@@ -66,6 +66,15 @@ bool moveOver(const std::wstring& from, const std::wstring& to, bool retryDenied
       160);
 }
 
+// The error of the last append that failed, per thread (the store asks for
+// it after reading the log again, which sets the thread's error anew).
+thread_local DWORD lastAppendError = 0;
+
+bool failedAppend() {
+  lastAppendError = GetLastError();
+  return false;
+}
+
 class MappedView : public FileView {
  public:
   MappedView(const void* at, std::size_t size) : at_(at), size_(size) {}
@@ -127,10 +136,22 @@ class Win32FileSystem : public FileSystem {
   bool append(const std::string& path, std::string_view bytes) override {
     Handle h(CreateFileW(widePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h.valid()) return false;
+    if (!h.valid()) return failedAppend();
     LARGE_INTEGER zero{};
     bool ok = SetFilePointerEx(h.get(), zero, nullptr, FILE_END) && writeAllTo(h.get(), bytes);
+    if (!ok) failedAppend();
     return h.close() && ok;
+  }
+
+  std::string appendFailure() override {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, lastAppendError, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring words = n && text ? std::wstring(text, n) : L"error " + std::to_wstring(lastAppendError);
+    if (text) LocalFree(text);
+    while (!words.empty() && (words.back() == L'\r' || words.back() == L'\n' || words.back() == L' ')) words.pop_back();
+    return narrow(words);
   }
 
   bool replace(const std::string& path, std::string_view bytes) override {
