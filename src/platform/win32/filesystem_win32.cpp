@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/win32/retry.h"
+#include "platform/win32/wide.h"
 #include "text/codepage.h"
 #include "text/filesystem.h"
 
@@ -151,7 +152,7 @@ class Win32FileSystem : public FileSystem {
     std::wstring words = n && text ? std::wstring(text, n) : L"error " + std::to_wstring(lastAppendError);
     if (text) LocalFree(text);
     while (!words.empty() && (words.back() == L'\r' || words.back() == L'\n' || words.back() == L' ')) words.pop_back();
-    return narrow(words);
+    return platform::win32::narrow(words);
   }
 
   bool replace(const std::string& path, std::string_view bytes) override {
