@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lh::text {
 
@@ -77,6 +78,10 @@ class FileSystem {
 
   // Creates the directory (its parent must exist); true when it exists after.
   virtual bool makeDirectory(const std::string& path) = 0;
+
+  // The names of the files (not directories) in a directory, in no order;
+  // empty when it cannot be read.
+  virtual std::vector<std::string> filesIn(const std::string& directory) = 0;
 
   // Why the last append that failed on this thread failed, in words for
   // the user ("" when unknown).

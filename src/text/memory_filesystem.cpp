@@ -130,6 +130,19 @@ bool MemoryFileSystem::exists(const std::string& path) {
 
 bool MemoryFileSystem::isDirectory(const std::string& path) { return directories.count(path) > 0; }
 
+std::vector<std::string> MemoryFileSystem::filesIn(const std::string& directory) {
+  std::vector<std::string> names;
+  if (!proceed()) return names;
+  const std::string prefix = directory + "\\";
+  for (const auto& [path, bytes] : files) {
+    if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
+        path.find('\\', prefix.size()) == std::string::npos) {
+      names.push_back(path.substr(prefix.size()));
+    }
+  }
+  return names;
+}
+
 bool MemoryFileSystem::makeDirectory(const std::string& path) {
   if (!proceed()) return false;
   directories.insert(path);

@@ -75,6 +75,7 @@ class MemoryFileSystem : public FileSystem {
   bool exists(const std::string& path) override;
   bool isDirectory(const std::string& path) override;
   bool makeDirectory(const std::string& path) override;
+  std::vector<std::string> filesIn(const std::string& directory) override;
 
  private:
   class View;

@@ -1,5 +1,6 @@
 // The file system on POSIX systems. Program paths are GBK with "\"
 // separators; here they become UTF-8 with "/".
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -147,6 +148,22 @@ class PosixFileSystem : public FileSystem {
 
   bool makeDirectory(const std::string& path) override {
     return ::mkdir(nativePath(path).c_str(), 0755) == 0 || isDirectory(path);
+  }
+
+  std::vector<std::string> filesIn(const std::string& directory) override {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(nativePath(directory).c_str());
+    if (!d) return names;
+    while (const dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      struct stat st {};
+      if (::stat((nativePath(directory) + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        names.push_back(utf8ToGbk(name));
+      }
+    }
+    ::closedir(d);
+    return names;
   }
 };
 

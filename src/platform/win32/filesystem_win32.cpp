@@ -207,6 +207,18 @@ class Win32FileSystem : public FileSystem {
   bool makeDirectory(const std::string& path) override {
     return CreateDirectoryW(widePath(path).c_str(), nullptr) || isDirectory(path);
   }
+
+  std::vector<std::string> filesIn(const std::string& directory) override {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(widePath(directory + "\\*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(platform::win32::narrow(found.cFileName));
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return names;
+  }
 };
 
 }  // namespace
