@@ -239,6 +239,11 @@ void IconCache::finishFetch(store::EntryId id, const std::string& host, Purpose 
   if (purpose == Purpose::Retry) {
     retrying_ = 0;
     platform_.setTimerPeriod(retryTimer_, 1);
+    if (found.refused) {
+      sweepCutShort_ = true;
+    } else {
+      retried_.insert(upperAscii(host));
+    }
   }
   if (found.record.empty()) {
     // The site was not asked (no thread was free): it is no site without
@@ -383,11 +388,18 @@ void IconCache::startRetry() {
     if (!store_.exists(id) || !store_.entry(id).isBookmark()) continue;
     const std::string host = text::hostOf(store_.entry(id).url);
     if (host.empty() || !seen.emplace(upperAscii(host), true).second) continue;
-    if (!hasPicture(host)) retry_.push_back(id);
+    if (!hasPicture(host) && !retried_.count(upperAscii(host))) retry_.push_back(id);
   }
 }
 
 void IconCache::retryTick() {
+  if (readOnly_) {
+    // The icon files can no longer be trusted (an append failed): nothing
+    // more is fetched this session, and the sweep is not done.
+    platform_.setTimerPeriod(retryTimer_, 0);
+    sweepBegun_ = false;
+    return;
+  }
   if (!sweepBegun_) {
     startRetry();
     sweepBegun_ = true;
@@ -399,9 +411,11 @@ void IconCache::retryTick() {
     return;
   }
   if (retry_.empty()) {
-    // Done: the day is kept, and the next sweep waits kRetryDays.
+    // Done: the day is kept, and the next sweep waits kRetryDays (unless
+    // some host could not be asked).
     platform_.setTimerPeriod(retryTimer_, 0);
     sweepBegun_ = false;
+    if (sweepCutShort_) return;
     text::writeProfileString(fs_, paths_.settingsFile, kRetrySection, kRetryDayKey,
                              text::decimal(static_cast<long long>(platform_.oleNow())));
     return;

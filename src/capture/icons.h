@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "list/bookmark_list.h"
@@ -144,6 +145,12 @@ class IconCache {
   platform::Platform::TimerId retryTimer_ = 0;
   bool sweepBegun_ = false;
   store::EntryId retrying_ = 0;
+  // Hosts the sweep has asked this session (upper case): gathering again
+  // after an import leaves them out, so that each is tried once.
+  std::unordered_set<std::string> retried_;
+  // A fetch of the sweep found no free thread: its host was not asked, so
+  // the sweep is not recorded as done and the next start runs it again.
+  bool sweepCutShort_ = false;
   std::unique_ptr<platform::Worker> worker_;  // iconWorker
 };
 

@@ -89,7 +89,7 @@ HttpHop ResponseReader::take() {
 
 ResponseReader::State ResponseReader::readHead() {
   // The head ends at the first empty line (CR LF or a bare LF).
-  std::size_t end = std::string::npos, at = 0;
+  std::size_t end = std::string::npos, at = headScanned_;
   std::string_view line;
   const std::string_view all(pending_);
   while (nextLine(all, at, line)) {
@@ -97,6 +97,7 @@ ResponseReader::State ResponseReader::readHead() {
       end = at;
       break;
     }
+    headScanned_ = at;
   }
   if (end == std::string::npos) {
     if (pending_.size() > kMaxHeadBytes) return fail(HttpError::Network);
@@ -190,6 +191,12 @@ ResponseReader::State ResponseReader::readBody() {
     if (!nextLine(pending_, lineAt, line)) {
       if (rest.size() > kMaxHeadBytes) return fail(HttpError::Network);
       break;
+    }
+    // A line's bytes before its LF, as the check above counts them when the
+    // line comes in pieces: the same answer whatever the cuts.
+    if (lineAt - at - 1 > kMaxHeadBytes) return fail(HttpError::Network);
+    if (chunk_ == Chunk::Trailer && (trailerBytes_ += lineAt - at) > kMaxHeadBytes) {
+      return fail(HttpError::Network);  // trailers without end
     }
     at = lineAt;
     if (chunk_ == Chunk::DataEnd) {

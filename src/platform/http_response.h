@@ -2,7 +2,9 @@
 // program's size limit: the status line and headers (at most kMaxHeadBytes),
 // then a body framed by Content-Length, by chunked transfer coding or by the
 // end of the connection. A redirect's body is not read, and a declared
-// length beyond the limit fails as soon as the headers are in.
+// length beyond the limit fails as soon as the headers are in. The lines of
+// the chunked coding (sizes with their extensions, trailers) are held to
+// kMaxHeadBytes too, each line and the trailers together.
 #pragma once
 
 #include <cstddef>
@@ -42,6 +44,11 @@ class ResponseReader {
 
   State state_ = State::Head;
   std::string pending_;  // received bytes not yet taken
+  // Where the head's next line starts: the lines before it are whole and
+  // not empty, so each byte of the head is looked at once, however the
+  // network cuts it.
+  std::size_t headScanned_ = 0;
+  std::size_t trailerBytes_ = 0;  // of the trailers' lines so far
   HttpHop hop_;
   BodyCollector body_;
   Framing framing_ = Framing::Close;

@@ -418,6 +418,89 @@ TEST_F(IconRetry, ADayAheadOfTodayAClockSetBackStartsTheSweep) {
   EXPECT_EQ(sweepDay(), text::decimal(static_cast<long long>(sim.oleNow())));
 }
 
+TEST_F(IconRetry, ASweepThatCouldNotAskItsHostsIsNotRecordedAsDoneAndRunsAtTheNextStart) {
+  // No thread free for any request: no host was asked.
+  startAndWait();
+  addSites();
+  sim.web.noThreadFree = true;
+  runSweep();
+  EXPECT_TRUE(sim.web.requests.empty());
+  for (const char* host : {"minus.com", "default.com", "past.com", "never.com"}) {
+    EXPECT_EQ(ini("ico", host), "") << host;  // unrecorded, as if never fetched
+  }
+  EXPECT_EQ(sweepDay(), "");
+  sim.web.noThreadFree = false;
+  app.reset();
+  sim.oleEpoch += 1;
+  startAndWait();
+  runSweep();
+  for (const char* host : {"minus.com", "default.com", "past.com", "never.com"}) {
+    EXPECT_GE(icons().iconIndexOf(host), 4) << host;
+  }
+  EXPECT_EQ(sweepDay(), text::decimal(static_cast<long long>(sim.oleNow())));
+
+  // An append that fails part of the way through a sweep: nothing more is
+  // fetched this session, and the sweep is not taken as done either.
+  const std::string lastDay = sweepDay();
+  app.reset();
+  for (const char* site : {"x0", "minus", "default", "past", "never"}) {  // pictures the strip does not hold yet
+    sim.web.serve(std::string("http://") + site + ".com/favicon.ico", iconBytes(static_cast<std::uint32_t>(site[1]) * 0x30303u));
+    sim.web.serve(std::string("https://") + site + ".com/favicon.ico", iconBytes(static_cast<std::uint32_t>(site[1]) * 0x30303u));
+  }
+  {
+    text::IniDocument index(fs.files[kIndex]);
+    for (const char* host : {"minus.com", "default.com", "past.com", "never.com"}) index.set("ico", host, "-1");
+    fs.files[kIndex] = index.bytes();
+  }
+  sim.oleEpoch += capture::kRetryDays;
+  startAndWait();
+  sim.advance(capture::kRetryDelayMs);
+  ASSERT_TRUE(icons().fetching());
+  fs.appendsBeforeFailure = 0;
+  fetch();
+  fs.appendsBeforeFailure = -1;
+  for (int i = 0; i < 60; ++i) {
+    sim.advance(1000);
+    fetch();
+  }
+  EXPECT_FALSE(icons().sweeping());
+  EXPECT_EQ(sweepDay(), lastDay);
+  app.reset();
+  sim.oleEpoch += 1;
+  startAndWait();
+  runSweep();
+  for (const char* host : {"minus.com", "default.com", "past.com", "never.com"}) {
+    EXPECT_GE(icons().iconIndexOf(host), 4) << host;
+  }
+  EXPECT_EQ(sweepDay(), text::decimal(static_cast<long long>(sim.oleNow())));
+}
+
+TEST_F(IconRetry, AnImportThatRenumbersTheStoreMidSweepAsksNoHostTwice) {
+  startAndWait();
+  // gone.com answers its page and has no icon anywhere: it stays at "-1".
+  sim.web.serve("https://gone.com/", "<html></html>");
+  app->store().addBookmark("gone", "https://gone.com/", "", 1, 1.0, -1);
+  addSites();
+  sim.advance(capture::kRetryDelayMs);
+  for (int i = 0; i < 60 && requestsOf("https://gone.com/") == 0; ++i) {
+    fetch();
+    sim.advance(1000);
+  }
+  fetch();  // gone.com's fetch delivered
+  ASSERT_EQ(requestsOf("https://gone.com/"), 1u);
+  ASSERT_TRUE(icons().sweeping());
+  EXPECT_EQ(ini("ico", "gone.com"), "-1");
+  // The ids change under the sweep (an import renumbered the store).
+  icons().idsChanged();
+  runSweep();
+  EXPECT_EQ(requestsOf("https://gone.com/"), 1u);
+  for (const char* host : {"minus.com", "default.com", "past.com", "never.com"}) {
+    EXPECT_EQ(requestsOf(std::string("https://") + host + "/favicon.ico"), 1u) << host;
+    EXPECT_GE(icons().iconIndexOf(host), 4) << host;
+  }
+  EXPECT_EQ(sweepDay(), text::decimal(static_cast<long long>(sim.oleNow())));
+}
+
 TEST_F(Icons, AnAppendThatFailsPartWayStopsFurtherRecordsLandingAskew) {
   startAndWait();
   servePageWithIcon("http://a.com/", "/i.bmp", iconBytes(0x0000A0));

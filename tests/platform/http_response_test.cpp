@@ -116,5 +116,40 @@ TEST(ResponseReader, BrokenOrHostileAnswersFail) {
   expectBody("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 2\r\n\r\nok", false, "ok");
 }
 
+TEST(ResponseReader, TheChunkedCodingsLinesAreHeldToTheHeadsBoundWhateverTheCuts) {
+  const std::string chunkedHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  // A size line whose extension runs past the bound fails whether it comes
+  // whole or in pieces; one just within it is read.
+  const std::string longExtension = chunkedHead + "3;" + std::string(kMaxHeadBytes, 'e') + "\r\nabc\r\n0\r\n\r\n";
+  for (std::size_t step : {std::size_t{0}, std::size_t{1000}, std::size_t{1}}) {
+    const Read r = readAll(longExtension, step, false);
+    EXPECT_EQ(r.state, ResponseReader::State::Failed) << "step " << step;
+    EXPECT_EQ(r.hop.error, HttpError::Network) << "step " << step;
+  }
+  expectBody(chunkedHead + "3;" + std::string(kMaxHeadBytes - 3, 'e') + "\r\nabc\r\n0\r\n\r\n", false, "abc");
+  // Trailers that never end: short lines, each one well within the bound,
+  // are not taken for ever.
+  std::string endlessTrailers = chunkedHead + "3\r\nabc\r\n0\r\n";
+  while (endlessTrailers.size() < 4 * kMaxHeadBytes) endlessTrailers += "X-T: y\r\n";
+  for (std::size_t step : {std::size_t{0}, std::size_t{4096}}) {
+    const Read r = readAll(endlessTrailers, step, false);
+    EXPECT_EQ(r.state, ResponseReader::State::Failed) << "step " << step;
+    EXPECT_EQ(r.hop.error, HttpError::Network) << "step " << step;
+  }
+  // A few trailers are fine.
+  expectBody(chunkedHead + "3\r\nabc\r\n0\r\nA: 1\r\nB: 2\r\n\r\n", false, "abc");
+}
+
+TEST(ResponseReader, AHeadOfManyShortLinesUpToTheBoundIsReadByteByByte) {
+  // The network may hand the head over a byte at a time (a TLS record each).
+  std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n";
+  while (head.size() < kMaxHeadBytes - 8) head += "a:\n";
+  expectBody(head + "\r\nok", false, "ok");
+  // One line more and it is past the bound.
+  std::string over = head;
+  while (over.size() <= kMaxHeadBytes) over += "a:\n";
+  expectFailure(over + "\r\nok", false, HttpError::Network);
+}
+
 }  // namespace
 }  // namespace lh::platform

@@ -31,7 +31,7 @@ Routes (on good, other and plain):
     /page            a small page
     /icons           a page declaring PNG icons with sizes
     /png16, /png32   PNG pictures of 16 and 32 pixels (green, red)
-    /favicon.ico     a redirect to /png32
+    /favicon.ico     on other only: a redirect to /png32 (elsewhere 404)
     /to-https/PATH   a redirect to https://good/PATH
     /to-http/PATH    a redirect to http://plain/PATH
     /to-other/PATH   a redirect to https://other/PATH
@@ -44,6 +44,8 @@ and hostile ones, as the Windows tests' loopback server has them:
     /fifty           200 with a body of 50 MB
     /huge            200 declaring 10 GB, then bytes slowly for ever
     /bomb-page       a page declaring /bomb.png, a PNG of 100,000 x 100,000
+and an answer cut in an unusual place:
+    /bytewise        /page's answer a byte at a time (over TLS a record each)
     anything else    404
 """
 import datetime
@@ -150,6 +152,10 @@ def answer(status, body, headers=()):
     return head.encode() + b"\r\n" + body
 
 
+PAGE = b"<html><head><title>page</title></head></html>"
+PAGE_ANSWER = answer(200, PAGE, [("Content-Type", "text/html")])
+
+
 def png_bomb():
     head = struct.pack(">IIBBBBB", 100000, 100000, 8, 6, 0, 0, 0)
     return b"\x89PNG\r\n\x1a\n" + struct.pack(">I", 13) + b"IHDR" + head + b"\0\0\0\0"
@@ -186,6 +192,11 @@ def hostile(path):
     if path == "/huge":
         return lambda c: (c.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 10000000000\r\n\r\n"),
                           forever(b"y" * 1024, 0.01)(c))
+    if path == "/bytewise":
+        def bytewise(c):
+            for i in range(len(PAGE_ANSWER)):
+                c.sendall(PAGE_ANSWER[i:i + 1])
+        return bytewise
     if path == "/bomb-page":
         return answer(200, b'<link rel="shortcut icon" href="/bomb.png">', [("Content-Type", "text/html")])
     if path == "/bomb.png":
@@ -193,7 +204,7 @@ def hostile(path):
     return None
 
 
-def route(path, ports):
+def route(path, ports, label):
     bad = hostile(path)
     if bad is not None:
         return bad
@@ -209,7 +220,7 @@ def route(path, ports):
         page = (b'<html><head><link rel="icon" type="image/png" sizes="32x32" href="/png32">'
                 b'<link rel="icon" type="image/png" sizes="16x16" href="/png16"></head></html>')
         return answer(200, page, [("Content-Type", "text/html")])
-    if path == "/favicon.ico":
+    if path == "/favicon.ico" and label == "other":
         return answer(302, b"", [("Location", "/png32")])
     if path == "/png16":
         return answer(200, png(16, (0, 160, 0)), [("Content-Type", "image/png")])
@@ -218,7 +229,7 @@ def route(path, ports):
     return answer(404, b"")
 
 
-def serve_http(conn, ports):
+def serve_http(conn, ports, label):
     with conn:
         conn.settimeout(10)
         data = b""
@@ -229,7 +240,7 @@ def serve_http(conn, ports):
             data += piece
         parts = data.split(b" ", 2)
         path = parts[1].decode("latin-1") if len(parts) > 2 else "/"
-        what = route(path, ports)
+        what = route(path, ports, label)
         if callable(what):
             conn.settimeout(120)
             what(conn)
@@ -237,9 +248,9 @@ def serve_http(conn, ports):
             conn.sendall(what)
 
 
-def quietly(serve, conn, ports):
+def quietly(serve, conn, ports, label):
     try:
-        serve(conn, ports)
+        serve(conn, ports, label)
     except OSError:
         pass
 
@@ -273,7 +284,7 @@ def accept_loop(listener, handle):
         threading.Thread(target=handle, args=(conn,), daemon=True).start()
 
 
-def tls_handler(context, ports):
+def tls_handler(context, ports, label):
     def handle(conn):
         try:
             conn.settimeout(10)
@@ -282,7 +293,7 @@ def tls_handler(context, ports):
             conn.close()
             return
         try:
-            serve_http(tls, ports)
+            serve_http(tls, ports, label)
         except (OSError, ssl.SSLError):
             pass
         finally:
@@ -327,10 +338,10 @@ def main():
         "untrusted": leaf(stranger_key, stranger_cert, host("untrusted")) + ([stranger_cert],),
     }
     for label, (k, cert, chain) in certificates.items():
-        handler = tls_handler(context_for(folder, label, k, cert, chain), ports)
+        handler = tls_handler(context_for(folder, label, k, cert, chain), ports, label)
         threading.Thread(target=accept_loop, args=(listeners[label], handler), daemon=True).start()
     threading.Thread(target=accept_loop, args=(listeners["stall"], serve_stall), daemon=True).start()
-    threading.Thread(target=accept_loop, args=(listeners["plain"], lambda c: quietly(serve_http, c, ports)),
+    threading.Thread(target=accept_loop, args=(listeners["plain"], lambda c: quietly(serve_http, c, ports, "plain")),
                      daemon=True).start()
 
     hosts = os.path.join(folder, "hosts")

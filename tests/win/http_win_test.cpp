@@ -264,6 +264,18 @@ TEST_F(RealHttps, RedirectsBetweenHttpAndHttpsAreFollowed) {
   EXPECT_EQ(r.body, "<html><head><title>page</title></head></html>");
 }
 
+TEST_F(RealHttps, AnAnswerInRecordsOfOneByteIsReadWhole) {
+  for (const char* path : {"/bytewise"}) {
+    const HttpResponse r = http->get(https("good", path), limits());
+    ASSERT_TRUE(r.ok()) << path << ": " << nameOf(r.error);
+    EXPECT_EQ(r.status, 200) << path;
+    EXPECT_EQ(r.body, "<html><head><title>page</title></head></html>") << path;
+    const HttpResponse plain = http->get(test::tlsSite("plain") + path, limits());
+    ASSERT_TRUE(plain.ok()) << path << ": " << nameOf(plain.error);
+    EXPECT_EQ(plain.body, r.body) << path;
+  }
+}
+
 TEST_F(RealHttps, AStalledHandshakeEndsAtTheBound) {
   HttpLimits l = limits();
   l.timeMs = 1500;

@@ -13,10 +13,11 @@
 // from the connect, through the TLS handshake and the last header byte, to
 // the end of the body, and a refused body is never read on.
 //
-// What is still handed to runBounded (platform/bounded_call.h) is the name
-// lookup: getaddrinfo() cannot be bounded, and a resolver that never answers
-// would hold its thread for the system's own retries. The caller waits at
-// most the time limit; the abandoned thread then ends when the lookup does.
+// The request still runs on a thread of its own (runBounded,
+// platform/bounded_call.h) for the one wait that cannot be bounded: the
+// name lookup, getaddrinfo(), which a resolver that never answers would
+// hold for the system's own retries. The caller waits at most the time
+// limit; an abandoned thread ends at its next wait or when the lookup does.
 //
 // https: Schannel makes the handshake (with the host name for SNI) and the
 // server's certificate is checked as the system checks it for a browser:
@@ -147,8 +148,18 @@ HttpError connectTo(const Url& url, const HopRequest& r, Socket& out) {
   return last;
 }
 
+// The hop's bound and stop flag, looked at before every send and receive
+// too: a server that always has bytes ready (records without data, trailers,
+// handshake messages after the handshake) never lets a wait happen.
+HttpError boundReached(const HopRequest& r) {
+  if (r.cancel && r.cancel->raised()) return HttpError::Cancelled;
+  if (nowMs() >= r.deadlineMs) return HttpError::TimedOut;
+  return HttpError::None;
+}
+
 HttpError sendRaw(SOCKET s, const char* data, std::size_t size, const HopRequest& r) {
   while (size > 0) {
+    if (const HttpError e = boundReached(r); e != HttpError::None) return e;
     const int n = send(s, data, static_cast<int>(std::min<std::size_t>(size, 1 << 20)), 0);
     if (n > 0) {
       data += n;
@@ -166,6 +177,7 @@ HttpError sendRaw(SOCKET s, const char* data, std::size_t size, const HopRequest
 HttpError receiveRaw(SOCKET s, std::string& into, bool& closed, const HopRequest& r) {
   char buffer[16 * 1024];
   for (;;) {
+    if (const HttpError e = boundReached(r); e != HttpError::None) return e;
     const int n = recv(s, buffer, sizeof buffer, 0);
     if (n > 0) {
       into.append(buffer, static_cast<std::size_t>(n));
