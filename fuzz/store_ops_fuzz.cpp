@@ -1,8 +1,10 @@
 // Any sequence of change operations, with any arguments, while the file
-// system fails at one operation or stops at one as in a crash: the start
-// after that finds every line the program held (or, when its first load
-// could not read the store, the untouched store), and the start after that
-// finds the same again.
+// system fails at one operation, stops at one as in a crash, or from one on
+// cannot touch a file another program holds: the start after that finds
+// every line the program held (or, when its first load could not read the
+// store, the untouched store; or, when changes stayed in memory because the
+// log took no append and the program's last fold failed too, the lines of
+// when that began), and the start after that finds the same again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -103,11 +105,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.files["udb"] = kStore;
   const int mode = in.byte();
   const int position = in.byte();
-  if (mode % 3 == 1) fs.failAt = position;
+  if (mode % 4 == 1) fs.failAt = position;
   // A crash interrupts one append before it is whole (the shortest record
   // has 20 bytes); whether a whole record written by a dying process counts
   // is the one thing left open, so it is not made here.
-  if (mode % 3 == 2) fs.crashAfter = position;
+  if (mode % 4 == 2) fs.crashAfter = position;
+  if (mode % 4 == 3) {
+    static const char* const kFiles[] = {"bein", "udb", "udb.next", "bein.folded"};
+    fs.holdFrom = position;
+    fs.holdLater = {kFiles[(mode / 4) % 4]};
+    fs.heldRemovalLies = mode / 16 % 2 == 1;
+  }
   fs.tornAppendBytes = static_cast<std::size_t>(in.byte() % 20);
 
   std::vector<std::string> held;
@@ -115,9 +123,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     store::BookmarkStore live(fs, "udb", "bein");
     live.load();
+    std::vector<std::string> saved;
+    bool told = false;
+    live.onCannotSave([&](const std::string&) {
+      if (told) std::abort();  // once per spell
+      told = true;
+      saved = linesOf(live);
+    });
     runOperations(live, in);
+    // As the program does while changes wait in memory, and at its end.
+    if (live.unsaved() && !live.saveAll() && live.unsaved()) {
+      held = saved;
+    } else {
+      held = linesOf(live);
+    }
     couldRead = !live.readOnly();
-    held = linesOf(live);
   }
   {
     store::BookmarkStore folding(fs, "udb", "bein");
@@ -125,6 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   fs.failAt = 0;
   fs.crashAfter = -1;
+  fs.holdFrom = 0;
+  fs.held.clear();
   store::BookmarkStore next(fs, "udb", "bein");
   next.load();
   if (!couldRead) {

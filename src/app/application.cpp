@@ -43,6 +43,8 @@ void Application::startUp() {
   // 2. Paths (and, on a first run, the data directory and its store file).
   store_ = std::make_unique<store::BookmarkStore>(fs_, paths_.storeFile, paths_.changeLog);
   watchUnsavedChanges();
+  backups_ = std::make_unique<store::Backups>(fs_, paths_.dataDir);
+  backupWorker_ = platform_.createWorker();
   ensureDataFiles();
   // 3. A start marker left by a start that never finished.
   skipLogReplay_ = !recoverFromCrash();
@@ -325,6 +327,8 @@ void Application::runLoadSequence() {
   if (!loadedOnce_) hotKey_->start(fs_, paths_.settingsFile);
   // Hosts without a picture are tried again in the background.
   if (!loadedOnce_) icons_->planRetry();
+  // The day's copy of the store file, as folded, off the GUI thread.
+  if (!loadedOnce_ && !store_->readOnly()) copyStoreInTheBackground();
   loadedOnce_ = true;
   loading_ = false;
   paintAll();
@@ -385,6 +389,7 @@ void Application::buildRooms() {
       platform_, *store_, *list_, *interaction_, listControl_->box(), *main_, *bin_, *sideList_, pictures_,
       [this](const std::string& url) { return icons_->iconPictureOf(url); }, [this] { return listTop(); }, screenH_});
   recycleBin_->build();
+  recycleBin_->beforeEmptyingMany = [this] { copyStoreBeforeMassChange(); };
   interaction_->linkBin(recycleBin_.get());
   busy_.guard(recycleBin_->strip());
   breadcrumb_->cancelOnNavigation.push_back([this] { recycleBin_->settle(); });
@@ -427,6 +432,7 @@ void Application::buildRooms() {
   };
   exchangeHooks.queueIcons = [this](std::vector<store::EntryId> ids) { icons_->queueIconFetches(std::move(ids)); };
   exchangeHooks.hasIcon = [this](const std::string& url) { return icons_->iconIndexOf(text::hostOf(url)) != 0; };
+  exchangeHooks.beforeMassChange = [this] { copyStoreBeforeMassChange(); };
   exchange_ = std::make_unique<features::Exchange>(platform_, busy_, *store_, fs_, *overlay_, *bottomBar_, *main_,
                                                    pictures_, std::move(exchangeHooks));
   keyboard_ = std::make_unique<features::Keyboard>(
@@ -483,6 +489,25 @@ void Application::createHeaderObjects() {
       std::vector<features::Accessibility::HeaderButton>{{"添加收藏", objects_.addButton},
                                                          {"新建分类", objects_.newCategoryButton},
                                                          {"选择浏览器", objects_.browserBadge}});
+}
+
+// ------------------------------------------------------------ copies of the store
+
+void Application::copyStoreInTheBackground() {
+  const double now = platform_.oleNow();
+  const std::string file = paths_.storeFile;
+  store::Backups* backups = backups_.get();
+  text::FileSystem* fs = &fs_;
+  backupWorker_->start([backups, fs, file, now](const platform::CancelFlag&) {
+    if (const std::optional<std::string> bytes = fs->readAll(file)) backups->write(*bytes, now, true);
+    return platform::Worker::Delivery();
+  });
+}
+
+void Application::copyStoreBeforeMassChange() {
+  // Whatever the day: what memory holds now, the log's changes included
+  // (after the day's copy, should that still be on its way).
+  if (!store_->readOnly()) backups_->write(store_->fileBytes(), platform_.oleNow(), false);
 }
 
 // ------------------------------------------------------------ changes the log could not take

@@ -26,6 +26,7 @@
 #include "features/look.h"
 #include "features/overlay_pages.h"
 #include "features/recycle_bin.h"
+#include "store/backups.h"
 #include "features/search.h"
 #include "features/thumbnail.h"
 #include "list/bookmark_list.h"
@@ -80,6 +81,8 @@ class Application {
   // tray icon, hides the windows and ends the process.
   [[noreturn]] void exitProgram();
   void watchUnsavedChanges();
+  void copyStoreInTheBackground();
+  void copyStoreBeforeMassChange();
   // Repaints what changed in every window (the message loop's idle work).
   void paintAll();
 
@@ -172,6 +175,8 @@ class Application {
   features::Pictures pictures_;
   ui::Busy busy_;
   platform::Platform::TimerId saveRetryTimer_ = 0;
+  std::unique_ptr<store::Backups> backups_;
+  std::unique_ptr<platform::Worker> backupWorker_;
 
   std::unique_ptr<ui::Window> main_, bin_, sideList_;
   ui::CanvasControl* header_ = nullptr;

@@ -116,6 +116,7 @@ void Exchange::importBookmarks() {
     // The compaction lets messages through too, but the percentage shown is
     // the file's lines read: until they start, the page says "导入...".
     Pumping compacting(platform_);
+    if (hooks_.beforeMassChange) hooks_.beforeMassChange();
     if (store_.compact(&compacting) && hooks_.renumbered) hooks_.renumbered();
     imported =
         bytes && store::importBookmarkFile(store_, *bytes, [&progress](int percent) { progress.progress(percent); }).saved;

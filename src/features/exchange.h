@@ -36,6 +36,8 @@ class Exchange {
     std::function<void(std::vector<store::EntryId>)> queueIcons;
     // Whether an address's host has an icon (record, or "-1").
     std::function<bool(const std::string& url)> hasIcon;
+    // Before the import's compaction and additions: the store is copied.
+    std::function<void()> beforeMassChange;
   };
 
   Exchange(platform::Platform& platform, ui::Busy& busy, store::BookmarkStore& store, text::FileSystem& fs,

@@ -5,6 +5,7 @@
 
 #include "resources/resources.h"
 #include "ui/easing.h"
+#include "store/backups.h"
 #include "store/members.h"
 #include "text/gbk.h"
 
@@ -289,6 +290,10 @@ void RecycleBin::flyInStep(int f) {
 
 void RecycleBin::emptyBin() {
   if (slideAway_.running()) return;  // the first click is already emptying it
+  if (beforeEmptyingMany && p_.store.count() >= store::kRecycleBin &&
+      p_.store.members(store::kRecycleBin).size() > static_cast<std::size_t>(store::kBinEmptyingCopied)) {
+    beforeEmptyingMany();
+  }
   // Refused (a store that takes no change): the bin keeps its entries and
   // its window.
   if (!p_.store.emptyRecycleBin()) return;

@@ -70,6 +70,9 @@ class RecycleBin : public list::RecycleBinLink {
     int screenHeight;
   };
   explicit RecycleBin(Parts parts);
+  // Called before a bin of more than store::kBinEmptyingCopied entries is
+  // emptied (the store is copied first).
+  std::function<void()> beforeEmptyingMany;
 
   // Both windows' controls and row objects; hidden.
   void build();

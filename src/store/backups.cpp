@@ -195,6 +195,7 @@ void Backups::writeIndex(const std::vector<BackupCopy>& copies) {
 }
 
 std::vector<BackupCopy> Backups::list() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   const std::vector<BackupCopy> indexed = readIndex();
   std::vector<BackupCopy> out;
   bool changed = false;
@@ -224,12 +225,14 @@ std::vector<BackupCopy> Backups::list() {
 }
 
 std::optional<std::string> Backups::read(const std::string& name) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   const std::optional<std::string> packed = fs_.readAll(path(name));
   if (!packed) return std::nullopt;
   return gunzipped(*packed);
 }
 
 std::string Backups::write(std::string_view storeBytes, double now, bool daily) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   const text::CalendarTime t = text::calendarFromOle(now);
   std::vector<BackupCopy> copies = list();
   const std::uint64_t digest = digestOf(storeBytes);
@@ -259,6 +262,7 @@ std::string Backups::write(std::string_view storeBytes, double now, bool daily) 
 }
 
 void Backups::thin(double now) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::vector<BackupCopy> copies = list();  // newest first
   const text::CalendarTime t = text::calendarFromOle(now);
   std::vector<bool> keep(copies.size(), false);

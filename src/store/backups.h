@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +54,8 @@ struct BackupCopy {
   std::string date() const;  // "2026-12-10"
 };
 
+// Safe to use from the worker and the GUI thread at once: one call at a
+// time goes to the folder.
 class Backups {
  public:
   Backups(text::FileSystem& fs, std::string dataDir);
@@ -83,6 +86,7 @@ class Backups {
 
   text::FileSystem& fs_;
   std::string folder_;
+  std::recursive_mutex mutex_;
 };
 
 // The file name's day and sequence: "udb-2026-12-10.gz" -> 2026, 12, 10, 1.

@@ -88,6 +88,9 @@ class BookmarkStore {
   // name is in the store file (or the next one) and is never replayed.
   std::string foldedLogFile() const { return changeLog_ + ".folded"; }
 
+  // The store file this store would write now (what memory holds).
+  std::string fileBytes() const { return storeBytes(nullptr); }
+
   // Loading and saving.
   LoadResult load(LoadObserver* observer = nullptr);
   int readStoreFile(LoadObserver* observer = nullptr);
