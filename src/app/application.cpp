@@ -230,7 +230,7 @@ void Application::buildWindows() {
   rowCountLabel_ = &addLabel(*indicator_, "标签17", "0", 0xA0A0A0, {66, 4, 40, 14}, raster);
 
   pages_ = &main_->add<ui::TabControl>(
-      "选择夹3", std::vector<std::string>{"收藏", "分类", "登陆", "选项", "关于", "导入", "同步"});
+      "选择夹3", std::vector<std::string>{"收藏", "分类", "登陆", "选项", "关于", "导入", "同步", "备份"});
   pages_->setBounds(0, 160, kMainWidth, std::max(0, h - 160));
   pages_->setVisible(false);
   overlay_ = std::make_unique<features::OverlayPages>(*pages_, bar);
@@ -435,6 +435,7 @@ void Application::buildRooms() {
   exchangeHooks.beforeMassChange = [this] { copyStoreBeforeMassChange(); };
   exchange_ = std::make_unique<features::Exchange>(platform_, busy_, *store_, fs_, *overlay_, *bottomBar_, *main_,
                                                    pictures_, std::move(exchangeHooks));
+  backupPage_ = std::make_unique<features::BackupPage>(platform_, *backups_, *overlay_, *bottomBar_, *exchange_, pictures_);
   keyboard_ = std::make_unique<features::Keyboard>(
       features::Keyboard::Parts{*main_, busy_, *interaction_, *breadcrumb_, *overlay_, *search_, *searchBox_});
   features::HotKey::Hooks hotKeyHooks;

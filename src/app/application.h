@@ -16,6 +16,7 @@
 #include "capture/icons.h"
 #include "canvas/animation_box.h"
 #include "features/about.h"
+#include "features/backup_page.h"
 #include "features/breadcrumb.h"
 #include "features/category_panel.h"
 #include "features/docking.h"
@@ -102,6 +103,7 @@ class Application {
   features::CaptureThumbnail& thumbnail() { return *thumbnail_; }
   features::RecycleBin& recycleBin() { return *recycleBin_; }
   features::Exchange& exchange() { return *exchange_; }
+  features::BackupPage& backupPage() { return *backupPage_; }
   ui::EditControl& searchBox() { return *searchBox_; }
   BrowserChoice& browser() { return *browser_; }
   ui::Busy& busy() { return busy_; }
@@ -196,6 +198,7 @@ class Application {
   std::unique_ptr<features::CaptureThumbnail> thumbnail_;
   std::unique_ptr<features::RecycleBin> recycleBin_;
   std::unique_ptr<features::Exchange> exchange_;
+  std::unique_ptr<features::BackupPage> backupPage_;
   std::unique_ptr<features::Keyboard> keyboard_;
   std::unique_ptr<features::Accessibility> accessibility_;
   std::unique_ptr<features::HotKey> hotKey_;

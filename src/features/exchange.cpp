@@ -102,6 +102,11 @@ void Exchange::importBookmarks() {
   if (importing_ || busy_.busy()) return;
   const auto path = platform_.chooseFile(request(platform::FileDialogRequest::Kind::Open));
   if (!path) return;
+  addBookmarkFile([this, path] { return fs_.readAll(*path); }, {OverlayPages::Import, status_, "导入...", "导入成功", "导入失败"});
+}
+
+bool Exchange::addBookmarkFile(const std::function<std::optional<std::string>()>& bytesOf, const Showing& showing) {
+  if (importing_ || busy_.busy()) return false;
   importing_ = true;
   bool imported = false;
   {
@@ -109,10 +114,10 @@ void Exchange::importBookmarks() {
     // header take no input, and every change from the window waits, until
     // it is done.
     ui::Busy::Scope scope(&busy_);
-    pages_.show(OverlayPages::Import);
-    LabelProgress progress(*status_, main_, platform_, "导入...");
-    progress.show("导入...");
-    const auto bytes = fs_.readAll(*path);
+    pages_.show(showing.page);
+    LabelProgress progress(*showing.status, main_, platform_, showing.working);
+    progress.show(showing.working);
+    const auto bytes = bytesOf();
     // The compaction lets messages through too, but the percentage shown is
     // the file's lines read: until they start, the page says "导入...".
     Pumping compacting(platform_);
@@ -120,12 +125,13 @@ void Exchange::importBookmarks() {
     if (store_.compact(&compacting) && hooks_.renumbered) hooks_.renumbered();
     imported =
         bytes && store::importBookmarkFile(store_, *bytes, [&progress](int percent) { progress.progress(percent); }).saved;
-    status_->setCaption(imported ? "导入成功" : "导入失败");
+    showing.status->setCaption(imported ? showing.done : showing.failed);
   }
   importing_ = false;
   if (hooks_.redrawList) hooks_.redrawList();
   if (imported) queueIconFetches();
   pages_.hide();
+  return imported;
 }
 
 void Exchange::queueIconFetches() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,18 @@ class Exchange {
 
   void exportBookmarks();
   void importBookmarks();
+  // What an addition of a bookmark file shows: its page, the label there,
+  // and the label's texts while at work, once done and when it failed.
+  struct Showing {
+    OverlayPages::Page page;
+    ui::Label* status;
+    std::string working, done, failed;
+  };
+  // Adds a bookmark file's folders and links as the import does (a copy of
+  // the store first, the compaction, the additions, the icons queued);
+  // `bytesOf` gives the file once the page shows (nullopt: unreadable).
+  // False when nothing was added, or when an addition is already running.
+  bool addBookmarkFile(const std::function<std::optional<std::string>()>& bytesOf, const Showing& showing);
   bool importing() const { return importing_; }
 
   ui::Label& status() { return *status_; }        // 标签2

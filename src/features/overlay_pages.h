@@ -9,7 +9,7 @@ namespace lh::features {
 
 class OverlayPages {
  public:
-  enum Page { Bookmark = 0, Category = 1, Start = 2, Options = 3, About = 4, Import = 5, Sync = 6 };
+  enum Page { Bookmark = 0, Category = 1, Start = 2, Options = 3, About = 4, Import = 5, Sync = 6, Backups = 7 };
 
   OverlayPages(ui::TabControl& tabs, ui::Control& bottomBar) : tabs_(tabs), bottomBar_(bottomBar) {}
 

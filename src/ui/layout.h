@@ -40,6 +40,9 @@ inline constexpr int kBottomBarHeight = 36;
 // On the bottom bar.
 inline constexpr Place kImportLabel{20, 12, 30, 14};
 inline constexpr Place kExportLabel{60, 12, 30, 14};
+inline constexpr Place kBackupLabel{100, 12, 30, 14};
+// The backup page's rows of copies.
+inline constexpr int kBackupRowsTop = 44, kBackupRowHeight = 20;
 // The search box 查找编辑框 in the header.
 inline constexpr Place kSearchBox{146, 121, 147, 16};
 
