@@ -49,7 +49,7 @@ BackupPage::BackupPage(platform::Platform& platform, store::Backups& backups, Ov
   box.setBackground(0xFFFFFF);
   addLabel(box, "标签备份说明", "选择一个备份，把它的书签放入新分类", 0x515151, {20, 14, 300, 16}, raster);
   for (int i = 0; i < kBackupRows; ++i) {
-    ui::Label& row = addLabel(box, "标签备份行", "", 0x3060A0,
+    ui::Label& row = addLabel(box, "标签备份行", "", 0xA06030,
                               {20, layout::kBackupRowsTop + i * layout::kBackupRowHeight, 300, 16}, raster);
     row.onClick = [this, i] { restore(i); };
     rows_.push_back(&row);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,6 +74,76 @@ TEST_F(EndToEnd, ALogThatAnotherProgramHoldsDuringAStartIsFoldedOnceAtTheNextSta
   ASSERT_TRUE(third.waitDocked());
   third.stop();
   EXPECT_EQ(linesOf(readFile(data + L"\\udb")), 510u);
+}
+
+// The day's copies in data\backup.
+std::vector<std::wstring> backupsIn(const std::wstring& data) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW((data + L"\\backup\\udb-*.gz").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(found.cFileName);
+  while (FindNextFileW(h, &found));
+  FindClose(h);
+  return names;
+}
+
+TEST_F(EndToEnd, AStoreLostAfterItsDaysCopyComesBackFromTheBackupPageWithItsTree) {
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", sampleStore());  // a category 工作资料 and bookmarks in the root
+  {
+    Program p(run);
+    ASSERT_TRUE(p.start());
+    ASSERT_TRUE(p.waitDocked());
+    // The day's copy, written in the background after the start.
+    ASSERT_TRUE(waitUntil([&] { return backupsIn(data).size() == 1; }, kSlowWaitMs));
+    p.stop();
+  }
+  // Everything lost: a store of the fixed entries only.
+  writeFile(data + L"\\udb", storeWith({}));
+  DeleteFileW((data + L"\\bein").c_str());
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDockedWithShadows());
+  const RECT main = p.rect(L"Linkhoard");
+  clickAt(kLeft + layout::kBackupLabel.left + 10, main.bottom - layout::kBottomBarHeight + layout::kBackupLabel.top + 6);  // 备份
+  const int pageTop = main.top + 160 + 60, firstRowY = pageTop + layout::kBackupRowsTop + 8;
+  // The page (white) lists the copy: its row is text on the white.
+  const bool shown = waitUntil(
+      [&] {
+        const auto blank = grab(kLeft + 20, pageTop + 2, 200, 4);
+        const auto row = grab(kLeft + 20, firstRowY - 8, 250, 16);
+        return std::all_of(blank.begin(), blank.end(), [](std::uint32_t px) { return (px & 0xFFFFFF) == 0xFFFFFF; }) &&
+               std::count_if(row.begin(), row.end(), [](std::uint32_t px) { return (px & 0xFFFFFF) != 0xFFFFFF; }) > 40;
+      },
+      kWaitMs);
+  screenshot("backup-page.png");
+  if (!shown) {
+    const auto blank = grab(kLeft + 20, pageTop + 2, 200, 4);
+    const auto row = grab(kLeft + 20, firstRowY - 8, 250, 16);
+    FAIL() << "the backup page with its row did not come: page top " << pageTop << ", blank "
+           << std::count_if(blank.begin(), blank.end(), [](std::uint32_t px) { return (px & 0xFFFFFF) == 0xFFFFFF; })
+           << " of " << blank.size() << " white, row "
+           << std::count_if(row.begin(), row.end(), [](std::uint32_t px) { return (px & 0xFFFFFF) != 0xFFFFFF; })
+           << " not white";
+  }
+  clickAt(kLeft + 40, firstRowY);
+  // The copy's tree in a category of its own in the root, saved.
+  // (The import writes the store file, no log records.)
+  const auto inStoreFile = [&](const std::string& text) {
+    return readFile(data + L"\\udb").find(text) != std::string::npos;
+  };
+  ASSERT_TRUE(waitUntil([&] { return inStoreFile("http://www.sina.com.cn/"); }, kSlowWaitMs));
+  EXPECT_TRUE(inStoreFile("http://example.com/"));
+  p.stop();
+  const std::string file = readFile(data + L"\\udb");
+  EXPECT_NE(file.find("\xbb\xd6\xb8\xb4 "), std::string::npos) << "no category 恢复 in the store file";  // 恢复
+  EXPECT_NE(file.find("\xb9\xa4\xd7\xf7\xd7\xca\xc1\xcf"), std::string::npos) << "the sub-category 工作资料 is missing";
+  Program again(run);
+  ASSERT_TRUE(again.start());
+  ASSERT_TRUE(again.waitDocked());
+  settledList();
+  screenshot("backup-restored.png");
 }
 
 }  // namespace
