@@ -329,6 +329,9 @@ void Application::runLoadSequence() {
   if (!loadedOnce_) icons_->planRetry();
   // The day's copy of the store file, as folded, off the GUI thread.
   if (!loadedOnce_ && !store_->readOnly()) copyStoreInTheBackground();
+  // Conflict copies of a synced data folder: said once, offered on the
+  // backup page.
+  if (!loadedOnce_) tellOfConflictCopies();
   loadedOnce_ = true;
   loading_ = false;
   paintAll();
@@ -435,7 +438,8 @@ void Application::buildRooms() {
   exchangeHooks.beforeMassChange = [this] { copyStoreBeforeMassChange(); };
   exchange_ = std::make_unique<features::Exchange>(platform_, busy_, *store_, fs_, *overlay_, *bottomBar_, *main_,
                                                    pictures_, std::move(exchangeHooks));
-  backupPage_ = std::make_unique<features::BackupPage>(platform_, *backups_, *overlay_, *bottomBar_, *exchange_, pictures_);
+  backupPage_ = std::make_unique<features::BackupPage>(platform_, fs_, paths_.dataDir, *backups_, *overlay_,
+                                                       *bottomBar_, *exchange_, pictures_);
   keyboard_ = std::make_unique<features::Keyboard>(
       features::Keyboard::Parts{*main_, busy_, *interaction_, *breadcrumb_, *overlay_, *search_, *searchBox_});
   features::HotKey::Hooks hotKeyHooks;
@@ -503,6 +507,13 @@ void Application::copyStoreInTheBackground() {
     if (const std::optional<std::string> bytes = fs->readAll(file)) backups->write(*bytes, now, true);
     return platform::Worker::Delivery();
   });
+}
+
+void Application::tellOfConflictCopies() {
+  const std::size_t n = store::findConflictCopies(fs_, paths_.dataDir).size();
+  if (n == 0) return;
+  platform_.showBalloon({main_->left() + layout::kBalloonX, layout::kBalloonY},
+                        "发现 " + std::to_string(n) + " 个同步冲突副本，可在“备份”页恢复", 8000);
 }
 
 void Application::copyStoreBeforeMassChange() {

@@ -84,6 +84,7 @@ class Application {
   void watchUnsavedChanges();
   void copyStoreInTheBackground();
   void copyStoreBeforeMassChange();
+  void tellOfConflictCopies();
   // Repaints what changed in every window (the message loop's idle work).
   void paintAll();
 

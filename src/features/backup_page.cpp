@@ -37,9 +37,10 @@ std::string restoreFileOf(const std::string& storeBytes, const std::string& fold
   return "<DL><P>\r\n<DT><H3>" + folder + "</H3>\r\n<DL><P>" + inner + "</DL><P>\r\n</DL><P>\r\n";
 }
 
-BackupPage::BackupPage(platform::Platform& platform, store::Backups& backups, OverlayPages& pages,
-                       ui::Control& bottomBar, Exchange& exchange, Pictures& pictures)
-    : backups_(backups), pages_(pages), exchange_(exchange) {
+BackupPage::BackupPage(platform::Platform& platform, text::FileSystem& fs, std::string dataDir,
+                       store::Backups& backups, OverlayPages& pages, ui::Control& bottomBar, Exchange& exchange,
+                       Pictures& pictures)
+    : fs_(fs), dataDir_(std::move(dataDir)), backups_(backups), pages_(pages), exchange_(exchange) {
   auto& raster = platform.textRasterizer();
   open_ = &addLabel(bottomBar, "标签备份", "备份", 0x808080, boundsOf(layout::kBackupLabel), raster);
   open_->onClick = [this] { show(); };
@@ -66,18 +67,48 @@ BackupPage::BackupPage(platform::Platform& platform, store::Backups& backups, Ov
 
 void BackupPage::show() {
   if (exchange_.importing()) return;
+  conflicts_ = store::findConflictCopies(fs_, dataDir_);
+  if (conflicts_.size() > static_cast<std::size_t>(kBackupRows)) conflicts_.resize(static_cast<std::size_t>(kBackupRows));
   copies_ = backups_.list();
-  if (copies_.size() > static_cast<std::size_t>(kBackupRows)) copies_.resize(static_cast<std::size_t>(kBackupRows));
+  const std::size_t room = static_cast<std::size_t>(kBackupRows) - conflicts_.size();
+  if (copies_.size() > room) copies_.resize(room);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
-    rows_[i]->setCaption(i < copies_.size() ? backupRowText(copies_[i]) : "");
-    rows_[i]->setVisible(i < copies_.size());
+    std::string text;
+    if (i < conflicts_.size()) {
+      text = "冲突副本 " + conflicts_[i].shownName();
+    } else if (i - conflicts_.size() < copies_.size()) {
+      text = backupRowText(copies_[i - conflicts_.size()]);
+    }
+    rows_[i]->setCaption(text);
+    rows_[i]->setVisible(!text.empty());
   }
-  status_->setCaption(copies_.empty() ? "还没有备份" : "");
+  status_->setCaption(copies_.empty() && conflicts_.empty() ? "还没有备份" : "");
   pages_.show(OverlayPages::Backups);
 }
 
+bool BackupPage::restoreConflict(const store::ConflictCopy& copy) {
+  const std::optional<std::string> bytes = store::conflictStoreBytes(fs_, dataDir_, copy);
+  if (!bytes) {
+    status_->setCaption(copy.shownName() + " 无法读取，未作修改");
+    return false;
+  }
+  const std::string file = restoreFileOf(*bytes, "冲突副本 " + copy.shownName());
+  if (!exchange_.addBookmarkFile([&file] { return std::optional<std::string>(file); },
+                                 {OverlayPages::Backups, status_, "恢复...", "恢复成功", "恢复失败"})) {
+    return false;
+  }
+  // Restored: out of the data folder, kept among the backups.
+  store::moveConflictAside(fs_, dataDir_, copy);
+  return true;
+}
+
 bool BackupPage::restore(int row) {
-  if (row < 0 || static_cast<std::size_t>(row) >= copies_.size() || exchange_.importing()) return false;
+  if (row < 0 || exchange_.importing()) return false;
+  if (static_cast<std::size_t>(row) < conflicts_.size()) {
+    return restoreConflict(conflicts_[static_cast<std::size_t>(row)]);
+  }
+  row -= static_cast<int>(conflicts_.size());
+  if (static_cast<std::size_t>(row) >= copies_.size()) return false;
   const store::BackupCopy copy = copies_[static_cast<std::size_t>(row)];
   const std::optional<std::string> bytes = backups_.read(copy.name);
   if (!bytes) {

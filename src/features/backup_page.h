@@ -4,6 +4,9 @@
 // root as a new category "恢复 YYYY-MM-DD", the addresses already saved
 // skipped, exactly as an import adds a bookmark file: nothing is removed or
 // replaced. A copy that does not unpack says so and changes nothing.
+// Conflict copies that sync tools left in the data folder come first, as
+// "冲突副本" rows, restored the same way into "冲突副本 NAME"; a restored one
+// moves into the backup folder.
 #pragma once
 
 #include <string>
@@ -14,6 +17,7 @@
 #include "features/overlay_pages.h"
 #include "platform/platform.h"
 #include "store/backups.h"
+#include "store/conflicts.h"
 #include "ui/controls.h"
 
 namespace lh::features {
@@ -29,8 +33,8 @@ std::string restoreFileOf(const std::string& storeBytes, const std::string& fold
 
 class BackupPage {
  public:
-  BackupPage(platform::Platform& platform, store::Backups& backups, OverlayPages& pages, ui::Control& bottomBar,
-             Exchange& exchange, Pictures& pictures);
+  BackupPage(platform::Platform& platform, text::FileSystem& fs, std::string dataDir, store::Backups& backups,
+             OverlayPages& pages, ui::Control& bottomBar, Exchange& exchange, Pictures& pictures);
 
   void show();
   // Adds copy `row` (0: the newest shown) to the root; false when nothing
@@ -41,8 +45,13 @@ class BackupPage {
   ui::Label& status() { return *status_; }
   ui::Label& row(int i) { return *rows_[static_cast<std::size_t>(i)]; }
   const std::vector<store::BackupCopy>& shownCopies() const { return copies_; }
+  const std::vector<store::ConflictCopy>& shownConflicts() const { return conflicts_; }
 
  private:
+  bool restoreConflict(const store::ConflictCopy& copy);
+
+  text::FileSystem& fs_;
+  std::string dataDir_;
   store::Backups& backups_;
   OverlayPages& pages_;
   Exchange& exchange_;
@@ -50,6 +59,7 @@ class BackupPage {
   ui::Label* status_ = nullptr;
   std::vector<ui::Label*> rows_;
   std::vector<store::BackupCopy> copies_;
+  std::vector<store::ConflictCopy> conflicts_;
 };
 
 }  // namespace lh::features

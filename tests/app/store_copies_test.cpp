@@ -171,5 +171,30 @@ TEST_F(BackupPageTest, ADamagedCopyChangesNothingAndAnEmptyOneGivesAnEmptyCatego
   EXPECT_TRUE(fs.files.count(kData + "\\backup\\" + emptyCopy));
 }
 
+TEST_F(BackupPageTest, ConflictCopiesAreToldOfOnceOfferedFirstAndRestoredIntoTheirOwnCategory) {
+  // Another computer's store, as OneDrive left it beside ours.
+  fs.files[kData + "\\udb-LAPTOP"] = fixedStore(4);  // x0 .. x3: x3 is new here
+  fs.files[kData + "\\udb (1)"] = fixedStore(1);
+  startAndWait();
+  ASSERT_EQ(sim.balloons.size(), 1u);
+  EXPECT_EQ(sim.balloons[0].text, "发现 2 个同步冲突副本，可在“备份”页恢复");
+  click(app->backupPage().openLabel());
+  ASSERT_EQ(app->backupPage().shownConflicts().size(), 2u);
+  EXPECT_EQ(app->backupPage().row(0).caption(), "冲突副本 udb (1)");
+  EXPECT_EQ(app->backupPage().row(1).caption(), "冲突副本 udb-LAPTOP");
+  const std::string ours = fs.files[kData + "\\udb"];
+  click(app->backupPage().row(1));
+  EXPECT_EQ(app->backupPage().status().caption(), "恢复成功");
+  const auto restored = categoriesTitled("冲突副本 udb-LAPTOP");
+  ASSERT_EQ(restored.size(), 1u);
+  EXPECT_EQ(urlsIn(restored[0]), (std::vector<std::string>{"http://x3.com/"}));  // the others are saved here
+  // Moved among the backups; the other copy and our files stay.
+  EXPECT_FALSE(fs.files.count(kData + "\\udb-LAPTOP"));
+  EXPECT_EQ(fs.files[kData + "\\backup\\udb-LAPTOP"], fixedStore(4));
+  EXPECT_EQ(fs.files[kData + "\\udb (1)"], fixedStore(1));
+  click(app->backupPage().openLabel());
+  EXPECT_EQ(app->backupPage().shownConflicts().size(), 1u);
+}
+
 }  // namespace
 }  // namespace lh::app
