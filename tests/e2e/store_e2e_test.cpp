@@ -76,6 +76,27 @@ TEST_F(EndToEnd, ALogThatAnotherProgramHoldsDuringAStartIsFoldedOnceAtTheNextSta
   EXPECT_EQ(linesOf(readFile(data + L"\\udb")), 510u);
 }
 
+// The middle of row `i` of the backup page, on the screen.
+int rowOfBackupPage(const RECT& main, int i) {
+  return main.top + 160 + 60 + layout::kBackupRowsTop + i * layout::kBackupRowHeight + 8;
+}
+
+// Waits until the backup page (its white box) shows `rows` rows of text.
+bool waitForBackupPage(const RECT& main, int rows) {
+  const auto white = [](std::uint32_t px) { return (px & 0xFFFFFF) == 0xFFFFFF; };
+  return waitUntil(
+      [&] {
+        const auto blank = grab(kLeft + 20, main.top + 160 + 60 + 2, 200, 4);
+        if (!std::all_of(blank.begin(), blank.end(), white)) return false;
+        for (int i = 0; i < rows; ++i) {
+          const auto row = grab(kLeft + 20, rowOfBackupPage(main, i) - 8, 250, 16);
+          if (std::count_if(row.begin(), row.end(), [&](std::uint32_t px) { return !white(px); }) <= 40) return false;
+        }
+        return true;
+      },
+      kWaitMs);
+}
+
 // The day's copies in data\backup.
 std::vector<std::wstring> backupsIn(const std::wstring& data) {
   std::vector<std::wstring> names;
@@ -107,26 +128,9 @@ TEST_F(EndToEnd, AStoreLostAfterItsDaysCopyComesBackFromTheBackupPageWithItsTree
   ASSERT_TRUE(p.waitDockedWithShadows());
   const RECT main = p.rect(L"Linkhoard");
   clickAt(kLeft + layout::kBackupLabel.left + 10, main.bottom - layout::kBottomBarHeight + layout::kBackupLabel.top + 6);  // 备份
-  const int pageTop = main.top + 160 + 60, firstRowY = pageTop + layout::kBackupRowsTop + 8;
-  // The page (white) lists the copy: its row is text on the white.
-  const bool shown = waitUntil(
-      [&] {
-        const auto blank = grab(kLeft + 20, pageTop + 2, 200, 4);
-        const auto row = grab(kLeft + 20, firstRowY - 8, 250, 16);
-        return std::all_of(blank.begin(), blank.end(), [](std::uint32_t px) { return (px & 0xFFFFFF) == 0xFFFFFF; }) &&
-               std::count_if(row.begin(), row.end(), [](std::uint32_t px) { return (px & 0xFFFFFF) != 0xFFFFFF; }) > 40;
-      },
-      kWaitMs);
+  const int firstRowY = rowOfBackupPage(main, 0);
+  ASSERT_TRUE(waitForBackupPage(main, 1)) << "the backup page with its row did not come";
   screenshot("backup-page.png");
-  if (!shown) {
-    const auto blank = grab(kLeft + 20, pageTop + 2, 200, 4);
-    const auto row = grab(kLeft + 20, firstRowY - 8, 250, 16);
-    FAIL() << "the backup page with its row did not come: page top " << pageTop << ", blank "
-           << std::count_if(blank.begin(), blank.end(), [](std::uint32_t px) { return (px & 0xFFFFFF) == 0xFFFFFF; })
-           << " of " << blank.size() << " white, row "
-           << std::count_if(row.begin(), row.end(), [](std::uint32_t px) { return (px & 0xFFFFFF) != 0xFFFFFF; })
-           << " not white";
-  }
   clickAt(kLeft + 40, firstRowY);
   // The copy's tree in a category of its own in the root, saved.
   // (The import writes the store file, no log records.)
@@ -144,6 +148,40 @@ TEST_F(EndToEnd, AStoreLostAfterItsDaysCopyComesBackFromTheBackupPageWithItsTree
   ASSERT_TRUE(again.waitDocked());
   settledList();
   screenshot("backup-restored.png");
+}
+
+TEST_F(EndToEnd, ASyncToolsConflictCopyIsRestoredFromTheBackupPageAndMovedAmongTheBackups) {
+  CreateDirectoryW(data.c_str(), nullptr);
+  writeFile(data + L"\\udb", sampleStore());
+  // What OneDrive and Google Drive left when another computer changed the
+  // folder; a file of the user's own beside them.
+  const std::string laptop = storeWith({{"Laptop only", "http://laptop.example/"}, {"Example Domain", "http://example.com/"}});
+  const std::string drive = storeWith({{"Drive", "http://drive.example/"}});
+  writeFile(data + L"\\udb-LAPTOP", laptop);
+  writeFile(data + L"\\udb (1)", drive);
+  writeFile(data + L"\\notes.txt", "mine");
+  Program p(run);
+  ASSERT_TRUE(p.start());
+  ASSERT_TRUE(p.waitDockedWithShadows());
+  const RECT main = p.rect(L"Linkhoard");
+  clickAt(kLeft + layout::kBackupLabel.left + 10, main.bottom - layout::kBottomBarHeight + layout::kBackupLabel.top + 6);  // 备份
+  const int secondRowY = rowOfBackupPage(main, 1);
+  ASSERT_TRUE(waitForBackupPage(main, 2)) << "the backup page with its two rows did not come";
+  screenshot("backup-page-conflicts.png");
+  clickAt(kLeft + 40, secondRowY);  // 冲突副本 udb-LAPTOP (after "udb (1)")
+  const auto inStoreFile = [&](const std::string& text) {
+    return readFile(data + L"\\udb").find(text) != std::string::npos;
+  };
+  ASSERT_TRUE(waitUntil([&] { return inStoreFile("http://laptop.example/"); }, kSlowWaitMs));
+  ASSERT_TRUE(waitUntil([&] { return fileExists(data + L"\\backup\\udb-LAPTOP"); }, kWaitMs));
+  p.stop();
+  EXPECT_FALSE(fileExists(data + L"\\udb-LAPTOP"));
+  EXPECT_EQ(readFile(data + L"\\backup\\udb-LAPTOP"), laptop);
+  EXPECT_EQ(readFile(data + L"\\udb (1)"), drive);
+  EXPECT_EQ(readFile(data + L"\\notes.txt"), "mine");
+  EXPECT_FALSE(inStoreFile("http://drive.example/"));
+  // Its category: "冲突副本 udb-LAPTOP", with the one address not saved here.
+  EXPECT_TRUE(inStoreFile("\xb3\xe5\xcd\xbb\xb8\xb1\xb1\xbe udb-LAPTOP"));
 }
 
 }  // namespace
