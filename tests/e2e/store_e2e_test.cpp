@@ -61,18 +61,19 @@ TEST_F(EndToEnd, ALogThatAnotherProgramHoldsDuringAStartIsFoldedOnceAtTheNextSta
     EXPECT_EQ(readFile(data + L"\\bein"), log);
     EXPECT_FALSE(fileExists(data + L"\\udb.next"));
   }
-  Program again(run);
-  ASSERT_TRUE(again.start());
-  ASSERT_TRUE(again.waitDocked());
-  again.stop();
+  // A start that loads (and folds) and ends.
+  const auto startAndStop = [&] {
+    Program p(run);
+    const bool docked = p.start() && p.waitDocked();
+    p.stop();
+    return docked;
+  };
+  ASSERT_TRUE(startAndStop());
   // Folded now, each change once: 10 fixed entries, 300 + 200 bookmarks.
   EXPECT_EQ(linesOf(readFile(data + L"\\udb")), 510u);
   EXPECT_FALSE(fileExists(data + L"\\bein"));
   EXPECT_FALSE(fileExists(data + L"\\bein.folded"));
-  Program third(run);
-  ASSERT_TRUE(third.start());
-  ASSERT_TRUE(third.waitDocked());
-  third.stop();
+  ASSERT_TRUE(startAndStop());
   EXPECT_EQ(linesOf(readFile(data + L"\\udb")), 510u);
 }
 

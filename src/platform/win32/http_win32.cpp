@@ -342,23 +342,11 @@ class TlsChannel : public Channel {
       if (const HttpError e = receiveRaw(s_, in, closed, r_); e != HttpError::None) return e;
       if (closed || in.size() > kMaxHandshakeBytes) return HttpError::Network;
       for (;;) {
-        SecBuffer inBuffers[2] = {{static_cast<unsigned long>(in.size()), SECBUFFER_TOKEN, in.data()},
-                                  {0, SECBUFFER_EMPTY, nullptr}};
-        SecBufferDesc inDesc{SECBUFFER_VERSION, 2, inBuffers};
-        out = {0, SECBUFFER_TOKEN, nullptr};
-        status = InitializeSecurityContextW(&credentials_, &context_, host_.data(), kFlags, 0, 0, &inDesc, 0, nullptr,
-                                            &outDesc, &attributes, &expiry);
+        HttpError sent = HttpError::None;
+        status = continueHandshake(in, sent);
         if (status == SEC_E_INCOMPLETE_MESSAGE) break;  // read on
-        if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) {
-          if (out.pvBuffer) FreeContextBuffer(out.pvBuffer);
-          return HttpError::Network;
-        }
-        if (const HttpError e = sendToken(out); e != HttpError::None) return e;
-        std::string extra;
-        if (inBuffers[1].BufferType == SECBUFFER_EXTRA && inBuffers[1].cbBuffer > 0) {
-          extra = in.substr(in.size() - inBuffers[1].cbBuffer);
-        }
-        in = std::move(extra);
+        if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) return HttpError::Network;
+        if (sent != HttpError::None) return sent;
         if (status == SEC_E_OK) {
           raw_ = std::move(in);  // the first application data, if any
           return HttpError::None;
@@ -368,8 +356,10 @@ class TlsChannel : public Channel {
     }
   }
 
-  // One handshake call on bytes that came after the handshake.
-  HttpError handshakeStep(std::string& in) {
+  // One handshake call on `in`: its answer sent (`sent` says how that
+  // went), `in` left holding the bytes the call did not take. `in` is kept
+  // whole when the message is incomplete.
+  SECURITY_STATUS continueHandshake(std::string& in, HttpError& sent) {
     SecBuffer inBuffers[2] = {{static_cast<unsigned long>(in.size()), SECBUFFER_TOKEN, in.data()},
                               {0, SECBUFFER_EMPTY, nullptr}};
     SecBufferDesc inDesc{SECBUFFER_VERSION, 2, inBuffers};
@@ -381,14 +371,23 @@ class TlsChannel : public Channel {
                                                               &inDesc, 0, nullptr, &outDesc, &attributes, &expiry);
     if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) {
       if (out.pvBuffer) FreeContextBuffer(out.pvBuffer);
-      return HttpError::Network;
+      return status;
     }
     std::string extra;
     if (inBuffers[1].BufferType == SECBUFFER_EXTRA && inBuffers[1].cbBuffer > 0) {
       extra = in.substr(in.size() - inBuffers[1].cbBuffer);
     }
     in = std::move(extra);
-    return sendToken(out);
+    sent = sendToken(out);
+    return status;
+  }
+
+  // One handshake call on bytes that came after the handshake.
+  HttpError handshakeStep(std::string& in) {
+    HttpError sent = HttpError::None;
+    const SECURITY_STATUS status = continueHandshake(in, sent);
+    if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) return HttpError::Network;
+    return sent;
   }
 
   bool certificateTrusted() {
